@@ -1,0 +1,28 @@
+// One shared named variable of the table file, and its categories.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+enum class LVarCategory : std::int32_t {
+  kNone = 0,
+  kFctl = 1,
+  kMbtn = 2,
+  kFcu = 3,
+  kFcuHeading = 4,
+  kDisp = 5,
+  kTerrWx = 6,
+  kBtn = 7,
+};
+
+// Fields that the role threads share are atomics; category and name are
+// fixed once the entry is loaded.
+struct LVarEntry {
+  std::atomic<std::uint32_t> id{0};
+  std::atomic<float> value{0.0f};
+  std::atomic<float> previous{0.0f};
+  std::atomic<std::int32_t> syncMark{0};
+  std::int32_t category = 0;
+  std::string name;
+};

@@ -1,0 +1,3 @@
+#include "lvars/lvar_table.h"
+
+void LoadLVarTable() {}

@@ -1,0 +1,4 @@
+target_sources(multishared_objects PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/fixed_variables.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/lvar_table.cpp
+)

@@ -1,0 +1,75 @@
+// The module's globals: one context, read the same way by every subsystem.
+//
+// Threads and what they own:
+//   simulator thread - ModuleInit/ModuleDeinit, GaugeCallback, SimConnectDispatch,
+//     KeyEventRelay for the pilot's events. Writes simConnect, lastSimConnectResult,
+//     setDataScratch, lvarTable/lvarCount (only while no role runs), roleStarted,
+//     peerAddress/basePort/receiveThreadHandle (before the role threads start), the
+//     role pointers at role start, shutdownState = 1 at gauge kill.
+//   role send thread - writes shutdownState = 2 and resets the role pointer at the end.
+//   role receive thread - writes isFollower (toggle, follower flag record).
+//   any of them - connectionStatus (reliable endpoint results), LVarEntry fields.
+// Everything written by one thread and read by another is an atomic. The role
+// pointers are also guarded by roleGuard so that a key-event relay on the
+// simulator thread never sends through an object the send thread is deleting.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "lvars/lvar_entry.h"
+#include "module/shared_state.h"
+#include "platform/platform.h"
+#include "simlink/simconnect_api.h"
+
+class ServerGame;
+class ClientGame;
+
+// Module frame.
+extern SharedState* sharedState;
+extern SimConnectHandle simConnect;
+extern SimConnectResult lastSimConnectResult;
+
+// Simulator link.
+extern double setDataScratch;
+extern std::atomic<std::uint32_t> suppressEvent;
+extern std::atomic<std::uint32_t> suppressData;
+
+// Named-variable table: entries are stable by index while the table is loaded.
+extern std::vector<std::unique_ptr<LVarEntry>> lvarTable;
+extern std::atomic<std::uint32_t> lvarCount;
+
+// Session.
+extern std::atomic<bool> roleStarted;
+extern std::atomic<std::int32_t> shutdownState;  // 0 running, 1 stop requested, 2 finished
+extern std::atomic<std::uint8_t> isFollower;     // 1: this instance follows its peer
+extern std::atomic<ServerGame*> serverGame;
+extern std::atomic<ClientGame*> clientGame;
+extern std::mutex roleGuard;
+extern platform::ThreadHandle receiveThreadHandle;
+extern std::string peerAddress;
+extern std::string basePort;
+
+// Transport.
+extern std::atomic<std::uint8_t> connectionStatus;  // 0 nothing yet, 1 connected, 2 failed/closed
+extern std::atomic<std::int32_t> connectedClientCount;
+
+namespace shutdown_state {
+inline constexpr std::int32_t kRunning = 0;
+inline constexpr std::int32_t kStopRequested = 1;
+inline constexpr std::int32_t kFinished = 2;
+}  // namespace shutdown_state
+
+// Relaxed loads and stores, the common case for these globals.
+template <typename T>
+T Load(const std::atomic<T>& a) {
+  return a.load(std::memory_order_relaxed);
+}
+template <typename T, typename U>
+void Store(std::atomic<T>& a, U v) {
+  a.store(static_cast<T>(v), std::memory_order_relaxed);
+}

@@ -1,0 +1,56 @@
+// The module's entry: the two exported records and the start and stop
+// routines the simulator calls through them.
+#include "module/module.h"
+
+#include "module/gauge.h"
+#include "module/globals.h"
+#include "module/panel_services.h"
+#include "simlink/dispatch.h"
+#include "simlink/key_event_relay.h"
+
+namespace {
+// The one SharedState of the process, created by the first start and kept
+// for the life of the process.
+SharedState* createdSharedState = nullptr;
+GaugeHeader* const kGaugeList[2] = {&multiSharedGauge, nullptr};
+}  // namespace
+
+extern "C" {
+MS_EXPORT ImportTableRecord ImportTable = {
+    kPanelsImportId, nullptr, 0, nullptr};
+
+MS_EXPORT LinkageRecord Linkage = {
+    kModuleId, ModuleInit, ModuleDeinit, 0, 0, kModuleVersion, kGaugeList};
+}
+
+void MS_STDCALL ModuleInit() {
+  panel::HookKeyEvents(KeyEventRelay, nullptr);
+  if (createdSharedState == nullptr) createdSharedState = new SharedState();
+  sharedState = createdSharedState;
+  sharedState->vars = new CockpitVars();
+  sharedState->aircraft = new AircraftState();
+  sharedState->axisToggle = new AxisToggle();
+  lastSimConnectResult =
+      SimConnect_Open(&simConnect, "QuelvoMultiplayer", nullptr, 0, nullptr, 0);
+  if (lastSimConnectResult == 0) {
+    lastSimConnectResult = SimConnect_CallDispatch(simConnect, SimConnectDispatch, nullptr);
+  }
+}
+
+void MS_STDCALL ModuleDeinit() {
+  // A role that still runs (no gauge kill came first) must stop before the
+  // blocks its threads read are released.
+  if (Load(roleStarted) &&
+      shutdownState.load(std::memory_order_acquire) != shutdown_state::kFinished) {
+    RunShutdownHandshake();
+  }
+  panel::UnhookKeyEvents(KeyEventRelay, nullptr);
+  lastSimConnectResult = SimConnect_Close(simConnect);
+  delete sharedState->vars;
+  delete sharedState->aircraft;
+  delete sharedState->axisToggle;
+  sharedState->vars = nullptr;
+  sharedState->aircraft = nullptr;
+  sharedState->axisToggle = nullptr;
+  panel::ReleasePanelResources();
+}

@@ -1,0 +1,50 @@
+#include "module/panel_services.h"
+
+#include "module/module_records.h"
+
+namespace panel {
+
+namespace {
+template <typename Fn>
+Fn Slot(std::size_t bytePosition) {
+  return reinterpret_cast<Fn>(ImportTable.panels[SlotIndex(bytePosition)]);
+}
+}  // namespace
+
+void TriggerKeyEvent(std::uint32_t id, std::uint32_t data) {
+  Slot<TriggerKeyEventFn>(kTriggerKeyEvent)(id, data);
+}
+
+std::int32_t ReleasePanelResources() {
+  return Slot<ReleasePanelResourcesFn>(kReleasePanelResources)();
+}
+
+std::uint32_t FindNamedValue(const char* name) {
+  return Slot<FindNamedValueFn>(kFindNamedValue)(name);
+}
+
+void CreateNamedValue(const char* name) { Slot<CreateNamedValueFn>(kCreateNamedValue)(name); }
+
+double ReadNamedValue(std::uint32_t id) { return Slot<ReadNamedValueFn>(kReadNamedValue)(id); }
+
+void WriteNamedValue(std::uint32_t id, double value) {
+  Slot<WriteNamedValueFn>(kWriteNamedValue)(id, value);
+}
+
+void HookKeyEvents(KeyEventHandler handler, void* user) {
+  Slot<HookKeyEventsFn>(kHookKeyEvents)(handler, user);
+}
+
+void UnhookKeyEvents(KeyEventHandler handler, void* user) {
+  Slot<HookKeyEventsFn>(kUnhookKeyEvents)(handler, user);
+}
+
+void CallElementService(std::size_t bytePosition, ElementHeader* element) {
+  Slot<ElementFn>(bytePosition)(element);
+}
+
+void CallElementService(std::size_t bytePosition, ElementHeader* element, std::uint32_t value) {
+  Slot<ElementWithValueFn>(bytePosition)(element, value);
+}
+
+}  // namespace panel

@@ -1,0 +1,61 @@
+// The simulator's panel service table, reached through the import table at
+// the moment of each call. The table is an array of pointer-sized slots; the
+// byte positions known from the 32-bit simulator are slot index position / 4.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "callconv.h"
+
+struct ElementHeader;
+
+// The module's key-event handler: key event id, event data, user pointer.
+using KeyEventHandler = void (*)(std::uint32_t, std::uint32_t, void*);
+
+namespace panel {
+
+// Byte positions of the slots in the 32-bit table.
+inline constexpr std::size_t kElementQuery = 96;
+inline constexpr std::size_t kElementInstall = 100;
+inline constexpr std::size_t kElementInitialize = 104;
+inline constexpr std::size_t kElementUpdate = 108;
+inline constexpr std::size_t kElementGenerate = 112;
+inline constexpr std::size_t kElementDraw = 116;
+inline constexpr std::size_t kElementKill = 124;
+inline constexpr std::size_t kTriggerKeyEvent = 144;
+inline constexpr std::size_t kReleasePanelResources = 168;
+inline constexpr std::size_t kFindNamedValue = 204;
+inline constexpr std::size_t kCreateNamedValue = 208;
+inline constexpr std::size_t kReadNamedValue = 212;
+inline constexpr std::size_t kWriteNamedValue = 220;
+inline constexpr std::size_t kHookKeyEvents = 320;
+inline constexpr std::size_t kUnhookKeyEvents = 324;
+// Slots a table must at least hold.
+inline constexpr std::size_t kTableSlots = kUnhookKeyEvents / 4 + 1;
+
+constexpr std::size_t SlotIndex(std::size_t bytePosition) { return bytePosition / 4; }
+
+// Signatures of the slots.
+using ElementFn = void*(MS_STDCALL*)(ElementHeader*);
+using ElementWithValueFn = void*(MS_STDCALL*)(ElementHeader*, std::uint32_t);
+using TriggerKeyEventFn = std::int32_t(MS_STDCALL*)(std::uint32_t, std::uint32_t);
+using ReleasePanelResourcesFn = std::int32_t(MS_STDCALL*)();
+using FindNamedValueFn = std::uint32_t(MS_STDCALL*)(const char*);
+using CreateNamedValueFn = std::int32_t(MS_STDCALL*)(const char*);
+using ReadNamedValueFn = double(MS_STDCALL*)(std::uint32_t);
+using WriteNamedValueFn = void(MS_STDCALL*)(std::uint32_t, double);
+using HookKeyEventsFn = std::int32_t(MS_STDCALL*)(KeyEventHandler, void*);
+
+void TriggerKeyEvent(std::uint32_t id, std::uint32_t data);
+std::int32_t ReleasePanelResources();
+std::uint32_t FindNamedValue(const char* name);
+void CreateNamedValue(const char* name);
+double ReadNamedValue(std::uint32_t id);
+void WriteNamedValue(std::uint32_t id, double value);
+void HookKeyEvents(KeyEventHandler handler, void* user);
+void UnhookKeyEvents(KeyEventHandler handler, void* user);
+void CallElementService(std::size_t bytePosition, ElementHeader* element);
+void CallElementService(std::size_t bytePosition, ElementHeader* element, std::uint32_t value);
+
+}  // namespace panel

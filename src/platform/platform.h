@@ -1,0 +1,79 @@
+// The few operating-system services the module needs. One implementation per
+// OS lives beside this header (posix/, win/), chosen by CMake, so that module
+// code never tests the OS itself.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// ---- Files -------------------------------------------------------------
+
+// The user's documents folder, or nothing when the OS cannot tell.
+std::optional<std::string> DocumentsFolder();
+
+// The separator between folder names in a path ('/' or '\').
+char PathSeparator();
+
+// Opens `path` for appending (created when missing, never its folder), writes
+// `line` and one line end with a single write, and closes it again. Several
+// threads and processes may append to one file at once; every line arrives
+// whole. Returns false when the file could not be opened or written.
+bool AppendLine(const std::string& path, const std::string& line);
+
+// ---- Sockets -----------------------------------------------------------
+
+using Socket = std::uintptr_t;
+inline constexpr Socket kInvalidSocket = ~Socket{0};
+
+// Start and stop the socket library (reference counted on Windows, nothing
+// to do elsewhere). SocketsStartup returns 0 on success.
+int SocketsStartup();
+void SocketsCleanup();
+
+// A UDP socket (AF_INET, SOCK_DGRAM, IPPROTO_UDP), or kInvalidSocket.
+Socket OpenUdpSocket();
+// SO_REUSEADDR = 1.
+bool SetReuseAddress(Socket s);
+// Receives return at once with an error when nothing is waiting.
+bool SetNonBlocking(Socket s);
+// Binds to INADDR_ANY:port. Returns 0, or the OS socket error code.
+int BindAnyAddress(Socket s, std::uint16_t port);
+// inet_addr() semantics: network-order IPv4 address, INADDR_NONE for text
+// that is not a dotted address.
+std::uint32_t ParseDottedAddress(const char* text);
+// inet_pton(AF_INET) semantics: true and the network-order address, or false.
+bool ParseAddress(const char* text, std::uint32_t* networkOrderAddress);
+// sendto() the IPv4 address (network order) and host-order port. Returns the
+// byte count or -1.
+long SendTo(Socket s, const void* data, std::size_t length, std::uint32_t networkOrderAddress,
+            std::uint16_t port);
+// recvfrom() with a 16-byte source address that is not kept. Returns the byte
+// count, or -1 when nothing is waiting or the read failed.
+long ReceiveFrom(Socket s, void* buffer, std::size_t length);
+// The port a socket is bound to (host order), 0 when unknown.
+std::uint16_t LocalPort(Socket s);
+void CloseSocket(Socket s);
+// The last socket error code of this thread (errno, WSAGetLastError).
+int LastSocketError();
+
+// ---- Threads -----------------------------------------------------------
+
+using ThreadHandle = std::intptr_t;
+inline constexpr ThreadHandle kNoThread = -1;
+
+using DetachedRoutine = void (*)(void*);
+using JoinableRoutine = unsigned (*)(void*);
+
+// Starts a thread that nobody joins. Returns false when none could be had.
+bool StartDetachedThread(DetachedRoutine routine, void* argument);
+// Starts a thread whose handle is kept; kNoThread when none could be had.
+ThreadHandle StartJoinableThread(JoinableRoutine routine, void* argument);
+// Waits, without a time limit, for a joinable thread to end, and releases it.
+void WaitThread(ThreadHandle handle);
+void SleepMs(unsigned milliseconds);
+
+}  // namespace platform

@@ -1,0 +1,86 @@
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+int Fd(Socket s) { return static_cast<int>(s); }
+}  // namespace
+
+int SocketsStartup() { return 0; }
+void SocketsCleanup() {}
+
+Socket OpenUdpSocket() {
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+  return fd < 0 ? kInvalidSocket : static_cast<Socket>(fd);
+}
+
+bool SetReuseAddress(Socket s) {
+  const int one = 1;
+  return ::setsockopt(Fd(s), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) == 0;
+}
+
+bool SetNonBlocking(Socket s) {
+  const int flags = ::fcntl(Fd(s), F_GETFL, 0);
+  return flags >= 0 && ::fcntl(Fd(s), F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+int BindAnyAddress(Socket s, std::uint16_t port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  address.sin_port = htons(port);
+  if (::bind(Fd(s), reinterpret_cast<const sockaddr*>(&address), sizeof address) < 0) {
+    return errno;
+  }
+  return 0;
+}
+
+std::uint32_t ParseDottedAddress(const char* text) { return ::inet_addr(text); }
+
+bool ParseAddress(const char* text, std::uint32_t* networkOrderAddress) {
+  in_addr address{};
+  if (::inet_pton(AF_INET, text, &address) != 1) return false;
+  *networkOrderAddress = address.s_addr;
+  return true;
+}
+
+long SendTo(Socket s, const void* data, std::size_t length, std::uint32_t networkOrderAddress,
+            std::uint16_t port) {
+  sockaddr_in destination{};
+  destination.sin_family = AF_INET;
+  destination.sin_addr.s_addr = networkOrderAddress;
+  destination.sin_port = htons(port);
+  return ::sendto(Fd(s), data, length, MSG_NOSIGNAL,
+                  reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
+}
+
+long ReceiveFrom(Socket s, void* buffer, std::size_t length) {
+  sockaddr_in source{};
+  socklen_t sourceLength = sizeof source;
+  return ::recvfrom(Fd(s), buffer, length, 0, reinterpret_cast<sockaddr*>(&source),
+                    &sourceLength);
+}
+
+std::uint16_t LocalPort(Socket s) {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  if (::getsockname(Fd(s), reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
+  return ntohs(address.sin_port);
+}
+
+void CloseSocket(Socket s) {
+  if (s != kInvalidSocket) ::close(Fd(s));
+}
+
+int LastSocketError() { return errno; }
+
+}  // namespace platform

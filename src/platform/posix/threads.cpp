@@ -1,0 +1,75 @@
+#include <pthread.h>
+#include <time.h>
+
+#include <cerrno>
+#include <new>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+struct DetachedStart {
+  DetachedRoutine routine;
+  void* argument;
+};
+
+struct JoinableStart {
+  JoinableRoutine routine;
+  void* argument;
+};
+
+void* RunDetached(void* raw) {
+  const DetachedStart start = *static_cast<DetachedStart*>(raw);
+  delete static_cast<DetachedStart*>(raw);
+  start.routine(start.argument);
+  return nullptr;
+}
+
+void* RunJoinable(void* raw) {
+  const JoinableStart start = *static_cast<JoinableStart*>(raw);
+  delete static_cast<JoinableStart*>(raw);
+  start.routine(start.argument);
+  return nullptr;
+}
+
+}  // namespace
+
+bool StartDetachedThread(DetachedRoutine routine, void* argument) {
+  auto* start = new (std::nothrow) DetachedStart{routine, argument};
+  if (start == nullptr) return false;
+  pthread_t thread;
+  if (pthread_create(&thread, nullptr, RunDetached, start) != 0) {
+    delete start;
+    return false;
+  }
+  pthread_detach(thread);
+  return true;
+}
+
+ThreadHandle StartJoinableThread(JoinableRoutine routine, void* argument) {
+  static_assert(sizeof(pthread_t) <= sizeof(ThreadHandle));
+  auto* start = new (std::nothrow) JoinableStart{routine, argument};
+  if (start == nullptr) return kNoThread;
+  pthread_t thread;
+  if (pthread_create(&thread, nullptr, RunJoinable, start) != 0) {
+    delete start;
+    return kNoThread;
+  }
+  return static_cast<ThreadHandle>(thread);
+}
+
+void WaitThread(ThreadHandle handle) {
+  if (handle == kNoThread) return;
+  pthread_join(static_cast<pthread_t>(handle), nullptr);
+}
+
+void SleepMs(unsigned milliseconds) {
+  timespec pause{static_cast<time_t>(milliseconds / 1000),
+                 static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace platform

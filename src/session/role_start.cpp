@@ -1,0 +1,3 @@
+#include "session/role_start.h"
+
+void StartRole() {}

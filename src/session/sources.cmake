@@ -1,0 +1,5 @@
+target_sources(multishared_objects PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/log.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/role_start.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/role_send.cpp
+)

@@ -1,0 +1,3 @@
+#include "simlink/dispatch.h"
+
+void MS_STDCALL SimConnectDispatch(SimConnectRecv*, SimConnectDword, void*) {}

@@ -1,0 +1,4 @@
+target_sources(multishared_objects PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/dispatch.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/key_event_relay.cpp
+)

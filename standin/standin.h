@@ -1,0 +1,115 @@
+// The stand-in simulator: the panel services, the SimConnect session and a
+// simple aircraft that a machine without the real simulator lacks. Tests link
+// it directly; the program simhost wraps it around a loaded module.
+//
+// Threading: named-variable services and TriggerKeyEvent may be called from
+// any thread. Everything else (frames, delivery of SimConnect messages,
+// performing queued key events) runs on the thread that drives the frames,
+// the "simulator thread".
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "simlink/simconnect_api.h"
+
+namespace standin {
+
+class Trace;  // trace.h: JSON Lines output, optional
+
+// ---- Panel services ----------------------------------------------------
+
+// The table of pointer-sized slots to store in the module's ImportTable.
+void* const* PanelTable();
+
+// Who wrote a named variable or raised a key event, as the trace says it.
+enum class By { kModule, kScript };
+
+// Named variables, as the cockpit (script, tests) sees them.
+std::uint32_t CreateNamed(const std::string& name);  // makes the name known; stable non-zero id
+std::uint32_t FindNamed(const std::string& name);    // 0 for an unknown name
+std::optional<double> ReadNamed(const std::string& name);
+void WriteNamed(const std::string& name, double value, By by = By::kScript);  // creates if needed
+
+// Key events: queued from any thread, performed in order on the simulator
+// thread by PerformKeyEvents(), each handed to every hooked handler.
+void RaiseKeyEvent(std::uint32_t id, std::uint32_t data, By by = By::kScript);
+void PerformKeyEvents();
+struct KeyEvent {
+  std::uint32_t id;
+  std::uint32_t data;
+  By by;
+};
+std::vector<KeyEvent> PerformedKeyEvents();  // every event performed so far, in order
+std::size_t HookedHandlerCount();
+
+// Counts of calls the module made, for tests.
+struct PanelCallCounts {
+  int releasePanelResources = 0;
+  int elementCalls = 0;
+};
+PanelCallCounts PanelCalls();
+
+// ---- SimConnect --------------------------------------------------------
+
+struct DefinitionEntry {
+  SimConnectDword defineId;
+  std::string simVar;
+  std::string unit;
+  SimConnectDword datumType;
+  float epsilon;
+  SimConnectDword datumId;
+};
+struct DataRequest {
+  SimConnectDword requestId, defineId, objectId, period, flags, origin, interval, limit;
+};
+struct SetDataCall {
+  SimConnectDword defineId;
+  double value;
+};
+struct ClientEventCall {
+  SimConnectDword objectId, eventId, data, groupId, flags;
+};
+
+// When set, SimConnect_Open fails with this result (E_FAIL style, non-zero).
+void FailNextOpen(SimConnectResult result);
+bool SessionOpen();
+std::vector<DefinitionEntry> Definitions();  // every AddToDataDefinition, in call order
+std::vector<std::pair<SimConnectDword, std::string>> SystemEventSubscriptions();
+std::vector<DataRequest> DataRequests();
+std::vector<SetDataCall> SetDataCalls();  // every SetDataOnSimObject, in order
+std::vector<ClientEventCall> ClientEventCalls();
+
+// Message delivery to the registered dispatch callback (simulator thread).
+// The OPEN message is queued by CallDispatch; "SimStart" by a flight start.
+void QueueSimStart();
+void QueueClientEvent(SimConnectDword eventId, SimConnectDword data);
+// Delivers queued messages, then SIMOBJECT_DATA for every active request
+// whose definition's values changed since the last delivery.
+void DeliverMessages();
+
+// ---- Aircraft ------------------------------------------------------------
+
+// The stand-in aircraft's simulation variables by SimConnect name
+// ("PLANE LATITUDE", ...); every variable of definition 34 exists.
+double AircraftVariable(const std::string& simVar);
+void SetAircraftVariable(const std::string& simVar, double value);
+// Flight targets of the script's "fly" command.
+void Fly(double bankDeg, double pitchDeg, double speedKt, double verticalSpeedFpm);
+void SetGearHandle(bool down);
+void SetParkingBrake(bool set);
+// Moves the aircraft by dt seconds toward its targets.
+void AdvanceAircraft(double dtSeconds);
+
+// ---- Whole simulator ---------------------------------------------------
+
+// Clears all named variables, key events, hooks, SimConnect state, the
+// aircraft and the trace (tests start from here).
+void Reset();
+// The trace that records what happens, or none.
+void SetTrace(Trace* trace);
+
+}  // namespace standin
