@@ -1,4 +1,8 @@
 # Debian's libudt-dev ships neither a pkg-config file nor a CMake package.
+if(WIN32)
+  # Stages the header for the cross compiler and makes the import libraries.
+  include(${CMAKE_CURRENT_LIST_DIR}/WinImportLibs.cmake)
+endif()
 find_path(UDT_INCLUDE_DIR NAMES udt/udt.h REQUIRED)
 if(WIN32)
   # The Windows module links against udt.dll: either a UDT build named by the
@@ -7,7 +11,6 @@ if(WIN32)
   if(MS_UDT_LIBRARY)
     set(UDT_LIBRARY ${MS_UDT_LIBRARY})
   else()
-    include(${CMAKE_CURRENT_LIST_DIR}/WinImportLibs.cmake)
     set(UDT_LIBRARY ms_udt_import)
   endif()
 else()

@@ -103,6 +103,8 @@ void SetGearHandle(bool down);
 void SetParkingBrake(bool set);
 // Moves the aircraft by dt seconds toward its targets.
 void AdvanceAircraft(double dtSeconds);
+// Writes the aircraft's trace record (simhost: once a frame).
+void TraceAircraft();
 
 // ---- Whole simulator ---------------------------------------------------
 

@@ -1,12 +1,7 @@
 // The shared named-variable table read from LVars.cfg.
 #pragma once
 
-#include <istream>
-#include <memory>
-#include <vector>
-
-#include "lvars/lvar_entry.h"
-
-// Loads LVars.cfg while the table is empty, then starts the role once
-// "MP_START" is set. Runs on every gauge pre-update.
+// Loads LVars.cfg while the table is empty (lvarCount 0), retrying on every
+// call until the file yields an entry, then starts the role once "MP_START"
+// is set. Runs on every gauge pre-update, on the simulator thread.
 void LoadLVarTable();

@@ -1,5 +1,8 @@
 target_sources(multishared_objects PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/log.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/role_start.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/role_finish.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/role_loop.cpp
   ${CMAKE_CURRENT_LIST_DIR}/role_send.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/role_start.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/session_config.cpp
 )

@@ -1,3 +1,140 @@
 #include "simlink/dispatch.h"
 
-void MS_STDCALL SimConnectDispatch(SimConnectRecv*, SimConnectDword, void*) {}
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "module/globals.h"
+#include "module/panel_services.h"
+#include "simlink/definitions.h"
+#include "simlink/easing.h"
+#include "simlink/key_event_relay.h"
+#include "simlink/sim_data.h"
+
+namespace {
+
+constexpr std::size_t kDataOffset = offsetof(SimConnectRecvSimObjectData, dwData);
+constexpr std::size_t kAircraftStateBytes = kAircraftStateFieldCount * sizeof(double);
+
+// Client events above this id are key events handed over by the simulator:
+// key event id = client event id - 300 + 0x10000.
+constexpr SimConnectDword kLastPlainClientEvent = 300;
+constexpr std::uint32_t kKeyEventIdOffset = 0x10000 - kLastPlainClientEvent;
+
+constexpr double kSpoilerArmed = 10.0;
+constexpr double kSpoilerFull = 100.0;
+constexpr std::int32_t kAxisFullScale = 16383;
+
+void HandleOpen() {
+  Store(sharedState->axisToggle->pending, 0);
+  lastSimConnectResult =
+      SimConnect_SubscribeToSystemEvent(simConnect, client_event::kSimStart, "SimStart");
+  MakeDataDefinitions();
+}
+
+void RequestAircraftState() {
+  lastSimConnectResult = SimConnect_RequestDataOnSimObject(
+      simConnect, kAircraftStateRequest, definition::kAircraftState, simconnect::kObjectIdUser,
+      simconnect::kPeriodSimFrame, simconnect::kDataRequestFlagChanged, 0, 0, 0);
+}
+
+void SetSpoilerAnimation(double value) {
+  CockpitVars& vars = *sharedState->vars;
+  Store(vars.value[slot::kSpoilerAnim], value);
+  panel::WriteNamedValue(Load(vars.id[slot::kSpoilerAnimId]), value);
+}
+
+void ToggleAxis() {
+  AxisToggle& toggle = *sharedState->axisToggle;
+  Store(toggle.axisValue, Load(toggle.axisValue) <= 0 ? kAxisFullScale : -kAxisFullScale);
+  Store(toggle.pending, 1);
+}
+
+void HandleTiller(SimConnectDword data) {
+  CockpitVars& vars = *sharedState->vars;
+  if (Load(vars.value[slot::kTillerEnabled]) != 1.0) return;
+  const double value = static_cast<double>(static_cast<std::int32_t>(data));
+  Store(vars.value[slot::kTillerData], value);
+  TransmitEvent56(value);
+}
+
+void HandleEvent(const SimConnectRecvEvent& event) {
+  const SimConnectDword id = event.uEventID;
+  if (id > kLastPlainClientEvent) {
+    KeyEventRelay(id + kKeyEventIdOffset, event.dwData, nullptr);
+    return;
+  }
+  // 22 to 24, 26 and 27 move the spoiler lever's animation, 25 flips the axis
+  // toggle, 57 and 58 carry the tiller; the session ignores every other id.
+  switch (id) {
+    case client_event::kSimStart:
+      RequestAircraftState();
+      break;
+    case 22:
+    case 27:
+      SetSpoilerAnimation(kSpoilerArmed);
+      break;
+    case 23:
+      SetSpoilerAnimation(0.0);
+      break;
+    case 24:
+      SetSpoilerAnimation(
+          Load(sharedState->vars->value[slot::kSpoilerAnim]) < kSpoilerArmed ? kSpoilerArmed : 0.0);
+      break;
+    case 25:
+      ToggleAxis();
+      break;
+    case 26:
+      SetSpoilerAnimation(kSpoilerFull);
+      break;
+    case 57:
+    case 58:
+      HandleTiller(event.dwData);
+      break;
+    default:
+      break;
+  }
+}
+
+void HandleData(const SimConnectRecvSimObjectData& message) {
+  if (message.dwRequestID != kAircraftStateRequest) return;
+  const auto* data = reinterpret_cast<const unsigned char*>(&message) + kDataOffset;
+  AircraftState& aircraft = *sharedState->aircraft;
+  for (std::size_t i = 0; i < kAircraftStateFieldCount; ++i) {
+    double value;
+    std::memcpy(&value, data + i * sizeof(double), sizeof(double));
+    Store(aircraft.*kAircraftStateFields[i].field, value);
+  }
+  // "MP_CONN" that compares unordered with 0 counts as set.
+  const bool following =
+      Load(sharedState->vars->value[slot::kMpConn]) != 0.0 && Load(isFollower) != 0;
+  if (following) {
+    EaseAircraft(*sharedState);
+  } else {
+    ResetSmoothedValues(*sharedState);
+  }
+}
+
+}  // namespace
+
+void MS_STDCALL SimConnectDispatch(SimConnectRecv* message, SimConnectDword size, void*) {
+  // A message shorter than its record would be read past its end; none is
+  // expected, so it is dropped like an unhandled one.
+  switch (message->dwID) {
+    case simconnect::kRecvIdOpen:
+      HandleOpen();
+      break;
+    case simconnect::kRecvIdEvent:
+      if (size >= sizeof(SimConnectRecvEvent)) {
+        HandleEvent(*reinterpret_cast<const SimConnectRecvEvent*>(message));
+      }
+      break;
+    case simconnect::kRecvIdSimObjectData:
+      if (size >= kDataOffset + kAircraftStateBytes) {
+        HandleData(*reinterpret_cast<const SimConnectRecvSimObjectData*>(message));
+      }
+      break;
+    default:
+      break;
+  }
+}

@@ -3,4 +3,8 @@
 
 #include <cstdint>
 
+// The key-event handler hooked at module start: keeps the echo filter and
+// sends relayed events through the running role.
 void KeyEventRelay(std::uint32_t id, std::uint32_t data, void* user);
+// Whether the key event is relayed at all under the present state.
+bool IsRelayedKeyEvent(std::uint32_t id);

@@ -1,0 +1,51 @@
+#include "client/client_game.h"
+
+#include <new>
+
+#include "module/globals.h"
+#include "net/datagram_socket.h"
+#include "net/role_sends.h"
+#include "session/log.h"
+#include "session/session_config.h"
+
+ClientGame::ClientGame() {
+  if (platform::SocketsStartup() != 0) LogMessage("WSAStartup Failed");
+  OpenDatagramSocket(datagramSocket);
+  BindDatagramSocket(datagramSocket, DatagramPort());
+  network = new (std::nothrow) ClientNetwork();
+  SendGreetingDatagram(datagramSocket, DatagramPort());
+  // The reliable greeting carries the simulator time; the server ignores it.
+  const double time = sharedState->aircraft->absoluteTime.load(std::memory_order_relaxed);
+  SendReliableRecord(*this, kind::kGreeting, 0.0, time, 0.0);
+}
+
+ClientGame::~ClientGame() {
+  delete network;
+  CloseDatagramSocket(datagramSocket);
+}
+
+void SendReliableRecord(ClientGame& game, std::int32_t kind, double index, double value,
+                        double extra) {
+  if (game.network == nullptr) return;
+  game.network->Send(EncodeMessage(MakeMessage(kind, index, value, extra)));
+}
+
+void SendVarDatagram(ClientGame& game, double index, double value, double extra) {
+  SendVarDatagramOn(game.datagramSocket, index, value, extra);
+}
+
+void SendStateDatagram(ClientGame& game, AircraftStateRecord record) {
+  SendStateDatagramOn(game.datagramSocket, record);
+}
+
+void SendFollowerFlag(ClientGame& game) {
+  SendReliableRecord(game, kind::kFollowerFlag, 0.0, Load(isFollower), 0.0);
+}
+
+void ReceiveMessages(ClientGame& game) {
+  if (game.network != nullptr) {
+    const std::size_t bytes = game.network->Receive(game.receiveBuffer);
+    ApplyReliableRecords(game.receiveBuffer, bytes);
+  }
+  ReceiveDatagram(game.datagramSocket, game.receiveBuffer);
+}

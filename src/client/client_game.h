@@ -1,0 +1,35 @@
+// The client role's session object: the datagram socket, the reliable
+// connection to the server and the buffer both channels are read into.
+#pragma once
+
+#include <cstdint>
+
+#include "net/client_network.h"
+#include "net/receive_messages.h"
+#include "net/reliable_link.h"
+#include "net/wire_records.h"
+#include "platform/platform.h"
+
+class ClientGame {
+ public:
+  // Never fails as a whole; the reliable connect blocks until the server
+  // answers or UDT gives up (connectionStatus then reads 2).
+  ClientGame();
+  virtual ~ClientGame();
+  ClientGame(const ClientGame&) = delete;
+  ClientGame& operator=(const ClientGame&) = delete;
+
+  ClientNetwork* network = nullptr;
+  platform::Socket datagramSocket = platform::kInvalidSocket;
+  std::uint8_t receiveBuffer[kReceiveBufferSize];
+};
+static_assert(kReceiveBufferSize >= kReliableReadRoom);
+
+// The client's send and receive operations.
+void SendReliableRecord(ClientGame& game, std::int32_t kind, double index, double value,
+                        double extra);
+void SendVarDatagram(ClientGame& game, double index, double value, double extra);
+void SendStateDatagram(ClientGame& game, AircraftStateRecord record);
+void SendFollowerFlag(ClientGame& game);
+// One pass over both channels: the connection, then one datagram.
+void ReceiveMessages(ClientGame& game);

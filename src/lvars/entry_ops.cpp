@@ -1,0 +1,28 @@
+#include "lvars/entry_ops.h"
+
+#include <cmath>
+
+#include "module/globals.h"
+#include "module/panel_services.h"
+
+void ResolveEntry(LVarEntry& entry) {
+  if (Load(entry.id) != 0) return;
+  panel::CreateNamedValue(entry.name.c_str());
+  Store(entry.id, panel::FindNamedValue(entry.name.c_str()));
+}
+
+bool EntryChanged(const LVarEntry& entry) {
+  const float difference = Load(entry.value) - Load(entry.previous);
+  return std::fabs(difference) > 0.2;
+}
+
+void SetLVar(LVarEntry& entry, float value) {
+  ResolveEntry(entry);
+  // Id 0 names no variable of ours: writing through it could change whatever
+  // the simulator numbers 0, so an unresolved name is only remembered.
+  if (const std::uint32_t id = Load(entry.id); id != 0) {
+    panel::WriteNamedValue(id, static_cast<double>(value));
+  }
+  Store(entry.value, value);
+  Store(entry.previous, value);
+}

@@ -1,0 +1,19 @@
+// Operations on one entry of the shared named-variable table, used by the
+// table poll on the simulator thread and by the role loops on theirs.
+#pragma once
+
+#include "lvars/lvar_entry.h"
+
+// Looks the entry's name up when its id is still 0: makes the name known to
+// the simulator, then finds its id. An id that stays 0 is looked up again at
+// the next use.
+void ResolveEntry(LVarEntry& entry);
+
+// Whether the latest poll saw a change worth sending: the single-precision
+// difference of value and previous is above 0.2.
+bool EntryChanged(const LVarEntry& entry);
+
+// The one way a value reaches an entry's named variable: resolve, write (when
+// the name resolved), and set value and previous alike so that the next poll
+// sees no change.
+void SetLVar(LVarEntry& entry, float value);

@@ -1,0 +1,142 @@
+#include "net/receive_messages.h"
+
+#include <string>
+
+#include "lvars/entry_ops.h"
+#include "module/globals.h"
+#include "module/panel_services.h"
+#include "net/format_number.h"
+#include "net/wire_records.h"
+#include "session/log.h"
+#include "simlink/simconnect_api.h"
+
+namespace {
+
+constexpr std::uint32_t kAnnounceEventId = 66771;
+constexpr std::uint32_t kAnnounceDataId = 66772;
+constexpr double kKeyEventFloor = 65536.0;  // exclusive
+constexpr double kKeyEventCeiling = 66860.0;  // exclusive
+constexpr SimConnectDword kGearHandleDefinition = 32;
+
+CockpitVars& Vars() { return *sharedState->vars; }
+
+// The entry a record's index names, or none: any index of the table counts,
+// index 0 included, on both channels.
+LVarEntry* EntryAt(std::int32_t index) {
+  if (index < 0) return nullptr;
+  const auto position = static_cast<std::uint32_t>(index);
+  if (position >= Load(lvarCount) || position >= lvarTable.size()) return nullptr;
+  return lvarTable[position].get();
+}
+
+// A momentary button is applied only once the local press is over and the
+// cockpit has cleared its keys, so that a value from the peer is not taken
+// for a local press. Returns false when a stop request ended the wait.
+bool WaitForButtonRelease(LVarEntry& entry, Channel channel) {
+  for (;;) {
+    const bool released = entry.value.load(std::memory_order_relaxed) != 1.0f &&
+                          (channel != Channel::kReliable ||
+                           entry.syncMark.load(std::memory_order_relaxed) != -1) &&
+                          panel::ReadNamedValue(Load(Vars().id[slot::kKeysClear])) == 0.0;
+    if (released) return true;
+    if (Load(shutdownState) != shutdown_state::kRunning) return false;
+    platform::SleepMs(1);
+  }
+}
+
+void ApplyVarValue(const MessageRecord& record, Channel channel) {
+  LVarEntry* entry = EntryAt(record.index);
+  if (entry == nullptr) return;
+  if (entry->category == static_cast<std::int32_t>(LVarCategory::kMbtn)) {
+    if (!WaitForButtonRelease(*entry, channel)) return;
+    entry->syncMark.store(-1, std::memory_order_relaxed);
+  }
+  const auto value = static_cast<float>(record.value);
+  SetLVar(*entry, value);
+  LogMessage("LvarsSet: " + entry->name + " Value: " + FormatNumber(value));
+}
+
+void ApplyFollowerFlag(const MessageRecord& record) {
+  const std::uint8_t follower = record.value == 0.0 ? 1 : 0;
+  Store(isFollower, follower);
+  panel::WriteNamedValue(Load(Vars().id[slot::kMpConn]), follower);
+}
+
+void ApplyGearHandle(const MessageRecord& record) {
+  // The receive thread's own copy: setDataScratch belongs to the simulator thread.
+  double position = record.value;
+  SimConnect_SetDataOnSimObject(simConnect, kGearHandleDefinition, simconnect::kObjectIdUser, 0,
+                                0, sizeof position, &position);
+}
+
+void ApplyAircraftState(const AircraftStateRecord& record) {
+  for (const auto& field : kStateWireFields) {
+    (sharedState->*field.target).target.store(record.*field.wire, std::memory_order_relaxed);
+  }
+}
+
+void ApplyKeyEvent(const MessageRecord& record) {
+  if (!(record.extra > kKeyEventFloor && record.extra < kKeyEventCeiling)) return;
+  const auto eventId = static_cast<std::int32_t>(record.extra);
+  const std::uint32_t data = LowWord(record.value);
+  panel::TriggerKeyEvent(kAnnounceEventId, static_cast<std::uint32_t>(eventId));
+  panel::TriggerKeyEvent(kAnnounceDataId, data);
+  panel::TriggerKeyEvent(static_cast<std::uint32_t>(eventId), data);
+  LogMessage("SimEvent: " + FormatNumber(eventId) +
+             " Value: " + FormatNumber(static_cast<float>(record.value)));
+}
+
+}  // namespace
+
+void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes) {
+  for (std::size_t offset = 0; offset + kMessageSize <= bytes; offset += kMessageSize) {
+    const MessageRecord record = DecodeMessage(data + offset);
+    switch (record.kind) {
+      case kind::kVarValue:
+        ApplyVarValue(record, Channel::kReliable);
+        break;
+      case kind::kFollowerFlag:
+        if (record.index == 0) ApplyFollowerFlag(record);
+        break;
+      case kind::kGearHandle:
+        if (record.index == 0) ApplyGearHandle(record);
+        break;
+      case kind::kKeyEvent:
+        if (record.index == 0) ApplyKeyEvent(record);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+void WalkDatagram(const std::uint8_t* data, std::size_t length) {
+  std::size_t offset = 0;
+  while (offset < length && length - offset >= kMessageSize) {
+    const std::uint8_t* at = data + offset;
+    switch (DecodeKind(at)) {
+      case kind::kGreeting:
+        offset += kGreetingDatagramSize;
+        break;
+      case kind::kVarValue:
+        ApplyVarValue(DecodeMessage(at), Channel::kDatagram);
+        offset += kMessageSize;
+        break;
+      case kind::kAircraftState: {
+        if (length - offset < kStateSize) return;
+        const AircraftStateRecord record = DecodeState(at);
+        if (record.checkWord == 0) ApplyAircraftState(record);
+        offset += kStateSize;
+        break;
+      }
+      default:
+        return;
+    }
+  }
+}
+
+void ReceiveDatagram(platform::Socket socket, std::uint8_t* buffer) {
+  const long n = platform::ReceiveFrom(socket, buffer, kDatagramReadSize);
+  if (n < static_cast<long>(kMessageSize)) return;
+  WalkDatagram(buffer, static_cast<std::size_t>(n));
+}

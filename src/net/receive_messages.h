@@ -1,0 +1,25 @@
+// What a receiver does with the records of either channel. Both roles read
+// their channels into their own buffer and hand the bytes to these.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+enum class Channel { kReliable, kDatagram };
+
+inline constexpr std::size_t kReceiveBufferSize = 10000000;
+inline constexpr std::size_t kDatagramReadSize = 5000000;
+
+// Applies the `bytes` / 24 whole records at `data` that arrived on the
+// reliable channel, in order.
+void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes);
+
+// Reads at most one waiting datagram into `buffer` (kDatagramReadSize bytes)
+// and applies the records in it. Returns at once when none is waiting.
+void ReceiveDatagram(platform::Socket socket, std::uint8_t* buffer);
+
+// Applies the records of one datagram of `length` bytes at `data`. A record
+// the walk cannot size (an unknown kind, a state record cut short) ends it.
+void WalkDatagram(const std::uint8_t* data, std::size_t length);

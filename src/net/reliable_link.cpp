@@ -1,0 +1,79 @@
+#include "net/reliable_link.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "module/globals.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int kTimeoutMs = 5000;
+
+bool ConnectionGone(int error) {
+  return error == udt_error::kConnectionLost || error == udt_error::kNoConnection ||
+         error == udt_error::kInvalidSocket;
+}
+
+void ReportClosed(ReliableLink& link) {
+  if (!link.open) return;
+  link.open = false;
+  std::printf("Connection closed\n");
+  std::fflush(stdout);
+  Store(connectionStatus, 2);
+}
+
+}  // namespace
+
+void SendRecord(ReliableLink& link, const MessageBytes& record) {
+  const auto* data = reinterpret_cast<const char*>(record.data());
+  constexpr int kSize = static_cast<int>(kMessageSize);
+  std::lock_guard<std::mutex> lock(link.sendGuard);
+  int sent = 0;
+  while (sent < kSize) {
+    const int n = UDT::send(link.socket, data + sent, kSize - sent, 0);
+    if (n > 0) {
+      sent += n;
+      continue;
+    }
+    const int error = UDT::getlasterror().getErrorCode();
+    if (sent == 0) {
+      std::printf("send failed with error: %d\n", error);
+      std::fflush(stdout);
+      return;
+    }
+    // The rest of a record already begun must follow it, or every later
+    // record would be read out of step. Only a lost connection or a stop
+    // request ends the wait, and then the stream has no future anyway.
+    if (error != udt_error::kNoBufferSpace || Load(shutdownState) != 0) return;
+    platform::SleepMs(1);
+  }
+}
+
+std::size_t ReadRecords(ReliableLink& link, std::uint8_t* buffer, int& lastResult) {
+  std::memcpy(buffer, link.fragment.data(), link.fragmentSize);
+  const int n = UDT::recv(link.socket, reinterpret_cast<char*>(buffer + link.fragmentSize),
+                          kReliableReadSize, 0);
+  lastResult = n;
+  if (n <= 0) {
+    if (n == 0 || ConnectionGone(UDT::getlasterror().getErrorCode())) ReportClosed(link);
+    return 0;
+  }
+  const std::size_t total = link.fragmentSize + static_cast<std::size_t>(n);
+  const std::size_t whole = total - total % kMessageSize;
+  link.fragmentSize = total - whole;
+  std::memcpy(link.fragment.data(), buffer + whole, link.fragmentSize);
+  return whole;
+}
+
+void SetNoBlocking(UDTSOCKET socket) {
+  const bool no = false;
+  UDT::setsockopt(socket, 0, UDT_SNDSYN, &no, sizeof no);
+  UDT::setsockopt(socket, 0, UDT_RCVSYN, &no, sizeof no);
+}
+
+void SetTimeouts(UDTSOCKET socket) {
+  const int timeout = kTimeoutMs;
+  UDT::setsockopt(socket, 0, UDT_RCVTIMEO, &timeout, sizeof timeout);
+  UDT::setsockopt(socket, 0, UDT_SNDTIMEO, &timeout, sizeof timeout);
+}

@@ -1,0 +1,56 @@
+// One connection of the reliable channel (a UDT stream socket), with what
+// keeps its 24-byte records whole in both directions.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+#include "net/wire_records.h"
+#include "system_sockets.h"
+// system_sockets.h must come first.
+#include <udt/udt.h>
+
+// UDT error codes the channel tells apart.
+namespace udt_error {
+inline constexpr int kConnectionLost = 2001;
+inline constexpr int kNoConnection = 2002;
+inline constexpr int kInvalidSocket = 5004;
+inline constexpr int kNoBufferSpace = 6001;
+inline constexpr int kNothingPending = 6002;
+}  // namespace udt_error
+
+inline constexpr int kReliableReadSize = 5000000;
+// A reliable read may prepend a fragment kept from the previous read, so the
+// buffer it reads into needs this much room.
+inline constexpr std::size_t kReliableReadRoom = kReliableReadSize + kMessageSize;
+
+struct ReliableLink {
+  UDTSOCKET socket = UDT::INVALID_SOCK;
+  // Sends reach one connection from three threads; each record is sent whole
+  // under this guard so that no other record lands inside it.
+  std::mutex sendGuard;
+  // Receive thread only: the start of a record whose rest has not arrived.
+  std::array<std::uint8_t, kMessageSize> fragment{};
+  std::size_t fragmentSize = 0;
+  // Receive thread only (or before it starts): a connection exists and its
+  // end has not been reported yet.
+  bool open = false;
+};
+
+// Sends one 24-byte record whole, or nothing. A record the library takes no
+// byte of is dropped with "send failed with error: %d\n" on the console.
+void SendRecord(ReliableLink& link, const MessageBytes& record);
+
+// Reads what the connection has (never blocking) into `buffer`, which must
+// hold kReliableReadRoom bytes. Returns how many bytes of whole records are at
+// the start of `buffer`; a trailing part of a record is kept for the next read.
+// The recv result goes to `lastResult`. A connection found gone is reported
+// once: "Connection closed\n" on the console and connectionStatus 2.
+std::size_t ReadRecords(ReliableLink& link, std::uint8_t* buffer, int& lastResult);
+
+// Sends and receives (and accepts) of `socket` return at once.
+void SetNoBlocking(UDTSOCKET socket);
+// Receive, then send time-out of 5 s.
+void SetTimeouts(UDTSOCKET socket);

@@ -1,0 +1,20 @@
+#include "net/role_sends.h"
+
+#include "net/datagram_socket.h"
+#include "session/session_config.h"
+
+void SendGreetingDatagram(platform::Socket socket, std::uint16_t port) {
+  const std::array<std::uint8_t, kGreetingDatagramSize> greeting{};
+  SendDatagram(socket, greeting.data(), port, greeting.size());
+}
+
+void SendVarDatagramOn(platform::Socket socket, double index, double value, double extra) {
+  const MessageBytes bytes = EncodeMessage(MakeMessage(kind::kVarValue, index, value, extra));
+  SendDatagram(socket, bytes.data(), DatagramPort(), bytes.size());
+}
+
+void SendStateDatagramOn(platform::Socket socket, AircraftStateRecord record) {
+  record.kind = kind::kAircraftState;
+  const StateBytes bytes = EncodeState(record);
+  SendDatagram(socket, bytes.data(), DatagramPort(), bytes.size());
+}

@@ -1,0 +1,61 @@
+#include "net/server_network.h"
+
+#include "module/globals.h"
+#include "session/session_config.h"
+
+ServerNetwork::ServerNetwork() {
+  UDT::startup();
+  listenSocket = UDT::socket(AF_INET, SOCK_STREAM, 0);
+  listenAddress.sin_family = AF_INET;
+  listenAddress.sin_port = ReliablePortField();
+  listenAddress.sin_addr.s_addr = INADDR_ANY;
+  if (UDT::bind(listenSocket, reinterpret_cast<const sockaddr*>(&listenAddress),
+                sizeof listenAddress) == UDT::ERROR) {
+    Store(connectionStatus, 2);
+    return;
+  }
+  SetNoBlocking(listenSocket);
+  lastResult = UDT::listen(listenSocket, SOMAXCONN);
+}
+
+ServerNetwork::~ServerNetwork() { UDT::cleanup(); }
+
+bool ServerNetwork::AcceptNewClient(std::uint32_t id) {
+  clientSocket = UDT::accept(listenSocket, nullptr, nullptr);
+  if (clientSocket == UDT::INVALID_SOCK) return false;
+  {
+    std::lock_guard<std::mutex> lock(clientsGuard);
+    if (clients.find(id) == clients.end()) {
+      auto link = std::make_unique<ReliableLink>();
+      link->socket = clientSocket;
+      link->open = true;
+      clients.emplace(id, std::move(link));
+    }
+  }
+  SetTimeouts(clientSocket);
+  Store(connectionStatus, 1);
+  return true;
+}
+
+std::size_t ServerNetwork::ReceiveFromClient(std::uint32_t id, std::uint8_t* buffer) {
+  ReliableLink* link = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(clientsGuard);
+    const auto found = clients.find(id);
+    if (found == clients.end()) return 0;
+    link = found->second.get();
+  }
+  return ReadRecords(*link, buffer, lastResult);
+}
+
+void ServerNetwork::SendToAll(const MessageBytes& message) {
+  std::lock_guard<std::mutex> lock(clientsGuard);
+  for (auto& [id, link] : clients) SendRecord(*link, message);
+}
+
+std::optional<std::uint32_t> ServerNetwork::NextClientId(std::optional<std::uint32_t> after) {
+  std::lock_guard<std::mutex> lock(clientsGuard);
+  const auto next = after ? clients.upper_bound(*after) : clients.begin();
+  if (next == clients.end()) return std::nullopt;
+  return next->first;
+}

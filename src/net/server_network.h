@@ -1,0 +1,46 @@
+// The server's end of the reliable channel: a UDT listener on the base port
+// and the client connections it accepted, filed by client id.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "net/reliable_link.h"
+
+class ServerNetwork {
+ public:
+  // Starts UDT and listens; a failed bind sets connectionStatus 2 and leaves
+  // an endpoint that accepts nothing.
+  ServerNetwork();
+  virtual ~ServerNetwork();
+  ServerNetwork(const ServerNetwork&) = delete;
+  ServerNetwork& operator=(const ServerNetwork&) = delete;
+
+  // Files a pending connection under `id` (an id already filed keeps its
+  // socket). Never blocks; false when nothing was pending.
+  bool AcceptNewClient(std::uint32_t id);
+  // Reads client `id` into `buffer` (kReliableReadRoom bytes) and returns
+  // the bytes of whole records at its start; 0 for an id never filed.
+  std::size_t ReceiveFromClient(std::uint32_t id, std::uint8_t* buffer);
+  // Sends the record to every client in ascending id order.
+  void SendToAll(const MessageBytes& message);
+  // The filed id after `after` (the first one when none is given).
+  std::optional<std::uint32_t> NextClientId(std::optional<std::uint32_t> after);
+
+  UDTSOCKET ListenSocket() const { return listenSocket; }
+  int LastResult() const { return lastResult; }
+
+ private:
+  UDTSOCKET listenSocket = UDT::INVALID_SOCK;
+  sockaddr_in listenAddress{};
+  UDTSOCKET clientSocket = UDT::INVALID_SOCK;
+  int lastResult = 0;
+  // Accepts add entries on the receive thread while sends walk the map on
+  // others; entries are never removed, so a link found stays valid.
+  std::mutex clientsGuard;
+  std::map<std::uint32_t, std::unique_ptr<ReliableLink>> clients;
+};

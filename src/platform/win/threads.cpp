@@ -1,0 +1,54 @@
+#include <process.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <new>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+struct JoinableStart {
+  JoinableRoutine routine;
+  void* argument;
+};
+
+// _beginthreadex wants the system's calling convention, which on 32-bit
+// Windows is not the one of JoinableRoutine.
+unsigned __stdcall RunJoinable(void* raw) {
+  const JoinableStart start = *static_cast<JoinableStart*>(raw);
+  delete static_cast<JoinableStart*>(raw);
+  return start.routine(start.argument);
+}
+
+}  // namespace
+
+bool StartDetachedThread(DetachedRoutine routine, void* argument) {
+  // _beginthread closes the thread's handle itself when the routine returns.
+  return _beginthread(routine, 0, argument) != static_cast<std::uintptr_t>(-1);
+}
+
+ThreadHandle StartJoinableThread(JoinableRoutine routine, void* argument) {
+  static_assert(sizeof(HANDLE) == sizeof(ThreadHandle));
+  auto* start = new (std::nothrow) JoinableStart{routine, argument};
+  if (start == nullptr) return kNoThread;
+  const std::uintptr_t handle = _beginthreadex(nullptr, 0, RunJoinable, start, 0, nullptr);
+  if (handle == 0) {
+    delete start;
+    return kNoThread;
+  }
+  return static_cast<ThreadHandle>(handle);
+}
+
+void WaitThread(ThreadHandle handle) {
+  if (handle == kNoThread) return;
+  const HANDLE thread = reinterpret_cast<HANDLE>(handle);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+}
+
+void SleepMs(unsigned milliseconds) { Sleep(milliseconds); }
+
+}  // namespace platform

@@ -1,0 +1,57 @@
+#include "server/server_game.h"
+
+#include <new>
+
+#include "module/globals.h"
+#include "net/datagram_socket.h"
+#include "net/role_sends.h"
+#include "session/log.h"
+#include "session/session_config.h"
+
+ServerGame::ServerGame() {
+  if (platform::SocketsStartup() != 0) LogMessage("WSAStartup Failed");
+  OpenDatagramSocket(datagramSocket);
+  LogMessage("serverLoop init");
+  BindDatagramSocket(datagramSocket, DatagramPort());
+  LogMessage("serverLoop Binded Port: " + basePort);
+  LogMessage("serverLoop UDP Bind Process completed");
+  SendGreetingDatagram(datagramSocket, static_cast<std::uint16_t>(BasePortNumber()));
+  SendGreetingDatagram(datagramSocket, DatagramPort());
+  Store(connectedClientCount, 0);
+  network = new (std::nothrow) ServerNetwork();
+  LogMessage("serverLoop R UDP Bind Process completed");
+}
+
+ServerGame::~ServerGame() {
+  delete network;
+  CloseDatagramSocket(datagramSocket);
+}
+
+void SendReliableRecord(ServerGame& game, std::int32_t kind, double index, double value,
+                        double extra) {
+  if (game.network == nullptr) return;
+  game.network->SendToAll(EncodeMessage(MakeMessage(kind, index, value, extra)));
+}
+
+void SendVarDatagram(ServerGame& game, double index, double value, double extra) {
+  SendVarDatagramOn(game.datagramSocket, index, value, extra);
+}
+
+void SendStateDatagram(ServerGame& game, AircraftStateRecord record) {
+  SendStateDatagramOn(game.datagramSocket, record);
+}
+
+void SendFollowerFlag(ServerGame& game) {
+  SendReliableRecord(game, kind::kFollowerFlag, 0.0, Load(isFollower), 0.0);
+}
+
+void ReceiveMessages(ServerGame& game) {
+  if (game.network != nullptr) {
+    for (auto id = game.network->NextClientId(std::nullopt); id;
+         id = game.network->NextClientId(id)) {
+      const std::size_t bytes = game.network->ReceiveFromClient(*id, game.receiveBuffer);
+      ApplyReliableRecords(game.receiveBuffer, bytes);
+    }
+  }
+  ReceiveDatagram(game.datagramSocket, game.receiveBuffer);
+}

@@ -1,0 +1,36 @@
+// The server role's session object: the datagram socket, the listening
+// reliable endpoint and the buffer both channels are read into.
+#pragma once
+
+#include <cstdint>
+
+#include "net/receive_messages.h"
+#include "net/reliable_link.h"
+#include "net/server_network.h"
+#include "net/wire_records.h"
+#include "platform/platform.h"
+
+class ServerGame {
+ public:
+  // Never fails as a whole: each failing step is logged and the next runs.
+  ServerGame();
+  virtual ~ServerGame();
+  ServerGame(const ServerGame&) = delete;
+  ServerGame& operator=(const ServerGame&) = delete;
+
+  ServerNetwork* network = nullptr;
+  platform::Socket datagramSocket = platform::kInvalidSocket;
+  // Room for a reliable read with its kept fragment, and for a datagram read.
+  std::uint8_t receiveBuffer[kReceiveBufferSize];
+};
+static_assert(kReceiveBufferSize >= kReliableReadRoom);
+
+// The server's send and receive operations.
+void SendReliableRecord(ServerGame& game, std::int32_t kind, double index, double value,
+                        double extra);
+void SendVarDatagram(ServerGame& game, double index, double value, double extra);
+void SendStateDatagram(ServerGame& game, AircraftStateRecord record);
+void SendFollowerFlag(ServerGame& game);
+// One pass over both channels: every client connection in id order, then one
+// datagram.
+void ReceiveMessages(ServerGame& game);

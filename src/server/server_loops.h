@@ -1,0 +1,17 @@
+// The server role's two threads.
+#pragma once
+
+#include "server/server_game.h"
+#include "session/role_loop.h"
+
+// Send thread: every 5 ms shows the link state, runs a send pass (one
+// category-0 change per pass) and, once a stop is requested, ends the role.
+void ServerSendLoop(void* unused);
+// Receive thread: every 2 ms accepts a client, applies what arrived and takes
+// the cockpit's swap request.
+unsigned ServerReceiveLoop(void* unused);
+
+// Writes connectionStatus to "MP_STS" when it differs from what was shown.
+void ShowConnectionStatus();
+// Files a pending client under the next id and tells the console.
+void AcceptPendingClient(ServerGame& game);

@@ -1,0 +1,117 @@
+#include "session/role_loop.h"
+
+#include <string>
+
+#include "lvars/entry_ops.h"
+#include "module/globals.h"
+#include "module/panel_services.h"
+#include "session/log.h"
+
+namespace {
+
+CockpitVars& Vars() { return *sharedState->vars; }
+
+double ValueOf(std::size_t s) { return Load(Vars().value[s]); }
+
+bool Is(const LVarEntry& e, LVarCategory category) {
+  return e.category == static_cast<std::int32_t>(category);
+}
+
+float ValueOf(const LVarEntry& e) { return e.value.load(std::memory_order_relaxed); }
+
+// Reads the entry's variable into value, keeping the old value as previous.
+void Poll(LVarEntry& e) {
+  ResolveEntry(e);
+  const std::uint32_t id = Load(e.id);
+  if (id == 0) return;
+  const auto now = static_cast<float>(panel::ReadNamedValue(id));
+  e.previous.store(ValueOf(e), std::memory_order_relaxed);
+  e.value.store(now, std::memory_order_relaxed);
+}
+
+void SendGearIfMoved(const RoleOutput& output) {
+  const double gear = Load(sharedState->aircraft->gearHandlePosition);
+  const double last = sharedState->lastGearHandle.exchange(gear, std::memory_order_relaxed);
+  if (gear != last) output.reliable(kind::kGearHandle, 0.0, gear, 0.0);
+}
+
+// A momentary button raised while the cockpit clears its keys: a local press
+// goes to the peer, a value that came from the peer does not go back. Either
+// way the button is released.
+void ReleaseButton(const RoleOutput& output, LVarEntry& e, std::uint32_t i) {
+  if (e.syncMark.load(std::memory_order_relaxed) == -1) {
+    e.syncMark.store(0, std::memory_order_relaxed);
+  } else {
+    output.reliable(kind::kVarValue, i, ValueOf(e), 0.0);
+  }
+  ResolveEntry(e);
+  panel::WriteNamedValue(Load(e.id), 0.0);
+  e.value.store(0.0f, std::memory_order_relaxed);
+  e.previous.store(0.0f, std::memory_order_relaxed);
+}
+
+// An FCUh entry goes only with the FCU entry before it, when that one changed
+// and the two differ, the FCU entry first.
+void SendFcuPair(const RoleOutput& output, const LVarEntry& e, std::uint32_t i) {
+  if (i == 0) return;
+  const LVarEntry& d = *lvarTable[i - 1];
+  if (EntryChanged(d) && Is(d, LVarCategory::kFcu) && ValueOf(e) != ValueOf(d)) {
+    output.datagram(i - 1, ValueOf(d), 0.0);
+    output.datagram(i, ValueOf(e), 0.0);
+  }
+}
+
+}  // namespace
+
+bool RoleRunning() { return Load(shutdownState) == shutdown_state::kRunning; }
+
+void ScanTable(const RoleOutput& output, ReliableChangeRule rule) {
+  const bool keysClear = ValueOf(slot::kKeysClear) == 1.0;
+  for (std::uint32_t i = 0; i < Load(lvarCount) && i < lvarTable.size(); ++i) {
+    LVarEntry& e = *lvarTable[i];
+    Poll(e);
+    const bool changed = EntryChanged(e);
+    const float value = ValueOf(e);
+    if (changed && Is(e, LVarCategory::kNone)) {
+      output.reliable(kind::kVarValue, i, value, 0.0);
+      if (rule == ReliableChangeRule::kEndsScan) return;
+    } else if (keysClear && value != 0.0f && Is(e, LVarCategory::kMbtn)) {
+      ReleaseButton(output, e, i);
+    } else if (Is(e, LVarCategory::kFcuHeading)) {
+      SendFcuPair(output, e, i);
+    } else if (changed && Is(e, LVarCategory::kFctl) && Load(isFollower) == 0) {
+      output.datagram(i, value, 0.0);
+    } else if (changed && Is(e, LVarCategory::kDisp) && ValueOf(slot::kMpSyncDsp) != 0.0) {
+      output.datagram(i, value, 0.0);
+    } else if (changed && Is(e, LVarCategory::kTerrWx) && ValueOf(slot::kMpSyncWx) != 0.0) {
+      output.datagram(i, value, 0.0);
+    } else if (changed && Is(e, LVarCategory::kBtn)) {
+      if (value != 0.0f) output.datagram(i, value, 0.0);
+    } else {
+      SendGearIfMoved(output);
+    }
+  }
+}
+
+void RunSendPass(const RoleOutput& output, ReliableChangeRule rule) {
+  CockpitVars& vars = Vars();
+  const std::uint32_t keysClearId = Load(vars.id[slot::kKeysClear]);
+  Store(vars.value[slot::kKeysClear], panel::ReadNamedValue(keysClearId));
+  ScanTable(output, rule);
+  if (ValueOf(slot::kKeysClear) == 1.0 && panel::ReadNamedValue(keysClearId) == 1.0) {
+    panel::WriteNamedValue(keysClearId, 0.0);
+  }
+  if (Load(isFollower) == 0) output.state(StateRecordFrom(*sharedState->aircraft));
+}
+
+void TakeToggleRequest(const RoleOutput& output) {
+  CockpitVars& vars = Vars();
+  if (Load(vars.value[slot::kMpTgl]) == 0.0) return;
+  const std::uint8_t follower = Load(isFollower) == 0 ? 1 : 0;
+  Store(isFollower, follower);
+  panel::WriteNamedValue(Load(vars.id[slot::kMpTgl]), 0.0);
+  Store(vars.value[slot::kMpTgl], 0.0);
+  output.reliable(kind::kFollowerFlag, 0.0, follower, 0.0);
+  LogMessage("MasterTGL" + std::to_string(follower));
+  panel::WriteNamedValue(Load(vars.id[slot::kMpConn]), follower);
+}

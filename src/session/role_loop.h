@@ -1,0 +1,51 @@
+// What the loops of both roles share. A send pass polls the shared table,
+// sends what changed by its category's rule, releases the cockpit's key-clear
+// request and, while this instance flies, sends the aircraft state.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "net/wire_records.h"
+
+// Where a pass sends to: the role's reliable channel, its datagram channel
+// for VarValueRecords and for the aircraft state.
+struct RoleOutput {
+  std::function<void(std::int32_t kind, double index, double value, double extra)> reliable;
+  std::function<void(double index, double value, double extra)> datagram;
+  std::function<void(const AircraftStateRecord& record)> state;
+};
+
+enum class ReliableChangeRule {
+  kEndsScan,   // the server sends one category-0 change per pass
+  kContinues,  // the client sends all of them in the pass that sees them
+};
+
+inline constexpr unsigned kSendPauseMs = 5;
+inline constexpr unsigned kReceivePauseMs = 2;
+
+// The role's loops run while no stop is requested.
+bool RoleRunning();
+
+// The sends of a role object, as a send pass uses them.
+template <typename Game>
+RoleOutput OutputOf(Game& game) {
+  return RoleOutput{
+      [&game](std::int32_t kind, double index, double value, double extra) {
+        SendReliableRecord(game, kind, index, value, extra);
+      },
+      [&game](double index, double value, double extra) {
+        SendVarDatagram(game, index, value, extra);
+      },
+      [&game](const AircraftStateRecord& record) { SendStateDatagram(game, record); }};
+}
+
+void RunSendPass(const RoleOutput& output, ReliableChangeRule rule);
+
+// The scan of the table alone (part of RunSendPass).
+void ScanTable(const RoleOutput& output, ReliableChangeRule rule);
+
+// The cockpit's request to swap who flies ("MP_TGL"), taken by the receive
+// loops: flips isFollower, consumes the request, tells the peer, logs it and
+// shows the new flag in "MP_CONN".
+void TakeToggleRequest(const RoleOutput& output);

@@ -1,0 +1,78 @@
+#include "simlink/easing.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "module/globals.h"
+#include "simlink/definitions.h"
+#include "simlink/sim_data.h"
+
+namespace {
+constexpr double kMinPositionDivisor = 45.0;
+constexpr double kMaxPositionDivisor = 55.0;
+
+// The received position weighs 89 parts to the eased one's 1, so that the
+// aircraft stays on the simulator's own track and only drifts toward the peer.
+double BlendPosition(double eased, double received) { return (eased + 89.0 * received) / 90.0; }
+}  // namespace
+
+SmoothedValue& SmoothStep(SmoothedValue& record) {
+  record.current += (Load(record.target) - record.current) / record.divisor;
+  return record;
+}
+
+SmoothedValue& SmoothAngleStep(SmoothedValue& record) {
+  // The signed shortest turn, from -180 up to but not including +180.
+  const double turn =
+      std::fmod(std::fmod(Load(record.target) - record.current, 360.0) + 540.0, 360.0) - 180.0;
+  record.current += turn / record.divisor;
+  if (record.current < 0.0) record.current += 360.0;
+  if (record.current > 360.0) record.current -= 360.0;
+  return record;
+}
+
+double PositionDivisor(double latitude, double longitude) {
+  const double g = 25.0 / latitude * 50.0;
+  const double h = 25.0 / longitude * 50.0;
+  // A position that is not a number must not become a divisor that is not
+  // one: it would poison current and reach the simulation.
+  if (std::isnan(g) || std::isnan(h)) return kMaxPositionDivisor;
+  return std::clamp(std::fabs(std::min(g, h)), kMinPositionDivisor, kMaxPositionDivisor);
+}
+
+void EaseAircraft(SharedState& state) {
+  const AircraftState& aircraft = *state.aircraft;
+  SetSimValueFrom(&SmoothStep(state.velocityBodyZ), definition::kVelocityBodyZ);
+  SetSimValueFrom(&SmoothStep(state.velocityBodyX), definition::kVelocityBodyX);
+  SetSimValueFrom(&SmoothStep(state.accelBodyZ), definition::kAccelBodyZ);
+  SetSimValueFrom(&SmoothStep(state.accelBodyX), definition::kAccelBodyX);
+  SetSimValueFrom(&SmoothStep(state.velocityBodyY), definition::kVelocityBodyY);
+  SetSimValueFrom(&SmoothStep(state.accelBodyY), definition::kAccelBodyY);
+  SetSimValue(definition::kLatitude,
+              BlendPosition(SmoothStep(state.latitude).current, Load(aircraft.planeLatitude)));
+  SetSimValue(definition::kLongitude,
+              BlendPosition(SmoothStep(state.longitude).current, Load(aircraft.planeLongitude)));
+  SetSimValueFrom(&SmoothAngleStep(state.heading), definition::kHeading);
+  SetSimValueFrom(&SmoothStep(state.pitch), definition::kPitch);
+  SetSimValueFrom(&SmoothStep(state.bank), definition::kBank);
+  SetSimValueFrom(&SmoothStep(state.altitude), definition::kAltitude);
+  SetSimValueFrom(&SmoothStep(state.verticalSpeed), definition::kVerticalSpeed);
+  SetSimValueFrom(&SmoothStep(state.elevatorTrim), definition::kElevatorTrim);
+
+  const double divisor =
+      PositionDivisor(Load(aircraft.planeLatitude), Load(aircraft.planeLongitude));
+  state.latitude.divisor = divisor;
+  state.longitude.divisor = divisor;
+  state.heading.divisor = divisor;
+}
+
+void ResetSmoothedValues(SharedState& state) {
+  const AircraftState& aircraft = *state.aircraft;
+  for (const SmoothedValueSource& source : kSmoothedValueSources) {
+    SmoothedValue& record = state.*source.record;
+    const double own = Load(aircraft.*source.source);
+    record.current = own;
+    Store(record.target, own);
+    record.divisor = source.resetDivisor;
+  }
+}

@@ -1,0 +1,21 @@
+// Easing of the following aircraft toward the peer's state, one step per
+// simulation frame.
+#pragma once
+
+#include "module/shared_state.h"
+
+// Moves current by (target - current) / divisor.
+SmoothedValue& SmoothStep(SmoothedValue& record);
+// The same for an angle in degrees: along the shorter way round, with the
+// result kept within 0 to 360.
+SmoothedValue& SmoothAngleStep(SmoothedValue& record);
+// The divisor of latitude, longitude and heading after a step: slower easing
+// near the equator and the prime meridian, always within 45 to 55.
+double PositionDivisor(double latitude, double longitude);
+
+// One easing step of every applied record, each written to the simulation at
+// once, then the new position divisor.
+void EaseAircraft(SharedState& state);
+// Makes every record's current and target the local aircraft's own value and
+// restores its reset divisor; writes nothing to the simulation.
+void ResetSmoothedValues(SharedState& state);

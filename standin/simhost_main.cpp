@@ -1,0 +1,81 @@
+// simhost: the stand-in simulator as a program. It loads the module, drives
+// it frame by frame, plays a script of cockpit actions and traces what it sees.
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "host.h"
+#include "script.h"
+#include "standin.h"
+#include "trace.h"
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"simhost: the stand-in simulator that loads and drives the MultiShared module"};
+  standin::HostOptions options;
+  // Script times, the duration and the trace's "t" all count from here.
+  options.startNs = standin::MonotonicNs();
+  std::string documents;
+  std::optional<std::string> scriptPath;
+  std::optional<std::string> tracePath;
+  app.add_option("--module", options.modulePath, "module library to load")->required();
+  app.add_option("--documents", documents, "the module's documents folder (XDG_DOCUMENTS_DIR)")
+      ->required();
+  app.add_option("--script", scriptPath, "script of timed cockpit and simulator actions");
+  app.add_option("--rate", options.rateHz, "frames per second")
+      ->capture_default_str()
+      ->check(CLI::Range(0.1, 10000.0));
+  app.add_option("--duration", options.durationSeconds, "seconds to run when no quit comes")
+      ->capture_default_str()
+      ->check(CLI::NonNegativeNumber);
+  app.add_option("--trace", tracePath, "JSON Lines trace file");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& success) {
+    return app.exit(success);
+  } catch (const CLI::ParseError& error) {
+    app.exit(error);
+    return kUsageError;
+  }
+
+  std::vector<standin::ScriptCommand> script;
+  if (scriptPath) {
+    std::ifstream in(*scriptPath);
+    if (!in) {
+      std::cerr << "simhost: cannot read script " << *scriptPath << '\n';
+      return kUsageError;
+    }
+    auto parsed = standin::ParseScript(in);
+    if (const auto* error = std::get_if<standin::ScriptError>(&parsed)) {
+      std::cerr << "script:" << error->line << ": " << error->what << '\n';
+      return kUsageError;
+    }
+    script = std::move(std::get<std::vector<standin::ScriptCommand>>(parsed));
+  }
+
+  std::unique_ptr<standin::Trace> trace;
+  if (tracePath) {
+    trace = std::make_unique<standin::Trace>(*tracePath, options.startNs);
+    if (!trace->IsOpen()) {
+      std::cerr << "simhost: cannot write trace " << *tracePath << '\n';
+      return kUsageError;
+    }
+    standin::SetTrace(trace.get());
+  }
+
+  // The module finds its files under the documents folder it is given.
+  ::setenv("XDG_DOCUMENTS_DIR", documents.c_str(), 1);
+  const int result = standin::RunHost(options, script);
+  standin::SetTrace(nullptr);
+  return result;
+}

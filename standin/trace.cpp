@@ -1,0 +1,27 @@
+#include "trace.h"
+
+#include <time.h>
+
+namespace standin {
+
+std::int64_t MonotonicNs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+Trace::Trace(const std::string& path, std::int64_t startNs)
+    : out_(path, std::ios::trunc), startNs_(startNs) {}
+
+void Trace::Write(const char* type, nlohmann::json fields) {
+  const std::int64_t now = MonotonicNs();
+  nlohmann::json record = {
+      {"t", static_cast<double>(now - startNs_) / 1e9}, {"mono_ns", now}, {"type", type}};
+  record.update(fields);
+  const std::string line = record.dump() + '\n';
+  std::lock_guard lock(mutex_);
+  out_ << line;
+  out_.flush();
+}
+
+}  // namespace standin

@@ -1,0 +1,191 @@
+#include "shared_flight.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace e2e {
+namespace fs = std::filesystem;
+
+std::vector<Timed<trace::LvarWrite>> SideTrace::Writes(const std::string& name,
+                                                       trace::By by) const {
+  std::vector<Timed<trace::LvarWrite>> out;
+  for (const auto& w : All<trace::LvarWrite>()) {
+    if (w.body.name == name && w.body.by == by) out.push_back(w);
+  }
+  return out;
+}
+
+std::optional<Timed<trace::LvarWrite>> SideTrace::FirstWrite(const std::string& name, double value,
+                                                             trace::By by,
+                                                             std::int64_t afterNs) const {
+  for (const auto& w : Writes(name, by)) {
+    if (w.monoNs >= afterNs && w.body.value == value) return w;
+  }
+  return std::nullopt;
+}
+
+std::vector<Timed<trace::KeyEvent>> SideTrace::KeyEvents(trace::By by) const {
+  std::vector<Timed<trace::KeyEvent>> out;
+  for (const auto& k : All<trace::KeyEvent>()) {
+    if (k.body.by == by) out.push_back(k);
+  }
+  return out;
+}
+
+std::vector<Timed<trace::SetData>> SideTrace::SetData(std::uint32_t definition) const {
+  std::vector<Timed<trace::SetData>> out;
+  for (const auto& s : All<trace::SetData>()) {
+    if (s.body.definition == definition) out.push_back(s);
+  }
+  return out;
+}
+
+namespace {
+
+void WriteText(const fs::path& path, const std::string& text) {
+  std::ofstream file(path, std::ios::trunc);
+  file << text;
+}
+
+const char* SideName(int side) { return side == kServer ? "server" : "client"; }
+
+}  // namespace
+
+void SharedFlightTest::SetUp() {
+  std::string whyNot;
+  net_ = NetnsPair::Create(&whyNot);
+  if (!net_) GTEST_SKIP() << "end-to-end test skipped: " << whyNot;
+  std::string pattern = (fs::temp_directory_path() / "mse2e-run-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+  runFolder_ = pattern;
+  for (int side : {kServer, kClient}) {
+    fs::create_directories(Folder(side));
+    const int peer = 1 - side;
+    WriteText(fs::path(Folder(side)) / "SharedConfig.cfg",
+              std::string(NetnsPair::Address(peer)) + "\n" + std::to_string(kBasePort) + "\n");
+  }
+}
+
+void SharedFlightTest::TearDown() {
+  for (auto& sim : sims_) sim.reset();  // kills what still runs
+  if (runFolder_.empty()) return;
+  if (HasFailure()) {
+    std::cout << "run folder kept for inspection: " << runFolder_ << "\n";
+  } else {
+    std::error_code ignored;
+    fs::remove_all(runFolder_, ignored);
+  }
+}
+
+std::string SharedFlightTest::Folder(int side) const {
+  return (fs::path(runFolder_) / SideName(side) / "Veltrana" / "Quelvo").string();
+}
+
+void SharedFlightTest::WriteTable(const std::string& text) {
+  for (int side : {kServer, kClient}) WriteText(fs::path(Folder(side)) / "LVars.cfg", text);
+}
+
+void SharedFlightTest::Start(int side, const std::string& script, double durationSeconds) {
+  const fs::path base = fs::path(runFolder_) / SideName(side);
+  WriteText(base / "script.txt", script);
+  std::ostringstream duration;
+  duration << durationSeconds;
+  const std::vector<std::string> argv{"ip",
+                                      "netns",
+                                      "exec",
+                                      net_->Namespace(side),
+                                      SIMHOST_PATH,
+                                      "--module",
+                                      MODULE_PATH,
+                                      "--documents",
+                                      base.string(),
+                                      "--script",
+                                      (base / "script.txt").string(),
+                                      "--duration",
+                                      duration.str(),
+                                      "--trace",
+                                      (base / "trace.jsonl").string()};
+  sims_[side] = std::make_unique<ChildProcess>(argv, (base / "stdout.txt").string(),
+                                               (base / "stderr.txt").string());
+}
+
+bool SharedFlightTest::WaitForLogLine(int side, const std::string& line,
+                                      std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (CountLines(LogLines(side), line) > 0) return true;
+    if (sims_[side] && !sims_[side]->Running()) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+std::optional<int> SharedFlightTest::WaitForExit(int side, std::chrono::milliseconds limit) {
+  if (!sims_[side]) return std::nullopt;
+  return sims_[side]->WaitFor(limit);
+}
+
+void SharedFlightTest::RunBoth(const std::string& serverScript, const std::string& clientScript,
+                               double durationSeconds) {
+  Start(kServer, serverScript, durationSeconds);
+  // The client's reliable connect gives up after about 3 s, so the server
+  // must be listening before the client starts.
+  ASSERT_TRUE(WaitForLogLine(kServer, "serverLoop start", std::chrono::seconds(10)))
+      << "the server role did not start; see " << runFolder_;
+  Start(kClient, clientScript, durationSeconds);
+  const auto limit = std::chrono::milliseconds(static_cast<int>(durationSeconds * 1000) + 20000);
+  EXPECT_EQ(WaitForExit(kClient, limit), std::optional<int>(0)) << "client simulator";
+  EXPECT_EQ(WaitForExit(kServer, limit), std::optional<int>(0)) << "server simulator";
+}
+
+SideTrace SharedFlightTest::Trace(int side) const {
+  int badLines = 0;
+  auto records = trace::ReadTraceFile(
+      (fs::path(runFolder_) / SideName(side) / "trace.jsonl").string(), &badLines);
+  EXPECT_EQ(badLines, 0) << SideName(side) << " trace has lines that are not records";
+  return SideTrace(std::move(records));
+}
+
+std::vector<std::string> SharedFlightTest::LogLines(int side) const {
+  std::vector<std::string> lines;
+  std::ifstream file(fs::path(Folder(side)) / "SharedDetails.log");
+  std::string line;
+  while (std::getline(file, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string StartRoleLines(double atSeconds, int side) {
+  std::ostringstream lines;
+  lines << atSeconds << " set MP_CONN " << side << "\n" << atSeconds + 0.1 << " set MP_START 1\n";
+  return lines.str();
+}
+
+std::size_t CountLines(const std::vector<std::string>& log, const std::string& line) {
+  return static_cast<std::size_t>(std::count(log.begin(), log.end(), line));
+}
+
+void ExpectShutdownHandshake(const std::vector<std::string>& log, const char* who) {
+  SCOPED_TRACE(who);
+  const auto at = [&](const std::string& line, std::ptrdiff_t from) -> std::ptrdiff_t {
+    const auto it = std::find(log.begin() + from, log.end(), line);
+    return it == log.end() ? -1 : it - log.begin();
+  };
+  const auto initiated = at("Thread close initiated", 0);
+  ASSERT_GE(initiated, 0) << "no gauge kill in the log";
+  const auto threadStart = at("thread close start, thread2 wait close", initiated);
+  ASSERT_GT(threadStart, initiated) << "the send thread did not begin its shutdown";
+  // The send thread stores the finished state before it logs, so these two
+  // may come in either order, but both after the send thread's first line.
+  EXPECT_GT(at("Thread Close Process Completed", threadStart), threadStart);
+  EXPECT_GT(at("thread closed", threadStart), threadStart);
+}
+
+}  // namespace e2e

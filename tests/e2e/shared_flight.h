@@ -1,0 +1,100 @@
+// The end-to-end harness: two simhost processes, each in its own network
+// namespace with its own documents folder, "SharedConfig.cfg" naming the
+// other and the same base port, one "LVars.cfg", a script and a trace.
+// Tests derive from SharedFlightTest; it skips when namespaces cannot be made.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "demo_monitor_trace.h"
+#include "netns_pair.h"
+#include "process.h"
+
+namespace e2e {
+
+inline constexpr int kServer = 0;
+inline constexpr int kClient = 1;
+inline constexpr int kBasePort = 5000;
+
+template <typename T>
+struct Timed {
+  double t;
+  std::int64_t monoNs;
+  T body;
+};
+
+// One simulator's trace, with the queries the scenarios need.
+class SideTrace {
+ public:
+  explicit SideTrace(std::vector<trace::Record> records) : records_(std::move(records)) {}
+
+  template <typename T>
+  std::vector<Timed<T>> All() const {
+    std::vector<Timed<T>> out;
+    for (const auto& r : records_) {
+      if (const T* body = std::get_if<T>(&r.body)) out.push_back({r.t, r.monoNs, *body});
+    }
+    return out;
+  }
+  // Writes of one named variable by one writer, in order.
+  std::vector<Timed<trace::LvarWrite>> Writes(const std::string& name, trace::By by) const;
+  // The first such write of `value` at or after `afterNs`.
+  std::optional<Timed<trace::LvarWrite>> FirstWrite(const std::string& name, double value,
+                                                    trace::By by, std::int64_t afterNs = 0) const;
+  std::vector<Timed<trace::KeyEvent>> KeyEvents(trace::By by) const;
+  std::vector<Timed<trace::SetData>> SetData(std::uint32_t definition) const;
+  std::size_t size() const { return records_.size(); }
+
+ private:
+  std::vector<trace::Record> records_;
+};
+
+class SharedFlightTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // The same "LVars.cfg" for both sides (the table index must agree).
+  void WriteTable(const std::string& text);
+  // Starts the simulator of `side` with this script; it ends itself by the
+  // script's "quit", or after `durationSeconds` at the latest.
+  void Start(int side, const std::string& script, double durationSeconds);
+  // Waits until the side's log has a line equal to `line`.
+  bool WaitForLogLine(int side, const std::string& line, std::chrono::milliseconds limit);
+  // Waits for the side's simulator to end; its exit code, or nothing when it
+  // had to be killed.
+  std::optional<int> WaitForExit(int side, std::chrono::milliseconds limit);
+
+  // Starts the server side, waits for its role, then the client side, and
+  // waits for both to end with exit code 0.
+  void RunBoth(const std::string& serverScript, const std::string& clientScript,
+               double durationSeconds);
+
+  SideTrace Trace(int side) const;
+  std::vector<std::string> LogLines(int side) const;
+  std::string Folder(int side) const;  // the module's folder in that documents folder
+
+ private:
+  std::unique_ptr<NetnsPair> net_;
+  std::string runFolder_;
+  std::unique_ptr<ChildProcess> sims_[2];
+};
+
+// Script lines that start a role: "MP_CONN" first, then "MP_START".
+std::string StartRoleLines(double atSeconds, int side);
+
+// The gauge kill handshake in the log, in order: "Thread close initiated",
+// the send thread's "thread close start, thread2 wait close", and both
+// "Thread Close Process Completed" and "thread closed" after that.
+void ExpectShutdownHandshake(const std::vector<std::string>& log, const char* who);
+
+std::size_t CountLines(const std::vector<std::string>& log, const std::string& line);
+
+}  // namespace e2e

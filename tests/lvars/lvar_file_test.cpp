@@ -1,0 +1,116 @@
+// The grammar of LVars.cfg, read from plain streams.
+#include "lvars/lvar_file.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Parsed {
+  std::string name;
+  std::int32_t category;
+  bool operator==(const Parsed&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Parsed& p) {
+  return out << "{\"" << p.name << "\", " << p.category << "}";
+}
+
+std::vector<Parsed> Parse(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<Parsed> result;
+  for (const auto& entry : ParseLVarTable(in)) result.push_back({entry->name, entry->category});
+  return result;
+}
+
+TEST(LVarFile, ANewEntryStartsUnresolvedAtZero) {
+  std::istringstream in("N");
+  const auto entries = ParseLVarTable(in);
+  ASSERT_EQ(entries.size(), 1u);
+  const LVarEntry& e = *entries[0];
+  EXPECT_EQ(e.name, "N");
+  EXPECT_EQ(e.category, 0);
+  EXPECT_EQ(e.id.load(), 0u);
+  EXPECT_EQ(e.value.load(), 0.0f);
+  EXPECT_EQ(e.previous.load(), 0.0f);
+  EXPECT_EQ(e.syncMark.load(), 0);
+}
+
+TEST(LVarFile, OnlyTheFirstTwoFieldsCount) {
+  EXPECT_EQ(Parse("N;MBTN;x;y\n"), (std::vector<Parsed>{{"N", 2}}));
+  EXPECT_EQ(Parse("N;x;MBTN\n"), (std::vector<Parsed>{{"N", 0}}));
+  EXPECT_EQ(Parse("N;;FCTL\n"), (std::vector<Parsed>{{"N", 0}}));
+}
+
+TEST(LVarFile, CategoryWordsAreComparedWholeAndWithCase) {
+  EXPECT_EQ(CategoryFromWord("FCTL"), LVarCategory::kFctl);
+  EXPECT_EQ(CategoryFromWord("MBTN"), LVarCategory::kMbtn);
+  EXPECT_EQ(CategoryFromWord("FCU"), LVarCategory::kFcu);
+  EXPECT_EQ(CategoryFromWord("FCUh"), LVarCategory::kFcuHeading);
+  EXPECT_EQ(CategoryFromWord("DISP"), LVarCategory::kDisp);
+  EXPECT_EQ(CategoryFromWord("TERRWX"), LVarCategory::kTerrWx);
+  EXPECT_EQ(CategoryFromWord("BTN"), LVarCategory::kBtn);
+  for (const char* other : {"", "mbtn", " MBTN", "MBTN ", "FCUH", "FC", "BTNS", "TERR"}) {
+    EXPECT_EQ(CategoryFromWord(other), LVarCategory::kNone) << '"' << other << '"';
+  }
+  EXPECT_EQ(Parse("A;mbtn\nB; MBTN\nC;FCUh\nD;FCU\nE;TERRWX\n"),
+            (std::vector<Parsed>{{"A", 0}, {"B", 0}, {"C", 4}, {"D", 3}, {"E", 6}}));
+}
+
+TEST(LVarFile, NamesAreKeptByteForByte) {
+  EXPECT_EQ(Parse("N ;FCU\n"), (std::vector<Parsed>{{"N ", 3}}));
+  EXPECT_EQ(Parse(" N\n"), (std::vector<Parsed>{{" N", 0}}));
+  EXPECT_EQ(Parse("#N;FCTL\n"), (std::vector<Parsed>{{"#N", 1}}));
+  EXPECT_EQ(Parse("A:B 1,x;DISP\n"), (std::vector<Parsed>{{"A:B 1,x", 5}}));
+}
+
+TEST(LVarFile, EmptyFieldsAndTrailingSemicolons) {
+  EXPECT_EQ(Parse(";FCTL\n"), (std::vector<Parsed>{{"", 1}}));
+  EXPECT_EQ(Parse("x;\n"), (std::vector<Parsed>{{"x", 0}}));
+  EXPECT_EQ(Parse(";\n"), (std::vector<Parsed>{{"", 0}}));
+}
+
+TEST(LVarFile, BlankLinesAddNothingAndDuplicatesStaySeparate) {
+  std::istringstream in("\nA\n\n\nA;BTN\n\n");
+  const auto entries = ParseLVarTable(in);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_NE(entries[0].get(), entries[1].get());
+  EXPECT_EQ(entries[0]->name, "A");
+  EXPECT_EQ(entries[0]->category, 0);
+  EXPECT_EQ(entries[1]->name, "A");
+  EXPECT_EQ(entries[1]->category, 7);
+
+  EXPECT_TRUE(Parse("").empty());
+  EXPECT_TRUE(Parse("\n\r\n\n").empty());
+}
+
+TEST(LVarFile, CrLfIsALineEndAndTheLastLineNeedsNone) {
+  EXPECT_EQ(Parse("A;FCTL\r\nB;MBTN\r\n\r\nC;DISP"),
+            (std::vector<Parsed>{{"A", 1}, {"B", 2}, {"C", 5}}));
+  EXPECT_EQ(Parse("A\r\nB"), (std::vector<Parsed>{{"A", 0}, {"B", 0}}));
+  EXPECT_EQ(Parse("A;FCU\r"), (std::vector<Parsed>{{"A", 3}}));
+}
+
+TEST(LVarFile, OnlyTheCrRightBeforeTheLineEndIsDropped) {
+  // A CR inside a line, or a second one before the line end, is text.
+  EXPECT_EQ(Parse("A\rB;FCU\r\n"), (std::vector<Parsed>{{"A\rB", 3}}));
+  EXPECT_EQ(Parse("A;FCU\r\r\n"), (std::vector<Parsed>{{"A", 0}}));
+  EXPECT_EQ(Parse("A\r\r\n"), (std::vector<Parsed>{{"A\r", 0}}));
+}
+
+TEST(LVarFile, LongNamesAndManyLinesHaveNoLimit) {
+  const std::string longName(100000, 'n');
+  std::string text = longName + ";BTN\n";
+  for (int i = 0; i < 5000; ++i) text += "V" + std::to_string(i) + ";FCTL\n";
+  std::istringstream in(text);
+  const auto entries = ParseLVarTable(in);
+  ASSERT_EQ(entries.size(), 5001u);
+  EXPECT_EQ(entries[0]->name, longName);
+  EXPECT_EQ(entries[0]->category, 7);
+  EXPECT_EQ(entries[5000]->name, "V4999");
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+// The exported records hold what the simulator reads from them.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "module/gauge.h"
+#include "module/module.h"
+#include "module/module_records.h"
+
+namespace {
+
+TEST(ModuleRecords, ImportTableNamesThePanelServiceTable) {
+  EXPECT_EQ(ImportTable.panelsId, 0x0Fu);
+  EXPECT_EQ(ImportTable.terminatorId, 0u);
+  EXPECT_EQ(ImportTable.terminatorPointer, nullptr);
+}
+
+TEST(ModuleRecords, LinkageLeadsToStartStopAndTheOneGauge) {
+  EXPECT_EQ(Linkage.moduleId, 0x13u);
+  EXPECT_EQ(Linkage.moduleInit, &ModuleInit);
+  EXPECT_EQ(Linkage.moduleDeinit, &ModuleDeinit);
+  EXPECT_EQ(Linkage.flags, 0u);
+  EXPECT_EQ(Linkage.priority, 0u);
+  EXPECT_EQ(Linkage.moduleVersion, 0x900u);
+  ASSERT_NE(Linkage.gauges, nullptr);
+  ASSERT_NE(Linkage.gauges[0], nullptr);
+  EXPECT_EQ(Linkage.gauges[1], nullptr);
+}
+
+TEST(ModuleRecords, GaugeHeaderDescribesMultiShared) {
+  const GaugeHeader& gauge = *Linkage.gauges[0];
+  EXPECT_EQ(gauge.headerVersion, 1000u);
+  EXPECT_STREQ(gauge.name, "MultiShared");
+  EXPECT_EQ(gauge.sizeXmm, 400u);
+  EXPECT_EQ(gauge.sizeYmm, 0u);
+  EXPECT_EQ(gauge.gaugeCallback, &GaugeCallback);
+  EXPECT_NE(gauge.queryRoutine, nullptr);
+  EXPECT_NE(gauge.installRoutine, nullptr);
+  EXPECT_NE(gauge.initializeRoutine, nullptr);
+  EXPECT_NE(gauge.updateRoutine, nullptr);
+  EXPECT_NE(gauge.generateRoutine, nullptr);
+  EXPECT_NE(gauge.drawRoutine, nullptr);
+  EXPECT_NE(gauge.killRoutine, nullptr);
+  EXPECT_EQ(gauge.positionX, 0);
+  EXPECT_EQ(gauge.positionY, 0);
+}
+
+TEST(ModuleRecords, TheOnlyElementIsAStaticImagePointingBackToTheGauge) {
+  GaugeHeader* gauge = Linkage.gauges[0];
+  ASSERT_NE(gauge->elements, nullptr);
+  const ElementHeader& element = *gauge->elements[0];
+  EXPECT_EQ(element.elementType, 0u);
+  EXPECT_EQ(element.resourceId, 0x1000u);
+  EXPECT_EQ(element.imageFlags, 0x24u);
+  EXPECT_EQ(element.gauge, gauge);
+  EXPECT_EQ(element.positionX, 0);
+  EXPECT_EQ(element.positionY, 0);
+  EXPECT_EQ(element.nextElements, nullptr);
+}
+
+TEST(ModuleRecords, MouseListIsParentEndAndTerminator) {
+  const MouseRect* rects = Linkage.gauges[0]->mouseRects;
+  ASSERT_NE(rects, nullptr);
+  const std::int32_t types[3] = {1, 3, 0};
+  for (int r = 0; r < 3; ++r) {
+    SCOPED_TRACE(r);
+    EXPECT_EQ(rects[r].words[0], types[r]);
+    for (int w = 1; w < 11; ++w) EXPECT_EQ(rects[r].words[w], w == 5 ? -1 : 0) << "word " << w;
+  }
+}
+
+}  // namespace

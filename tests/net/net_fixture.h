@@ -1,0 +1,141 @@
+// Drives the transport over real sockets on the loopback interface: the
+// module is started on the stand-in simulator, the peer is 127.0.0.1, and the
+// test plays the other instance with its own UDP socket and UDT connection.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "lvars/lvar_entry.h"
+#include "module/globals.h"
+#include "net/reliable_link.h"
+#include "net/wire_records.h"
+#include "platform/platform.h"
+#include "support/module_fixture.h"
+
+// Base ports that no two tests share, so that ctest may run them at once.
+// P + 1 (datagrams) stays below the ephemeral range and below every P with
+// its bytes swapped (the reliable channel), which lie from 20560 on.
+inline int TestBasePort(int k) { return 0x1000 + (k << 8) + 0x50; }
+inline std::uint16_t SwappedPort(int p) {
+  return static_cast<std::uint16_t>(((p & 0xFF) << 8) | ((p >> 8) & 0xFF));
+}
+
+class NetFixture : public ModuleFixture {
+ protected:
+  void SetUp() override {
+    ModuleFixture::SetUp();
+    StartModule();
+    CreateGauge();
+    peerAddress = "127.0.0.1";
+    UDT::startup();
+  }
+
+  void TearDown() override {
+    for (UDTSOCKET s : udtSockets_) UDT::close(s);
+    UDT::cleanup();
+    if (udpSocket_ != platform::kInvalidSocket) platform::CloseSocket(udpSocket_);
+    ModuleFixture::TearDown();
+  }
+
+  void UseBasePort(int k) {
+    port_ = TestBasePort(k);
+    basePort = std::to_string(port_);
+  }
+
+  // Shared-table entries, by name and category, as the table file gives them.
+  static void AddEntries(const std::vector<std::pair<std::string, LVarCategory>>& entries) {
+    for (const auto& [name, category] : entries) {
+      auto entry = std::make_unique<LVarEntry>();
+      entry->name = name;
+      entry->category = static_cast<std::int32_t>(category);
+      lvarTable.push_back(std::move(entry));
+    }
+    Store(lvarCount, lvarTable.size());
+  }
+
+  static double Named(const std::string& name) {
+    return standin::ReadNamed(name).value_or(-999.0);
+  }
+
+  // One datagram to the module's datagram port.
+  void SendDatagramBytes(const std::uint8_t* data, std::size_t length) {
+    if (udpSocket_ == platform::kInvalidSocket) udpSocket_ = platform::OpenUdpSocket();
+    platform::SendTo(udpSocket_, data, length, platform::ParseDottedAddress("127.0.0.1"),
+                     static_cast<std::uint16_t>(port_ + 1));
+  }
+
+  // A UDT connection to the module's listener (blocking connect).
+  UDTSOCKET ConnectToServer() {
+    const UDTSOCKET s = UDT::socket(AF_INET, SOCK_STREAM, 0);
+    udtSockets_.push_back(s);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(SwappedPort(port_));
+    address.sin_addr.s_addr = platform::ParseDottedAddress("127.0.0.1");
+    EXPECT_NE(UDT::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address), UDT::ERROR)
+        << UDT::getlasterror().getErrorMessage();
+    return s;
+  }
+
+  // A UDT listener where the module's client connects.
+  UDTSOCKET ListenForClient() {
+    const UDTSOCKET s = UDT::socket(AF_INET, SOCK_STREAM, 0);
+    udtSockets_.push_back(s);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(SwappedPort(port_));
+    address.sin_addr.s_addr = INADDR_ANY;
+    EXPECT_NE(UDT::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), UDT::ERROR);
+    EXPECT_NE(UDT::listen(s, 4), UDT::ERROR);
+    return s;
+  }
+
+  UDTSOCKET Accept(UDTSOCKET listener) {
+    const UDTSOCKET s = UDT::accept(listener, nullptr, nullptr);
+    if (s != UDT::INVALID_SOCK) udtSockets_.push_back(s);
+    return s;
+  }
+
+  static void SendBytes(UDTSOCKET s, const std::uint8_t* data, int length) {
+    int sent = 0;
+    while (sent < length) {
+      const int n = UDT::send(s, reinterpret_cast<const char*>(data) + sent, length - sent, 0);
+      ASSERT_GT(n, 0) << UDT::getlasterror().getErrorMessage();
+      sent += n;
+    }
+  }
+  static void SendMessage(UDTSOCKET s, std::int32_t kind, double index, double value,
+                          double extra) {
+    const MessageBytes bytes = EncodeMessage(MakeMessage(kind, index, value, extra));
+    SendBytes(s, bytes.data(), static_cast<int>(bytes.size()));
+  }
+  void SendVarDatagram(double index, double value) {
+    const MessageBytes bytes = EncodeMessage(MakeMessage(kind::kVarValue, index, value, 0.0));
+    SendDatagramBytes(bytes.data(), bytes.size());
+  }
+
+  // Runs `pump` until `done` holds, for at most five seconds.
+  template <typename Pump, typename Done>
+  static bool PumpUntil(Pump pump, Done done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+      pump();
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  }
+
+  int port_ = 0;
+
+ private:
+  std::vector<UDTSOCKET> udtSockets_;
+  platform::Socket udpSocket_ = platform::kInvalidSocket;
+};

@@ -1,0 +1,68 @@
+// Where the channels listen for a configured base port P: datagrams on P + 1,
+// the reliable channel on P with its two bytes swapped.
+#include <memory>
+
+#include "net/server_network.h"
+#include "net_fixture.h"
+#include "server/server_game.h"
+
+namespace {
+
+std::uint16_t UdtPort(UDTSOCKET s) {
+  sockaddr_in address{};
+  int length = sizeof address;
+  if (UDT::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == UDT::ERROR) return 0;
+  return ntohs(address.sin_port);
+}
+
+class PortsTest : public NetFixture {};
+
+TEST_F(PortsTest, Port5000GivesDatagrams5001AndReliable34835) {
+  basePort = "5000";
+  auto game = std::make_unique<ServerGame>();
+  EXPECT_EQ(platform::LocalPort(game->datagramSocket), 5001);
+  ASSERT_NE(game->network, nullptr);
+  EXPECT_EQ(UdtPort(game->network->ListenSocket()), 34835);
+  EXPECT_NE(Load(connectionStatus), 2);
+}
+
+TEST_F(PortsTest, Port256GivesReliablePort1) {
+  basePort = "256";
+  ServerNetwork network;
+  EXPECT_EQ(UdtPort(network.ListenSocket()), 1);
+}
+
+TEST_F(PortsTest, TrailingLettersAreIgnoredAndEmptyTextIsPortZero) {
+  const int p = TestBasePort(1);
+  basePort = std::to_string(p) + "x7";
+  {
+    auto game = std::make_unique<ServerGame>();
+    EXPECT_EQ(platform::LocalPort(game->datagramSocket), p + 1);
+    EXPECT_EQ(UdtPort(game->network->ListenSocket()), SwappedPort(p));
+  }
+  basePort = "";
+  auto game = std::make_unique<ServerGame>();
+  EXPECT_EQ(platform::LocalPort(game->datagramSocket), 1);
+  // Port 0: the listener gets whatever port the system gives.
+  EXPECT_NE(UdtPort(game->network->ListenSocket()), 0);
+}
+
+TEST_F(PortsTest, ServerLogsItsSetUpAndABindThatFails) {
+  const int p = TestBasePort(2);
+  basePort = std::to_string(p);
+  // Another socket holds P + 1 without sharing it.
+  const platform::Socket holder = platform::OpenUdpSocket();
+  ASSERT_EQ(platform::BindAnyAddress(holder, static_cast<std::uint16_t>(p + 1)), 0);
+  {
+    auto game = std::make_unique<ServerGame>();
+    EXPECT_EQ(Load(connectedClientCount), 0);
+  }
+  platform::CloseSocket(holder);
+  const auto lines = LogLines();
+  const std::vector<std::string> expected = {
+      "serverLoop init", " Bind failed98", "serverLoop Binded Port: " + basePort,
+      "serverLoop UDP Bind Process completed", "serverLoop R UDP Bind Process completed"};
+  EXPECT_EQ(lines, expected);
+}
+
+}  // namespace

@@ -1,0 +1,68 @@
+// The role threads around the send pass: link state, accepts, the end of a
+// role, and the guarded send of the key-event relay.
+#include <memory>
+
+#include "net_fixture.h"
+#include "server/server_game.h"
+#include "server/server_loops.h"
+#include "session/role_send.h"
+
+namespace {
+
+class RoleLoopsTest : public NetFixture {};
+
+TEST_F(RoleLoopsTest, ServerShowsEachNewLinkStateOnce) {
+  UseBasePort(30);
+  auto game = std::make_unique<ServerGame>();
+  standin::WriteNamed("MP_STS", -5.0);  // a marker that a write would replace
+  ShowConnectionStatus();
+  EXPECT_EQ(Named("MP_STS"), -5.0);  // 0 was already shown
+
+  const UDTSOCKET peer = ConnectToServer();
+  testing::internal::CaptureStdout();
+  const bool accepted = PumpUntil([&] { AcceptPendingClient(*game); },
+                                  [] { return Load(connectedClientCount) == 1; });
+  const std::string out = testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(accepted);
+  EXPECT_EQ(out, "client 0 has been connected to the server\n");
+  EXPECT_EQ(Load(connectionStatus), 1);
+  ShowConnectionStatus();
+  EXPECT_EQ(Named("MP_STS"), 1.0);
+  standin::WriteNamed("MP_STS", -5.0);
+  ShowConnectionStatus();
+  EXPECT_EQ(Named("MP_STS"), -5.0);
+
+  // What the relay sends reaches the client through the guarded pointer.
+  Store(serverGame, game.get());
+  EXPECT_TRUE(SendReliableThroughRole(kind::kKeyEvent, 0, 7.0, 66000.0));
+  char bytes[24];
+  int got = 0;
+  const int timeoutMs = 2000;
+  UDT::setsockopt(peer, 0, UDT_RCVTIMEO, &timeoutMs, sizeof timeoutMs);
+  while (got < 24) {
+    const int n = UDT::recv(peer, bytes + got, 24 - got, 0);
+    ASSERT_GT(n, 0);
+    got += n;
+  }
+  const MessageRecord r = DecodeMessage(reinterpret_cast<std::uint8_t*>(bytes));
+  EXPECT_EQ(r.kind, kind::kKeyEvent);
+  EXPECT_EQ(r.extra, 66000.0);
+  Store(serverGame, nullptr);
+  EXPECT_FALSE(SendReliableThroughRole(kind::kKeyEvent, 0, 7.0, 66000.0));
+}
+
+TEST_F(RoleLoopsTest, AStopAlreadyRequestedEndsTheRoleAtOnce) {
+  UseBasePort(31);
+  Store(serverGame, new ServerGame());
+  Store(roleStarted, true);
+  Store(shutdownState, 1);
+  ServerSendLoop(nullptr);
+  EXPECT_EQ(Load(shutdownState), 2);
+  EXPECT_EQ(Load(serverGame), nullptr);
+  const auto lines = LogLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], "thread close start, thread2 wait close");
+  EXPECT_EQ(lines.back(), "thread closed");
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+// Drives the module through the stand-in simulator: started, its SimConnect
+// session open, a flight started and the first aircraft state delivered;
+// nothing follows and no role runs.
+#pragma once
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "simlink/dispatch.h"
+#include "standin.h"
+#include "support/module_fixture.h"
+
+class SimlinkTest : public ModuleFixture {
+ protected:
+  void SetUp() override {
+    ModuleFixture::SetUp();
+    StartModule();  // open, "SimStart", then the first aircraft state
+    NameSpoilerVariable();
+  }
+  void TearDown() override {
+    // No role runs in these tests; a set flag would make module stop wait
+    // for one.
+    Store(roleStarted, false);
+    ModuleFixture::TearDown();
+  }
+
+  static void NameSpoilerVariable() {
+    vars().id[slot::kSpoilerAnimId] = standin::CreateNamed("Spoiler_lv_Anim");
+  }
+  static CockpitVars& vars() { return *sharedState->vars; }
+  static AircraftState& aircraft() { return *sharedState->aircraft; }
+
+  static void SendEvent(SimConnectDword eventId, SimConnectDword data) {
+    SimConnectRecvEvent event{
+        sizeof(SimConnectRecvEvent), 4, simconnect::kRecvIdEvent, 0, eventId, data};
+    SimConnectDispatch(reinterpret_cast<SimConnectRecv*>(&event), sizeof(event), nullptr);
+  }
+};
+
+// The 41 values of one aircraft-state data message, set by field.
+class AircraftValues {
+ public:
+  AircraftValues& Set(AtomicDouble AircraftState::*field, double value) {
+    for (std::size_t i = 0; i < kAircraftStateFieldCount; ++i) {
+      if (kAircraftStateFields[i].field == field) values_[i] = value;
+    }
+    return *this;
+  }
+  double& operator[](std::size_t i) { return values_[i]; }
+
+  // Hands the values to the dispatch callback as the simulator would.
+  void Deliver(SimConnectDword requestId = 0) const {
+    constexpr std::size_t kHeader = offsetof(SimConnectRecvSimObjectData, dwData);
+    std::vector<unsigned char> message(kHeader + sizeof(values_));
+    SimConnectRecvSimObjectData head{};
+    head.dwSize = static_cast<SimConnectDword>(message.size());
+    head.dwID = simconnect::kRecvIdSimObjectData;
+    head.dwRequestID = requestId;
+    head.dwDefineID = 34;
+    head.dwentrynumber = 1;
+    head.dwoutof = 1;
+    head.dwDefineCount = kAircraftStateFieldCount;
+    std::memcpy(message.data(), &head, kHeader);
+    std::memcpy(message.data() + kHeader, values_.data(), sizeof(values_));
+    SimConnectDispatch(reinterpret_cast<SimConnectRecv*>(message.data()),
+                       static_cast<SimConnectDword>(message.size()), nullptr);
+  }
+
+ private:
+  std::array<double, kAircraftStateFieldCount> values_{};
+};

@@ -1,0 +1,101 @@
+#include "demo_monitor_trace.h"
+
+#include <cmath>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+namespace trace {
+namespace {
+
+using nlohmann::json;
+
+double Number(const json& object, const char* key) {
+  const auto it = object.find(key);
+  if (it == object.end()) return 0.0;
+  if (it->is_boolean()) return it->get<bool>() ? 1.0 : 0.0;
+  return it->is_number() ? it->get<double>() : 0.0;
+}
+
+By WhoWrote(const json& object) {
+  const std::string by = object.value("by", "");
+  if (by == "module") return By::kModule;
+  if (by == "script") return By::kScript;
+  return By::kOther;
+}
+
+std::uint32_t Word(const json& object, const char* key) {
+  return static_cast<std::uint32_t>(static_cast<std::int64_t>(Number(object, key)));
+}
+
+}  // namespace
+
+std::optional<Record> ParseTraceLine(const std::string& line) {
+  const json object = json::parse(line, nullptr, /*allow_exceptions=*/false);
+  if (!object.is_object() || !object.contains("t") || !object.contains("mono_ns") ||
+      !object.contains("type") || !object["type"].is_string()) {
+    return std::nullopt;
+  }
+  Record record;
+  record.t = Number(object, "t");
+  record.monoNs = object["mono_ns"].is_number() ? object["mono_ns"].get<std::int64_t>() : 0;
+  const std::string type = object["type"].get<std::string>();
+  if (type == "lvar_write") {
+    record.body = LvarWrite{object.value("name", ""), Number(object, "value"), WhoWrote(object)};
+  } else if (type == "key_event") {
+    record.body = KeyEvent{Word(object, "id"), Word(object, "data"), WhoWrote(object)};
+  } else if (type == "set_data") {
+    record.body = SetData{Word(object, "definition"), Number(object, "value")};
+  } else if (type == "client_event") {
+    record.body = ClientEvent{Word(object, "event"), Word(object, "data")};
+  } else if (type == "aircraft") {
+    record.body =
+        Aircraft{Number(object, "lat"),     Number(object, "lon"),   Number(object, "alt"),
+                 Number(object, "heading"), Number(object, "pitch"), Number(object, "bank"),
+                 Number(object, "vs"),      Number(object, "ias"),   Number(object, "gear")};
+  }
+  return record;
+}
+
+std::vector<Record> ReadTraceFile(const std::string& path, int* badLines) {
+  std::vector<Record> records;
+  std::ifstream file(path);
+  std::string line;
+  while (std::getline(file, line)) {
+    if (auto record = ParseTraceLine(line)) {
+      records.push_back(std::move(*record));
+    } else if (badLines != nullptr) {
+      ++*badLines;
+    }
+  }
+  return records;
+}
+
+double DistanceMetres(const Aircraft& a, const Aircraft& b) {
+  constexpr double kEarthRadiusMetres = 6371000.0;
+  constexpr double kMetresPerFoot = 0.3048;
+  constexpr double kRadiansPerDegree = M_PI / 180.0;
+  const double lat1 = a.lat * kRadiansPerDegree;
+  const double lat2 = b.lat * kRadiansPerDegree;
+  const double dLat = lat2 - lat1;
+  const double dLon = (b.lon - a.lon) * kRadiansPerDegree;
+  // Haversine: well conditioned for the short distances that matter here.
+  const double h = std::sin(dLat / 2) * std::sin(dLat / 2) +
+                   std::cos(lat1) * std::cos(lat2) * std::sin(dLon / 2) * std::sin(dLon / 2);
+  const double ground = 2.0 * kEarthRadiusMetres * std::asin(std::sqrt(std::min(1.0, h)));
+  const double vertical = (b.alt - a.alt) * kMetresPerFoot;
+  return std::hypot(ground, vertical);
+}
+
+std::vector<std::string> ReadTableNames(const std::string& path) {
+  std::vector<std::string> names;
+  std::ifstream file(path);
+  std::string line;
+  while (std::getline(file, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    names.push_back(line.substr(0, line.find(';')));
+  }
+  return names;
+}
+
+}  // namespace trace

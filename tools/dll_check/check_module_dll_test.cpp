@@ -1,0 +1,221 @@
+// The checker against the real MultiShared.dll (path given on the command
+// line): it accepts the file as built, and each single fault planted into a
+// copy of it makes exactly the rule about that fault fail.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "module_dll_check.h"
+#include "pe_image.h"
+
+namespace {
+
+std::string dllPath;
+
+std::vector<std::uint8_t> ReadDll() {
+  std::ifstream file(dllPath, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+pe::Image Parse(std::vector<std::uint8_t> bytes) {
+  std::string error;
+  auto image = pe::Image::Parse(std::move(bytes), &error);
+  EXPECT_TRUE(image) << error;
+  return *image;
+}
+
+std::vector<std::string> Failures(const std::vector<std::uint8_t>& bytes) {
+  std::vector<std::string> failures;
+  for (const auto& f : module_check::CheckModuleDll(Parse(bytes))) {
+    if (!f.ok) failures.push_back(f.text);
+  }
+  return failures;
+}
+
+bool AnyContains(const std::vector<std::string>& texts, const std::string& part) {
+  return std::any_of(texts.begin(), texts.end(),
+                     [&](const std::string& t) { return t.find(part) != std::string::npos; });
+}
+
+void PutWord(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> 8 * i);
+}
+
+class CheckerOnModule : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    bytes_ = ReadDll();
+    ASSERT_FALSE(bytes_.empty()) << "cannot read " << dllPath;
+    image_ = std::make_unique<pe::Image>(Parse(bytes_));
+    std::string error;
+    const auto exports = image_->Exports(&error);
+    ASSERT_TRUE(exports) << error;
+    for (const auto& e : *exports) {
+      if (e.name == "ImportTable") importTable_ = e.rva;
+      if (e.name == "Linkage") linkage_ = e.rva;
+    }
+    ASSERT_NE(importTable_, 0u);
+    ASSERT_NE(linkage_, 0u);
+  }
+
+  std::size_t Offset(std::uint32_t rva) const {
+    const auto at = image_->FileOffset(rva);
+    EXPECT_TRUE(at);
+    return at.value_or(0);
+  }
+
+  std::uint32_t PointerField(std::uint32_t rva) const {
+    return *image_->VaToRva(*image_->ReadWord(rva));
+  }
+
+  // File offset of a zero-terminated `text` inside the section `name`.
+  std::size_t FindInSection(const std::string& name, const std::string& text) const {
+    for (const auto& s : image_->sections()) {
+      if (s.name != name) continue;
+      const auto begin = bytes_.begin() + s.rawOffset;
+      const auto end = begin + s.rawSize;
+      const auto hit = std::search(begin, end, text.c_str(), text.c_str() + text.size() + 1);
+      if (hit != end) return static_cast<std::size_t>(hit - bytes_.begin());
+    }
+    ADD_FAILURE() << text << " not found in " << name;
+    return 0;
+  }
+
+  std::vector<std::uint8_t> bytes_;
+  std::unique_ptr<pe::Image> image_;
+  std::uint32_t importTable_ = 0;
+  std::uint32_t linkage_ = 0;
+};
+
+TEST_F(CheckerOnModule, AcceptsTheBuiltModule) {
+  const auto findings = module_check::CheckModuleDll(*image_);
+  for (const auto& f : findings) EXPECT_TRUE(f.ok) << f.text;
+  // Every rule was looked at: file kind, records, gauge and imports.
+  std::vector<std::string> texts;
+  for (const auto& f : findings) texts.push_back(f.text);
+  for (const char* rule : {"machine is i386", "exports are exactly", "ImportTable words",
+                           "module id", "module version", "start routine", "stop routine",
+                           "gauge name", "gauge callback", "needs SimConnect.dll", "needs udt.dll",
+                           "plain name"}) {
+    EXPECT_TRUE(AnyContains(texts, rule)) << rule;
+  }
+}
+
+TEST_F(CheckerOnModule, RejectsFileKindFaults) {
+  auto amd64 = bytes_;
+  // The file header follows the PE signature, whose offset is at 0x3C.
+  const std::size_t pe = bytes_[0x3C] | bytes_[0x3D] << 8 | bytes_[0x3E] << 16;
+  amd64[pe + 4] = 0x64;
+  amd64[pe + 5] = 0x86;
+  EXPECT_TRUE(AnyContains(Failures(amd64), "machine is i386"));
+
+  auto program = bytes_;
+  program[pe + 4 + 19] &= ~0x20;  // clears the DLL flag (0x2000) of the characteristics
+  EXPECT_TRUE(AnyContains(Failures(program), "file is a DLL"));
+}
+
+TEST_F(CheckerOnModule, RejectsRecordFaults) {
+  auto importId = bytes_;
+  PutWord(importId, Offset(importTable_), 0x10);
+  EXPECT_TRUE(AnyContains(Failures(importId), "ImportTable words"));
+
+  auto panelsFilled = bytes_;
+  PutWord(panelsFilled, Offset(importTable_ + 4), 0x1234);
+  EXPECT_TRUE(AnyContains(Failures(panelsFilled), "ImportTable words"));
+
+  auto moduleId = bytes_;
+  PutWord(moduleId, Offset(linkage_), 0x14);
+  EXPECT_TRUE(AnyContains(Failures(moduleId), "module id"));
+
+  auto version = bytes_;
+  PutWord(version, Offset(linkage_ + 20), 0x800);
+  EXPECT_TRUE(AnyContains(Failures(version), "module version"));
+
+  // A start routine that points at data instead of code.
+  auto start = bytes_;
+  PutWord(start, Offset(linkage_ + 4), image_->imageBase() + importTable_);
+  const auto startFailures = Failures(start);
+  EXPECT_TRUE(AnyContains(startFailures, "start routine"));
+  EXPECT_FALSE(AnyContains(startFailures, "stop routine"));
+
+  auto stop = bytes_;
+  PutWord(stop, Offset(linkage_ + 8), 0);
+  EXPECT_TRUE(AnyContains(Failures(stop), "stop routine"));
+}
+
+TEST_F(CheckerOnModule, RejectsGaugeFaults) {
+  const std::uint32_t list = PointerField(linkage_ + 24);
+  const std::uint32_t header = PointerField(list);
+
+  auto name = bytes_;
+  name[Offset(PointerField(header + 4)) + 10] = 'x';
+  EXPECT_TRUE(AnyContains(Failures(name), "gauge name"));
+
+  auto unterminated = bytes_;
+  PutWord(unterminated, Offset(list + 4), image_->imageBase() + header);
+  EXPECT_TRUE(AnyContains(Failures(unterminated), "gauge list"));
+
+  auto noCallback = bytes_;
+  PutWord(noCallback, Offset(header + 84), 0);
+  EXPECT_TRUE(AnyContains(Failures(noCallback), "gauge callback"));
+}
+
+TEST_F(CheckerOnModule, RejectsExportAndImportFaults) {
+  auto renamed = bytes_;
+  renamed[FindInSection(".edata", "Linkage") + 6] = 'f';
+  const auto renamedFailures = Failures(renamed);
+  EXPECT_TRUE(AnyContains(renamedFailures, "exports are exactly"));
+  EXPECT_TRUE(AnyContains(renamedFailures, "Linkagf"));
+
+  // A runtime DLL that would have to lie beside the module in the simulator.
+  auto runtime = bytes_;
+  runtime[FindInSection(".idata", "udt.dll") + 1] = 'x';
+  const auto runtimeFailures = Failures(runtime);
+  EXPECT_TRUE(AnyContains(runtimeFailures, "uxt.dll, which is not allowed"));
+  EXPECT_TRUE(AnyContains(runtimeFailures, "needs udt.dll"));
+
+  auto decorated = bytes_;
+  decorated[FindInSection(".idata", "SimConnect_Close") + 15] = '@';
+  EXPECT_TRUE(AnyContains(Failures(decorated), "plain name (found: SimConnect_Clos@)"));
+}
+
+TEST(PeImage, RefusesFilesThatAreNoPeImage) {
+  std::string error;
+  EXPECT_FALSE(pe::Image::Parse({}, &error));
+  EXPECT_FALSE(pe::Image::Parse(std::vector<std::uint8_t>(4096, 0), &error));
+  EXPECT_EQ(error, "not an MZ executable");
+
+  // An MZ header whose PE header offset points far past the end.
+  std::vector<std::uint8_t> farOffset(0x40, 0);
+  farOffset[0] = 'M';
+  farOffset[1] = 'Z';
+  farOffset[0x3F] = 0x7F;
+  EXPECT_FALSE(pe::Image::Parse(farOffset, &error));
+  EXPECT_EQ(error, "no PE signature");
+}
+
+TEST_F(CheckerOnModule, RefusesTruncatedCopies) {
+  for (const std::size_t size : {std::size_t{0x200}, bytes_.size() / 2, bytes_.size() - 1}) {
+    std::vector<std::uint8_t> cut(bytes_.begin(), bytes_.begin() + size);
+    std::string error;
+    EXPECT_FALSE(pe::Image::Parse(cut, &error)) << size;
+    EXPECT_NE(error.find("runs past the end"), std::string::npos) << error;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s MultiShared.dll\n", argv[0]);
+    return 2;
+  }
+  dllPath = argv[1];
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,22 @@
+// The rules a MultiShared.dll must meet before the simulator can load it:
+// the file kind, the two exported records and their contents, the gauge they
+// lead to, and the DLLs it imports from.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "pe_image.h"
+
+namespace module_check {
+
+struct Finding {
+  bool ok;
+  std::string text;
+};
+
+std::vector<Finding> CheckModuleDll(const pe::Image& image);
+
+bool AllPassed(const std::vector<Finding>& findings);
+
+}  // namespace module_check
