@@ -25,3 +25,13 @@ step "ThreadSanitizer: unit and end-to-end tests"
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j "$jobs"
 ctest --preset tsan -j "$jobs"
+
+step "32-bit Windows module: cross build and checks of MultiShared.dll"
+cmake --preset mingw32 >/dev/null
+cmake --build --preset mingw32 -j "$jobs"
+ctest --preset mingw32
+
+step "Windows platform layer tests under wine64"
+cmake --preset mingw64-tests >/dev/null
+cmake --build --preset mingw64-tests -j "$jobs"
+ctest --preset mingw64-tests

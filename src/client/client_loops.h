@@ -10,4 +10,3 @@ void ClientSendLoop(void* unused);
 // Receive thread: every 2 ms applies what arrived and takes the cockpit's
 // swap request.
 unsigned ClientReceiveLoop(void* unused);
-

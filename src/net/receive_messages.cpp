@@ -14,7 +14,7 @@ namespace {
 
 constexpr std::uint32_t kAnnounceEventId = 66771;
 constexpr std::uint32_t kAnnounceDataId = 66772;
-constexpr double kKeyEventFloor = 65536.0;  // exclusive
+constexpr double kKeyEventFloor = 65536.0;    // exclusive
 constexpr double kKeyEventCeiling = 66860.0;  // exclusive
 constexpr SimConnectDword kGearHandleDefinition = 32;
 
@@ -34,10 +34,10 @@ LVarEntry* EntryAt(std::int32_t index) {
 // for a local press. Returns false when a stop request ended the wait.
 bool WaitForButtonRelease(LVarEntry& entry, Channel channel) {
   for (;;) {
-    const bool released = entry.value.load(std::memory_order_relaxed) != 1.0f &&
-                          (channel != Channel::kReliable ||
-                           entry.syncMark.load(std::memory_order_relaxed) != -1) &&
-                          panel::ReadNamedValue(Load(Vars().id[slot::kKeysClear])) == 0.0;
+    const bool released =
+        entry.value.load(std::memory_order_relaxed) != 1.0f &&
+        (channel != Channel::kReliable || entry.syncMark.load(std::memory_order_relaxed) != -1) &&
+        panel::ReadNamedValue(Load(Vars().id[slot::kKeysClear])) == 0.0;
     if (released) return true;
     if (Load(shutdownState) != shutdown_state::kRunning) return false;
     platform::SleepMs(1);
@@ -65,8 +65,8 @@ void ApplyFollowerFlag(const MessageRecord& record) {
 void ApplyGearHandle(const MessageRecord& record) {
   // The receive thread's own copy: setDataScratch belongs to the simulator thread.
   double position = record.value;
-  SimConnect_SetDataOnSimObject(simConnect, kGearHandleDefinition, simconnect::kObjectIdUser, 0,
-                                0, sizeof position, &position);
+  SimConnect_SetDataOnSimObject(simConnect, kGearHandleDefinition, simconnect::kObjectIdUser, 0, 0,
+                                sizeof position, &position);
 }
 
 void ApplyAircraftState(const AircraftStateRecord& record) {

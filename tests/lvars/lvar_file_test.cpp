@@ -26,19 +26,6 @@ std::vector<Parsed> Parse(const std::string& text) {
   return result;
 }
 
-TEST(LVarFile, ANewEntryStartsUnresolvedAtZero) {
-  std::istringstream in("N");
-  const auto entries = ParseLVarTable(in);
-  ASSERT_EQ(entries.size(), 1u);
-  const LVarEntry& e = *entries[0];
-  EXPECT_EQ(e.name, "N");
-  EXPECT_EQ(e.category, 0);
-  EXPECT_EQ(e.id.load(), 0u);
-  EXPECT_EQ(e.value.load(), 0.0f);
-  EXPECT_EQ(e.previous.load(), 0.0f);
-  EXPECT_EQ(e.syncMark.load(), 0);
-}
-
 TEST(LVarFile, OnlyTheFirstTwoFieldsCount) {
   EXPECT_EQ(Parse("N;MBTN;x;y\n"), (std::vector<Parsed>{{"N", 2}}));
   EXPECT_EQ(Parse("N;x;MBTN\n"), (std::vector<Parsed>{{"N", 0}}));
@@ -60,17 +47,10 @@ TEST(LVarFile, CategoryWordsAreComparedWholeAndWithCase) {
             (std::vector<Parsed>{{"A", 0}, {"B", 0}, {"C", 4}, {"D", 3}, {"E", 6}}));
 }
 
-TEST(LVarFile, NamesAreKeptByteForByte) {
-  EXPECT_EQ(Parse("N ;FCU\n"), (std::vector<Parsed>{{"N ", 3}}));
-  EXPECT_EQ(Parse(" N\n"), (std::vector<Parsed>{{" N", 0}}));
-  EXPECT_EQ(Parse("#N;FCTL\n"), (std::vector<Parsed>{{"#N", 1}}));
-  EXPECT_EQ(Parse("A:B 1,x;DISP\n"), (std::vector<Parsed>{{"A:B 1,x", 5}}));
-}
-
-TEST(LVarFile, EmptyFieldsAndTrailingSemicolons) {
-  EXPECT_EQ(Parse(";FCTL\n"), (std::vector<Parsed>{{"", 1}}));
-  EXPECT_EQ(Parse("x;\n"), (std::vector<Parsed>{{"x", 0}}));
-  EXPECT_EQ(Parse(";\n"), (std::vector<Parsed>{{"", 0}}));
+TEST(LVarFile, NamesAreKeptByteForByteAndMayBeEmpty) {
+  EXPECT_EQ(Parse("N ;FCU\n #N;FCTL\nA:B 1,x;DISP\n"),
+            (std::vector<Parsed>{{"N ", 3}, {" #N", 1}, {"A:B 1,x", 5}}));
+  EXPECT_EQ(Parse(";FCTL\nx;\n;\n"), (std::vector<Parsed>{{"", 1}, {"x", 0}, {"", 0}}));
 }
 
 TEST(LVarFile, BlankLinesAddNothingAndDuplicatesStaySeparate) {
@@ -99,18 +79,6 @@ TEST(LVarFile, OnlyTheCrRightBeforeTheLineEndIsDropped) {
   EXPECT_EQ(Parse("A\rB;FCU\r\n"), (std::vector<Parsed>{{"A\rB", 3}}));
   EXPECT_EQ(Parse("A;FCU\r\r\n"), (std::vector<Parsed>{{"A", 0}}));
   EXPECT_EQ(Parse("A\r\r\n"), (std::vector<Parsed>{{"A\r", 0}}));
-}
-
-TEST(LVarFile, LongNamesAndManyLinesHaveNoLimit) {
-  const std::string longName(100000, 'n');
-  std::string text = longName + ";BTN\n";
-  for (int i = 0; i < 5000; ++i) text += "V" + std::to_string(i) + ";FCTL\n";
-  std::istringstream in(text);
-  const auto entries = ParseLVarTable(in);
-  ASSERT_EQ(entries.size(), 5001u);
-  EXPECT_EQ(entries[0]->name, longName);
-  EXPECT_EQ(entries[0]->category, 7);
-  EXPECT_EQ(entries[5000]->name, "V4999");
 }
 
 }  // namespace

@@ -52,15 +52,6 @@ TEST_F(LVarTableLoad, AnUnknownDocumentsFolderCountsAsAMissingFile) {
   EXPECT_EQ(lvarCount.load(), 1u);
 }
 
-TEST_F(LVarTableLoad, TheLoaderNeverLooksNamesUp) {
-  WriteFile("LVars.cfg", "Fresh;FCTL\n");
-  PreInitialize();
-  LoadLVarTable();
-  ASSERT_EQ(lvarCount.load(), 1u);
-  EXPECT_EQ(Entry(0).id.load(), 0u);
-  EXPECT_EQ(standin::FindNamed("Fresh"), 0u);
-}
-
 TEST_F(LVarTableLoad, EditsTakeEffectAtTheNextAircraftLoadOnly) {
   WriteFile("LVars.cfg", "A;FCTL\n");
   PreInitialize();

@@ -60,9 +60,7 @@ class NetFixture : public ModuleFixture {
     Store(lvarCount, lvarTable.size());
   }
 
-  static double Named(const std::string& name) {
-    return standin::ReadNamed(name).value_or(-999.0);
-  }
+  static double Named(const std::string& name) { return standin::ReadNamed(name).value_or(-999.0); }
 
   // One datagram to the module's datagram port.
   void SendDatagramBytes(const std::uint8_t* data, std::size_t length) {

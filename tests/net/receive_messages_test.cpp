@@ -65,8 +65,8 @@ TEST_F(ServerReceiveTest, FollowerFlagTakesTheOppositeRoleAndShowsIt) {
 TEST_F(ServerReceiveTest, GearHandleGoesToTheSimulation) {
   StartServer(5);
   SendMessage(peer_, kind::kGearHandle, 0, 1.0, 0);
-  ASSERT_TRUE(PumpUntil([&] { ReceiveMessages(*game_); },
-                        [] { return !standin::SetDataCalls().empty(); }));
+  ASSERT_TRUE(
+      PumpUntil([&] { ReceiveMessages(*game_); }, [] { return !standin::SetDataCalls().empty(); }));
   const auto calls = standin::SetDataCalls();
   EXPECT_EQ(calls.back().defineId, 32u);
   EXPECT_EQ(calls.back().value, 1.0);
@@ -119,8 +119,8 @@ TEST_F(ServerReceiveTest, ALostConnectionIsReportedOnce) {
   ASSERT_EQ(Load(connectionStatus), 1);
   testing::internal::CaptureStdout();
   UDT::close(peer_);
-  const bool closed = PumpUntil([&] { ReceiveMessages(*game_); },
-                                [] { return Load(connectionStatus) == 2; });
+  const bool closed =
+      PumpUntil([&] { ReceiveMessages(*game_); }, [] { return Load(connectionStatus) == 2; });
   for (int i = 0; i < 20; ++i) ReceiveMessages(*game_);
   const std::string out = testing::internal::GetCapturedStdout();
   ASSERT_TRUE(closed);

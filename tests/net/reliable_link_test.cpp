@@ -26,8 +26,8 @@ TEST_F(ReliableLinkTest, RecordsComeOutWholeAndInOrderFromAnyChunking) {
   std::vector<std::uint8_t> stream;
   for (int i = 0; i < kRecords; ++i) {
     const MessageBytes r = EncodeMessage(MakeMessage(
-        static_cast<std::int32_t>(random() % 30), i, std::uniform_real_distribution<>(-1e6, 1e6)(random),
-        static_cast<double>(random())));
+        static_cast<std::int32_t>(random() % 30), i,
+        std::uniform_real_distribution<>(-1e6, 1e6)(random), static_cast<double>(random())));
     stream.insert(stream.end(), r.begin(), r.end());
   }
 
@@ -36,8 +36,7 @@ TEST_F(ReliableLinkTest, RecordsComeOutWholeAndInOrderFromAnyChunking) {
   int lastResult = 0;
   std::size_t sent = 0;
   while (sent < stream.size()) {
-    const std::size_t chunk =
-        std::min<std::size_t>(stream.size() - sent, 1 + random() % 60);
+    const std::size_t chunk = std::min<std::size_t>(stream.size() - sent, 1 + random() % 60);
     SendBytes(sender, stream.data() + sent, static_cast<int>(chunk));
     sent += chunk;
     // Sometimes read between chunks, so that reads end inside records.
@@ -126,7 +125,8 @@ TEST_F(ReliableLinkTest, DatagramWalkAppliesExactlyWhatTheDatagramsHold) {
     }
     if (random() % 4 == 0) {  // a tail too short for any record
       const std::size_t tail = random() % 24;
-      for (std::size_t i = 0; i < tail; ++i) datagram.push_back(static_cast<std::uint8_t>(random()));
+      for (std::size_t i = 0; i < tail; ++i)
+        datagram.push_back(static_cast<std::uint8_t>(random()));
     }
     WalkDatagram(datagram.data(), datagram.size());
     for (const auto& [name, value] : applied) expected[name] = value;

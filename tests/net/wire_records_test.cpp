@@ -1,11 +1,12 @@
 // The records' bytes on the wire and the numbers in log lines.
+#include "net/wire_records.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
 #include "net/format_number.h"
-#include "net/wire_records.h"
 
 namespace {
 
@@ -16,13 +17,13 @@ std::vector<int> Bytes(const std::uint8_t* data, std::size_t n) {
 TEST(WireRecords, VarValueAndKeyEventMatchTheirByteImages) {
   const MessageBytes var = EncodeMessage(MakeMessage(kind::kVarValue, 5.0, 1.0, 0.0));
   EXPECT_EQ(Bytes(var.data(), var.size()),
-            (std::vector<int>{1, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F,
-                              0, 0, 0, 0, 0, 0, 0, 0}));
+            (std::vector<int>{1, 0, 0,    0,    5, 0, 0, 0, 0, 0, 0, 0,
+                              0, 0, 0xF0, 0x3F, 0, 0, 0, 0, 0, 0, 0, 0}));
 
   const MessageBytes key = EncodeMessage(MakeMessage(kind::kKeyEvent, 0.0, 7.0, 66000.0));
   EXPECT_EQ(Bytes(key.data(), key.size()),
-            (std::vector<int>{0x18, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x1C, 0x40,
-                              0, 0, 0, 0, 0, 0x1D, 0xF0, 0x40}));
+            (std::vector<int>{0x18, 0, 0,    0,    0, 0, 0, 0, 0, 0,    0,    0,
+                              0,    0, 0x1C, 0x40, 0, 0, 0, 0, 0, 0x1D, 0xF0, 0x40}));
 
   const MessageRecord back = DecodeMessage(key.data());
   EXPECT_EQ(back.kind, 24);
@@ -53,13 +54,13 @@ TEST(WireRecords, StateRecordPutsEachValueAtItsOffset) {
   // Wire order: latitude, longitude, heading, pitch, bank, accel Z/X/Y,
   // velocity Z/Y, altitude, trim, vertical speed, velocity X, airspeed.
   const std::vector<AtomicDouble AircraftState::*> expected = {
-      &AircraftState::planeLatitude,      &AircraftState::planeLongitude,
+      &AircraftState::planeLatitude,           &AircraftState::planeLongitude,
       &AircraftState::planeHeadingDegreesTrue, &AircraftState::planePitchDegrees,
-      &AircraftState::planeBankDegrees,   &AircraftState::accelerationBodyZ,
-      &AircraftState::accelerationBodyX,  &AircraftState::accelerationBodyY,
-      &AircraftState::velocityBodyZ,      &AircraftState::velocityBodyY,
-      &AircraftState::planeAltitude,      &AircraftState::elevatorTrimPosition,
-      &AircraftState::verticalSpeed,      &AircraftState::velocityBodyX,
+      &AircraftState::planeBankDegrees,        &AircraftState::accelerationBodyZ,
+      &AircraftState::accelerationBodyX,       &AircraftState::accelerationBodyY,
+      &AircraftState::velocityBodyZ,           &AircraftState::velocityBodyY,
+      &AircraftState::planeAltitude,           &AircraftState::elevatorTrimPosition,
+      &AircraftState::verticalSpeed,           &AircraftState::velocityBodyX,
       &AircraftState::airspeedIndicated};
   for (std::size_t i = 0; i < expected.size(); ++i) {
     double atOffset = 0;

@@ -1,7 +1,6 @@
 // The log file and the documents folder of the Windows platform layer.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <atomic>
 #include <fstream>
@@ -67,8 +66,9 @@ TEST_F(AppendLineTest, WritesTextLinesWithCrLfAfterWhatIsThere) {
   EXPECT_TRUE(platform::AppendLine(log, ""));
   EXPECT_TRUE(platform::AppendLine(log, "two\nparts"));
   EXPECT_TRUE(platform::AppendLine(log, "serverLoop Binded Port: 5000 "));
-  EXPECT_EQ(ReadAll(log),
-            "from an earlier run\r\nLaunch\r\n\r\ntwo\r\nparts\r\nserverLoop Binded Port: 5000 \r\n");
+  EXPECT_EQ(
+      ReadAll(log),
+      "from an earlier run\r\nLaunch\r\n\r\ntwo\r\nparts\r\nserverLoop Binded Port: 5000 \r\n");
 }
 
 TEST_F(AppendLineTest, MissingFolderGivesNoFile) {

@@ -1,13 +1,12 @@
 // Windows Sockets through the platform layer: non-blocking UDP on the
 // loopback address, as the role objects use it.
-#include "system_sockets.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstring>
 
 #include "platform/platform.h"
+#include "system_sockets.h"
 
 namespace {
 
@@ -91,9 +90,9 @@ TEST_F(UdpTest, UnreachablePeerReadsAsEmptyPollAndTheSocketGoesOn) {
 
   const platform::Socket peer = Open();
   const std::array<char, 24> message = {1, 0, 0, 0, 7};
-  EXPECT_EQ(platform::SendTo(peer, message.data(), message.size(), loopback_,
-                             platform::LocalPort(own)),
-            24);
+  EXPECT_EQ(
+      platform::SendTo(peer, message.data(), message.size(), loopback_, platform::LocalPort(own)),
+      24);
   ASSERT_EQ(PollForDatagram(own, buffer.data(), buffer.size(), &resets), 24);
   EXPECT_EQ(std::memcmp(buffer.data(), message.data(), message.size()), 0);
   RecordProperty("connection_resets_seen", resets);

@@ -1,8 +1,7 @@
 // Threads of the Windows platform layer: the detached send loop and the
 // joinable receive loop that the send loop waits for.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <atomic>
 #include <vector>

@@ -1,4 +1,6 @@
 // "MP_START" starts one role, once, with its threads, and a gauge kill ends it.
+#include "session/role_start.h"
+
 #include <algorithm>
 #include <chrono>
 #include <string>
@@ -7,7 +9,6 @@
 
 #include "net_fixture.h"
 #include "server/server_game.h"
-#include "session/role_start.h"
 
 namespace {
 
@@ -60,13 +61,12 @@ TEST_F(RoleStartTest, ServerStartLogsInOrderAndAGaugeKillEndsIt) {
   EXPECT_EQ(Load(serverGame), nullptr);
   const auto lines = LogLines();
   const std::string port = std::to_string(TestBasePort(20));
-  EXPECT_TRUE(InOrder(lines, {(QuelvoFolder() / "SharedConfig.cfg").string(), "127.0.0.1", port,
-                              "Launch", "No of LVars in Table2", "serverLoop init",
-                              "serverLoop Binded Port: " + port,
-                              "serverLoop UDP Bind Process completed",
-                              "serverLoop R UDP Bind Process completed", "serverLoop start",
-                              "Thread close initiated", "thread close start, thread2 wait close",
-                              "Thread Close Process Completed"}));
+  EXPECT_TRUE(InOrder(
+      lines, {(QuelvoFolder() / "SharedConfig.cfg").string(), "127.0.0.1", port, "Launch",
+              "No of LVars in Table2", "serverLoop init", "serverLoop Binded Port: " + port,
+              "serverLoop UDP Bind Process completed", "serverLoop R UDP Bind Process completed",
+              "serverLoop start", "Thread close initiated",
+              "thread close start, thread2 wait close", "Thread Close Process Completed"}));
   EXPECT_TRUE(Has(lines, "thread closed"));
   EXPECT_FALSE(std::any_of(lines.begin(), lines.end(),
                            [](const std::string& l) { return l.rfind("MasterTGL", 0) == 0; }));

@@ -113,7 +113,7 @@ TEST_F(SendPassTest, FcuHeadingGoesOnlyWithTheChangedFcuBeforeIt) {
   standin::WriteNamed("F", 300.0);
   standin::WriteNamed("H", 300.0);  // equal values: nothing
   EXPECT_EQ(Pass(), V{});
-  standin::WriteNamed("H", 900.0);  // the partner alone: nothing
+  standin::WriteNamed("H", 900.0);   // the partner alone: nothing
   standin::WriteNamed("H0", 900.0);  // no entry before it: nothing
   EXPECT_EQ(Pass(), V{});
 }

@@ -98,10 +98,10 @@ TEST_F(CheckerOnModule, AcceptsTheBuiltModule) {
   // Every rule was looked at: file kind, records, gauge and imports.
   std::vector<std::string> texts;
   for (const auto& f : findings) texts.push_back(f.text);
-  for (const char* rule : {"machine is i386", "exports are exactly", "ImportTable words",
-                           "module id", "module version", "start routine", "stop routine",
-                           "gauge name", "gauge callback", "needs SimConnect.dll", "needs udt.dll",
-                           "plain name"}) {
+  for (const char* rule :
+       {"machine is i386", "exports are exactly", "ImportTable words", "module id",
+        "module version", "start routine", "stop routine", "gauge name", "gauge callback",
+        "needs SimConnect.dll", "needs udt.dll", "plain name"}) {
     EXPECT_TRUE(AnyContains(texts, rule)) << rule;
   }
 }

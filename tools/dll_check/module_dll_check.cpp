@@ -128,9 +128,8 @@ class Checker {
     Add(version && *version == kGaugeHeaderVersion, "gauge header version is 1000");
     const auto nameRva = Pointer(header + kGaugeNameOffset);
     const auto name = nameRva ? image_.ReadString(*nameRva) : std::nullopt;
-    Add(name && *name == kGaugeName,
-        std::string("gauge name reads \"") + kGaugeName + "\" (found \"" + name.value_or("?") +
-            "\")");
+    Add(name && *name == kGaugeName, std::string("gauge name reads \"") + kGaugeName +
+                                         "\" (found \"" + name.value_or("?") + "\")");
     const auto callback = Pointer(header + kGaugeCallbackOffset);
     Add(callback && image_.IsCode(*callback), "gauge callback points into the code section");
   }
@@ -140,8 +139,8 @@ class Checker {
     for (const auto& import : imports) {
       const std::string dll = Lower(import.dll);
       dlls.insert(dll);
-      const bool allowed = std::find(kAllowedDlls.begin(), kAllowedDlls.end(), dll) !=
-                           kAllowedDlls.end();
+      const bool allowed =
+          std::find(kAllowedDlls.begin(), kAllowedDlls.end(), dll) != kAllowedDlls.end();
       Add(allowed, "imports from " + import.dll + (allowed ? "" : ", which is not allowed"));
       if (dll == "simconnect.dll") CheckSimConnectNames(import);
     }

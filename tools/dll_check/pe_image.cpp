@@ -124,7 +124,8 @@ std::optional<std::uint32_t> Image::ReadWord(std::uint32_t rva) const {
   std::uint32_t word = 0;
   for (std::uint32_t i = 0; i < 4; ++i) {
     // Bytes past a section's file data are zero once the image is loaded.
-    if (const auto at = FileOffset(rva + i)) word |= static_cast<std::uint32_t>(bytes_[*at]) << 8 * i;
+    if (const auto at = FileOffset(rva + i))
+      word |= static_cast<std::uint32_t>(bytes_[*at]) << 8 * i;
   }
   return word;
 }

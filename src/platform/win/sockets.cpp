@@ -1,8 +1,7 @@
-#include "system_sockets.h"
-
 #include <climits>
 
 #include "platform/platform.h"
+#include "system_sockets.h"
 
 namespace platform {
 
@@ -73,7 +72,8 @@ long ReceiveFrom(Socket s, void* buffer, std::size_t length) {
   // nothing is waiting now, and the socket stays usable.
   sockaddr_in source{};
   int sourceLength = sizeof source;
-  const int capped = length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
+  const int capped =
+      length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
   const int received = ::recvfrom(Handle(s), static_cast<char*>(buffer), capped, 0,
                                   reinterpret_cast<sockaddr*>(&source), &sourceLength);
   return received == SOCKET_ERROR ? -1 : received;
