@@ -20,9 +20,6 @@ class ClientNetwork {
   // As ServerNetwork::ReceiveFromClient, for the one connection.
   std::size_t Receive(std::uint8_t* buffer) { return ReadRecords(channel, buffer, lastResult); }
 
-  UDTSOCKET ChannelSocket() const { return channel.socket; }
-  int LastResult() const { return lastResult; }
-
  private:
   int lastResult = 0;
   ReliableLink channel;

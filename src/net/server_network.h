@@ -32,7 +32,6 @@ class ServerNetwork {
   std::optional<std::uint32_t> NextClientId(std::optional<std::uint32_t> after);
 
   UDTSOCKET ListenSocket() const { return listenSocket; }
-  int LastResult() const { return lastResult; }
 
  private:
   UDTSOCKET listenSocket = UDT::INVALID_SOCK;

@@ -61,10 +61,6 @@ void SendFcuPair(const RoleOutput& output, const LVarEntry& e, std::uint32_t i) 
   }
 }
 
-}  // namespace
-
-bool RoleRunning() { return Load(shutdownState) == shutdown_state::kRunning; }
-
 void ScanTable(const RoleOutput& output, ReliableChangeRule rule) {
   const bool keysClear = ValueOf(slot::kKeysClear) == 1.0;
   for (std::uint32_t i = 0; i < Load(lvarCount) && i < lvarTable.size(); ++i) {
@@ -91,6 +87,14 @@ void ScanTable(const RoleOutput& output, ReliableChangeRule rule) {
       SendGearIfMoved(output);
     }
   }
+}
+
+}  // namespace
+
+// Acquire: what the simulator thread did before it asked for the stop is
+// done before the role object goes away.
+bool RoleRunning() {
+  return shutdownState.load(std::memory_order_acquire) == shutdown_state::kRunning;
 }
 
 void RunSendPass(const RoleOutput& output, ReliableChangeRule rule) {

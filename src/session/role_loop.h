@@ -42,9 +42,6 @@ RoleOutput OutputOf(Game& game) {
 
 void RunSendPass(const RoleOutput& output, ReliableChangeRule rule);
 
-// The scan of the table alone (part of RunSendPass).
-void ScanTable(const RoleOutput& output, ReliableChangeRule rule);
-
 // The cockpit's request to swap who flies ("MP_TGL"), taken by the receive
 // loops: flips isFollower, consumes the request, tells the peer, logs it and
 // shows the new flag in "MP_CONN".

@@ -17,7 +17,8 @@ TEST_F(LoneClientTest, ShowsFailedLinkKeepsItsThreadsAndStopsCleanly) {
             "6 set MP_TGL 1\n"
             "8 quit\n",
         20);
-  EXPECT_EQ(WaitForExit(kClient, std::chrono::seconds(40)), std::optional<int>(0));
+  EXPECT_EQ(WaitForExit(kClient, std::chrono::seconds(40)), std::optional<int>(0))
+      << ErrorOutput(kClient);
   const SideTrace client = Trace(kClient);
   const auto log = LogLines(kClient);
 

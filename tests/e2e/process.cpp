@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,6 +54,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::stri
   auto arguments = ArgumentPointers(argv);
   pid_ = ::fork();
   if (pid_ == 0) {
+    // A test killed by its time-out must not leave simulators running.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     const int out = ::open(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = ::open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (out >= 0) ::dup2(out, STDOUT_FILENO);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -139,8 +140,17 @@ void SharedFlightTest::RunBoth(const std::string& serverScript, const std::strin
       << "the server role did not start; see " << runFolder_;
   Start(kClient, clientScript, durationSeconds);
   const auto limit = std::chrono::milliseconds(static_cast<int>(durationSeconds * 1000) + 20000);
-  EXPECT_EQ(WaitForExit(kClient, limit), std::optional<int>(0)) << "client simulator";
-  EXPECT_EQ(WaitForExit(kServer, limit), std::optional<int>(0)) << "server simulator";
+  EXPECT_EQ(WaitForExit(kClient, limit), std::optional<int>(0)) << "client simulator:\n"
+                                                                << ErrorOutput(kClient);
+  EXPECT_EQ(WaitForExit(kServer, limit), std::optional<int>(0)) << "server simulator:\n"
+                                                                << ErrorOutput(kServer);
+}
+
+std::string SharedFlightTest::ErrorOutput(int side) const {
+  constexpr std::size_t kTail = 4000;
+  std::ifstream file(fs::path(runFolder_) / SideName(side) / "stderr.txt");
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  return text.size() > kTail ? "..." + text.substr(text.size() - kTail) : text;
 }
 
 SideTrace SharedFlightTest::Trace(int side) const {

@@ -80,6 +80,8 @@ class SharedFlightTest : public ::testing::Test {
   SideTrace Trace(int side) const;
   std::vector<std::string> LogLines(int side) const;
   std::string Folder(int side) const;  // the module's folder in that documents folder
+  // The end of the simulator's standard error (sanitizer reports, script errors).
+  std::string ErrorOutput(int side) const;
 
  private:
   std::unique_ptr<NetnsPair> net_;

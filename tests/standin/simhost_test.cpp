@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -127,6 +128,16 @@ TEST_F(SimhostTest, AQuitRunsTheModuleFromStartToStop) {
                                              "Thread Close Process Completed"};
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(std::vector<std::string>(lines.end() - 2, lines.end()), shutdown);
+}
+
+TEST_F(SimhostTest, WithoutQuitTheRunEndsAfterTheDurationAndReloadKillsTheGaugeOnce) {
+  auto args = BaseArgs();
+  args.insert(args.end(), {"--duration", "0.4", "--script", WriteScript("0.1 reload\n").string()});
+  const RunResult result = Run(args);
+  EXPECT_EQ(result.exitCode, 0) << result.stderrText;
+  const auto lines = LogLines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Thread close initiated"), 2);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Thread Close Process Completed"), 2);
 }
 
 TEST_F(SimhostTest, TheTraceIsJsonLinesWithTheDocumentedFields) {
