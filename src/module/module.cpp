@@ -16,11 +16,10 @@ GaugeHeader* const kGaugeList[2] = {&multiSharedGauge, nullptr};
 }  // namespace
 
 extern "C" {
-MS_EXPORT ImportTableRecord ImportTable = {
-    kPanelsImportId, nullptr, 0, nullptr};
+MS_EXPORT ImportTableRecord ImportTable = {kPanelsImportId, nullptr, 0, nullptr};
 
-MS_EXPORT LinkageRecord Linkage = {
-    kModuleId, ModuleInit, ModuleDeinit, 0, 0, kModuleVersion, kGaugeList};
+MS_EXPORT LinkageRecord Linkage = {kModuleId, ModuleInit,     ModuleDeinit, 0,
+                                   0,         kModuleVersion, kGaugeList};
 }
 
 void MS_STDCALL ModuleInit() {
@@ -30,8 +29,7 @@ void MS_STDCALL ModuleInit() {
   sharedState->vars = new CockpitVars();
   sharedState->aircraft = new AircraftState();
   sharedState->axisToggle = new AxisToggle();
-  lastSimConnectResult =
-      SimConnect_Open(&simConnect, "QuelvoMultiplayer", nullptr, 0, nullptr, 0);
+  lastSimConnectResult = SimConnect_Open(&simConnect, "QuelvoMultiplayer", nullptr, 0, nullptr, 0);
   if (lastSimConnectResult == 0) {
     lastSimConnectResult = SimConnect_CallDispatch(simConnect, SimConnectDispatch, nullptr);
   }

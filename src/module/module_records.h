@@ -22,10 +22,10 @@ using ElementRoutine = void(MS_STDCALL*)();
 using ElementRoutineWithValue = void(MS_STDCALL*)(std::uint32_t);
 
 struct ImportTableRecord {
-  std::uint32_t panelsId;        // import id of the panel service table
-  PanelServiceTable panels;      // filled in by the simulator before ModuleInit
-  std::uint32_t terminatorId;    // 0
-  const void* terminatorPointer; // 0
+  std::uint32_t panelsId;         // import id of the panel service table
+  PanelServiceTable panels;       // filled in by the simulator before ModuleInit
+  std::uint32_t terminatorId;     // 0
+  const void* terminatorPointer;  // 0
 };
 
 struct LinkageRecord {

@@ -136,16 +136,16 @@ extern const std::array<SmoothedValueSource, kSmoothedValueCount> kSmoothedValue
 
 // Slots of CockpitVars used by name in the code.
 namespace slot {
-inline constexpr std::size_t kTillerEnabled = 0;  // value and id
-inline constexpr std::size_t kMpConn = 3;         // value and id
-inline constexpr std::size_t kMpStart = 9;        // value and id
-inline constexpr std::size_t kKeysClear = 17;     // value and id
-inline constexpr std::size_t kMpTgl = 18;         // value and id
-inline constexpr std::size_t kMpSyncWx = 22;      // value and id
-inline constexpr std::size_t kMpSyncDsp = 24;     // value and id
-inline constexpr std::size_t kTillerData = 45;    // value only
-inline constexpr std::size_t kMpStsId = 74;       // id only
-inline constexpr std::size_t kShownStatus = 78;   // value only
-inline constexpr std::size_t kSpoilerAnimId = 79; // id
-inline constexpr std::size_t kSpoilerAnim = 83;   // value
+inline constexpr std::size_t kTillerEnabled = 0;   // value and id
+inline constexpr std::size_t kMpConn = 3;          // value and id
+inline constexpr std::size_t kMpStart = 9;         // value and id
+inline constexpr std::size_t kKeysClear = 17;      // value and id
+inline constexpr std::size_t kMpTgl = 18;          // value and id
+inline constexpr std::size_t kMpSyncWx = 22;       // value and id
+inline constexpr std::size_t kMpSyncDsp = 24;      // value and id
+inline constexpr std::size_t kTillerData = 45;     // value only
+inline constexpr std::size_t kMpStsId = 74;        // id only
+inline constexpr std::size_t kShownStatus = 78;    // value only
+inline constexpr std::size_t kSpoilerAnimId = 79;  // id
+inline constexpr std::size_t kSpoilerAnim = 83;    // value
 }  // namespace slot

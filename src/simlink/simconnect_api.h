@@ -91,28 +91,21 @@ SimConnectResult MS_STDCALL SimConnect_Open(SimConnectHandle* handle, const char
                                             void* eventHandle, SimConnectDword configIndex);
 SimConnectResult MS_STDCALL SimConnect_Close(SimConnectHandle handle);
 SimConnectResult MS_STDCALL SimConnect_CallDispatch(SimConnectHandle handle,
-                                                    SimConnectDispatchProc dispatch,
-                                                    void* context);
+                                                    SimConnectDispatchProc dispatch, void* context);
 SimConnectResult MS_STDCALL SimConnect_SubscribeToSystemEvent(SimConnectHandle handle,
                                                               SimConnectDword eventId,
                                                               const char* systemEventName);
 SimConnectResult MS_STDCALL SimConnect_AddToDataDefinition(
-    SimConnectHandle handle, SimConnectDword defineId, const char* datumName,
-    const char* unitsName, SimConnectDword datumType, float epsilon, SimConnectDword datumId);
+    SimConnectHandle handle, SimConnectDword defineId, const char* datumName, const char* unitsName,
+    SimConnectDword datumType, float epsilon, SimConnectDword datumId);
 SimConnectResult MS_STDCALL SimConnect_RequestDataOnSimObject(
     SimConnectHandle handle, SimConnectDword requestId, SimConnectDword defineId,
-    SimConnectDword objectId, SimConnectDword period, SimConnectDword flags,
-    SimConnectDword origin, SimConnectDword interval, SimConnectDword limit);
-SimConnectResult MS_STDCALL SimConnect_SetDataOnSimObject(SimConnectHandle handle,
-                                                          SimConnectDword defineId,
-                                                          SimConnectDword objectId,
-                                                          SimConnectDword flags,
-                                                          SimConnectDword arrayCount,
-                                                          SimConnectDword unitSize, void* data);
-SimConnectResult MS_STDCALL SimConnect_TransmitClientEvent(SimConnectHandle handle,
-                                                           SimConnectDword objectId,
-                                                           SimConnectDword eventId,
-                                                           SimConnectDword data,
-                                                           SimConnectDword groupId,
-                                                           SimConnectDword flags);
+    SimConnectDword objectId, SimConnectDword period, SimConnectDword flags, SimConnectDword origin,
+    SimConnectDword interval, SimConnectDword limit);
+SimConnectResult MS_STDCALL SimConnect_SetDataOnSimObject(
+    SimConnectHandle handle, SimConnectDword defineId, SimConnectDword objectId,
+    SimConnectDword flags, SimConnectDword arrayCount, SimConnectDword unitSize, void* data);
+SimConnectResult MS_STDCALL SimConnect_TransmitClientEvent(
+    SimConnectHandle handle, SimConnectDword objectId, SimConnectDword eventId,
+    SimConnectDword data, SimConnectDword groupId, SimConnectDword flags);
 }

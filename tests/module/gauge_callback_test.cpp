@@ -35,7 +35,8 @@ TEST_F(GaugeCallbackTest, KillWaitsForTheRoleThreadToReportTheEnd) {
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines.front(), "Thread close initiated");
   EXPECT_EQ(lines.back(), "Thread Close Process Completed");
-  for (std::size_t i = 1; i + 1 < lines.size(); ++i) EXPECT_EQ(lines[i], "Waiting for thread close");
+  for (std::size_t i = 1; i + 1 < lines.size(); ++i)
+    EXPECT_EQ(lines[i], "Waiting for thread close");
   roleStarted = false;
 }
 

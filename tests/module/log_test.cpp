@@ -1,4 +1,6 @@
 // The diagnostic log: one whole line per call, never an error for the caller.
+#include "session/log.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,8 +11,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "session/log.h"
 
 namespace fs = std::filesystem;
 

@@ -1,11 +1,12 @@
 // The exported records hold what the simulator reads from them.
+#include "module/module_records.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "module/gauge.h"
 #include "module/module.h"
-#include "module/module_records.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include <arpa/inet.h>
-#include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -66,8 +66,7 @@ long SendTo(Socket s, const void* data, std::size_t length, std::uint32_t networ
 long ReceiveFrom(Socket s, void* buffer, std::size_t length) {
   sockaddr_in source{};
   socklen_t sourceLength = sizeof source;
-  return ::recvfrom(Fd(s), buffer, length, 0, reinterpret_cast<sockaddr*>(&source),
-                    &sourceLength);
+  return ::recvfrom(Fd(s), buffer, length, 0, reinterpret_cast<sockaddr*>(&source), &sourceLength);
 }
 
 std::uint16_t LocalPort(Socket s) {
