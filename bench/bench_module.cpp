@@ -1,0 +1,60 @@
+#include "bench_module.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "module/gauge.h"
+#include "module/globals.h"
+#include "module/module.h"
+#include "module/module_records.h"
+#include "standin.h"
+
+BenchDocuments::BenchDocuments()
+    : folder_((std::filesystem::temp_directory_path() / ("ms-bench-" + std::to_string(::getpid())))
+                  .string()) {
+  std::filesystem::remove_all(folder_);
+  std::filesystem::create_directories(folder_);
+  ::setenv("XDG_DOCUMENTS_DIR", folder_.c_str(), 1);
+}
+
+BenchDocuments::~BenchDocuments() { std::filesystem::remove_all(folder_); }
+
+ModuleSession::ModuleSession() {
+  standin::Reset();
+  lvarTable.clear();
+  Store(lvarCount, 0);
+  Store(isFollower, 0);
+  ImportTable.panels = standin::PanelTable();
+  ModuleInit();
+  standin::DeliverMessages();  // the open message: the data definitions
+  GaugeCallback(&multiSharedGauge, kServicePreInitialize, 0);
+}
+
+ModuleSession::~ModuleSession() {
+  ModuleDeinit();
+  lvarTable.clear();
+  Store(lvarCount, 0);
+}
+
+void UseTable(const std::vector<LVarCategory>& categories) {
+  lvarTable.clear();
+  for (std::size_t i = 0; i < categories.size(); ++i) {
+    auto entry = std::make_unique<LVarEntry>();
+    entry->name = "BENCH_" + std::to_string(i);
+    entry->category = static_cast<std::int32_t>(categories[i]);
+    standin::WriteNamed(entry->name, 0.0);
+    lvarTable.push_back(std::move(entry));
+  }
+  Store(lvarCount, lvarTable.size());
+}
+
+std::vector<LVarCategory> MixedCategories(std::size_t count) {
+  std::vector<LVarCategory> categories;
+  for (std::size_t i = 0; i < count; ++i) {
+    categories.push_back(static_cast<LVarCategory>(i % 8));
+  }
+  return categories;
+}

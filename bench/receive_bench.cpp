@@ -1,0 +1,74 @@
+// What a receive pass does with the records that arrived: the walk of one
+// datagram and the records of the reliable stream.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "bench_module.h"
+#include "module/globals.h"
+#include "net/receive_messages.h"
+#include "net/wire_records.h"
+
+namespace {
+
+constexpr std::size_t kTableEntries = 16;
+
+// `count` VarValueRecords, their indices taking the table's entries in turn.
+std::vector<std::uint8_t> VarRecords(std::size_t count) {
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i < count; ++i) {
+    const MessageBytes record = EncodeMessage(MakeMessage(
+        kind::kVarValue, static_cast<double>(i % kTableEntries), static_cast<double>(i), 0.0));
+    bytes.insert(bytes.end(), record.begin(), record.end());
+  }
+  return bytes;
+}
+
+// A table of category-0 entries: no record waits for a momentary button.
+void UsePlainTable() { UseTable(std::vector<LVarCategory>(kTableEntries, LVarCategory::kNone)); }
+
+// Budget: a role's receive loop pauses 2 ms between passes and reads one
+// datagram a pass; its walk must take a small part of that.
+void BM_WalkStateDatagram(benchmark::State& state) {
+  const ModuleSession session;
+  AircraftStateRecord record = StateRecordFrom(*sharedState->aircraft);
+  record.latitude = 25.0;
+  record.longitude = 100.0;
+  const StateBytes bytes = EncodeState(record);
+  for (auto _ : state) {
+    WalkDatagram(bytes.data(), bytes.size());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+BENCHMARK(BM_WalkStateDatagram)->Unit(benchmark::kNanosecond);
+
+// Same budget. Argument: records in the datagram; a sender puts one in each,
+// 60 (1,440 bytes) is the most that one Ethernet frame carries. Each record
+// writes its variable and logs a line (whose file does not open here).
+void BM_WalkVarDatagram(benchmark::State& state) {
+  const ModuleSession session;
+  UsePlainTable();
+  const std::vector<std::uint8_t> bytes = VarRecords(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) WalkDatagram(bytes.data(), bytes.size());
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+BENCHMARK(BM_WalkVarDatagram)->ArgName("records")->Arg(1)->Arg(60)->Unit(benchmark::kMicrosecond);
+
+// Same budget, for the reliable channel: a 4,800-byte read of 200 records,
+// each of which writes its variable and logs a line (whose file does not
+// open here, so the figure leaves out the disk).
+void BM_ApplyReliableRecords(benchmark::State& state) {
+  const ModuleSession session;
+  UsePlainTable();
+  const std::vector<std::uint8_t> bytes = VarRecords(4800 / kMessageSize);
+  for (auto _ : state) ApplyReliableRecords(bytes.data(), bytes.size());
+  state.SetItemsProcessed(state.iterations() *
+                          static_cast<std::int64_t>(bytes.size() / kMessageSize));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+BENCHMARK(BM_ApplyReliableRecords)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
