@@ -5,39 +5,29 @@
 // so the module's part must stay a very small fraction of it.
 #include <benchmark/benchmark.h>
 
-#include <array>
 #include <cstddef>
-#include <cstring>
 #include <vector>
 
 #include "bench_module.h"
 #include "module/globals.h"
 #include "simlink/definitions.h"
 #include "simlink/dispatch.h"
+#include "standin.h"
 
 namespace {
 
 // A SIMOBJECT_DATA message of the aircraft-state request, over (25 N, 100 E).
-std::vector<unsigned char> AircraftStateMessage() {
-  std::array<double, kAircraftStateFieldCount> values{};
-  for (std::size_t i = 0; i < values.size(); ++i) values[i] = 1.0 + static_cast<double>(i);
+standin::RecvMessage AircraftStateMessage() {
+  std::vector<double> values(kAircraftStateFieldCount);
   for (std::size_t i = 0; i < values.size(); ++i) {
+    values[i] = 1.0 + static_cast<double>(i);
     if (kAircraftStateFields[i].field == &AircraftState::planeLatitude) values[i] = 25.0;
     if (kAircraftStateFields[i].field == &AircraftState::planeLongitude) values[i] = 100.0;
   }
-  constexpr std::size_t kHeader = offsetof(SimConnectRecvSimObjectData, dwData);
-  std::vector<unsigned char> message(kHeader + sizeof(values));
-  SimConnectRecvSimObjectData head{};
-  head.dwSize = static_cast<SimConnectDword>(message.size());
-  head.dwID = simconnect::kRecvIdSimObjectData;
-  head.dwRequestID = kAircraftStateRequest;
-  head.dwDefineID = definition::kAircraftState;
-  head.dwentrynumber = 1;
-  head.dwoutof = 1;
-  head.dwDefineCount = kAircraftStateFieldCount;
-  std::memcpy(message.data(), &head, kHeader);
-  std::memcpy(message.data() + kHeader, values.data(), sizeof(values));
-  return message;
+  standin::DataRequest request{};
+  request.requestId = kAircraftStateRequest;
+  request.defineId = definition::kAircraftState;
+  return standin::DataMessage(request, values);
 }
 
 // Argument: 1 while following (copy, then one easing step whose fifteen
@@ -45,9 +35,9 @@ std::vector<unsigned char> AircraftStateMessage() {
 // The stand-in's handling of each value set is part of the figure.
 void BM_SimFrameData(benchmark::State& state) {
   const ModuleSession session;
-  std::vector<unsigned char> message = AircraftStateMessage();
-  auto* recv = reinterpret_cast<SimConnectRecv*>(message.data());
-  const auto size = static_cast<SimConnectDword>(message.size());
+  standin::RecvMessage message = AircraftStateMessage();
+  SimConnectRecv* recv = message.Recv();
+  const SimConnectDword size = message.size;
   SimConnectDispatch(recv, size, nullptr);  // not yet following: easing divisors set
   if (state.range(0) != 0) {
     Store(sharedState->vars->value[slot::kMpConn], 1.0);

@@ -40,11 +40,7 @@ struct ActiveRequest {
 };
 
 // A message ready for the callback; 8-byte words keep the doubles aligned.
-struct Message {
-  std::vector<std::uint64_t> words;
-  SimConnectDword size = 0;
-  SimConnectRecv* Recv() { return reinterpret_cast<SimConnectRecv*>(words.data()); }
-};
+using Message = RecvMessage;
 
 struct Session {
   bool open = false;
@@ -98,7 +94,9 @@ Message EventMessage(SimConnectDword groupId, SimConnectDword eventId, SimConnec
   return MakeMessage(event, sizeof(event));
 }
 
-Message DataMessage(const DataRequest& request, const std::vector<double>& values) {
+}  // namespace
+
+RecvMessage DataMessage(const DataRequest& request, const std::vector<double>& values) {
   SimConnectRecvSimObjectData header{};
   const std::size_t size = kDataOffset + values.size() * sizeof(double);
   header.dwSize = static_cast<SimConnectDword>(size);
@@ -116,6 +114,8 @@ Message DataMessage(const DataRequest& request, const std::vector<double>& value
               values.size() * sizeof(double));
   return message;
 }
+
+namespace {
 
 // The pending message as it goes out, or nothing (a system event that the
 // client has not subscribed to is not delivered).

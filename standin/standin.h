@@ -74,6 +74,18 @@ struct ClientEventCall {
   SimConnectDword objectId, eventId, data, groupId, flags;
 };
 
+// A SimConnect message as the stand-in hands it to the dispatch callback, in
+// 8-byte aligned storage.
+struct RecvMessage {
+  std::vector<std::uint64_t> words;
+  SimConnectDword size = 0;
+  SimConnectRecv* Recv() { return reinterpret_cast<SimConnectRecv*>(words.data()); }
+};
+// The SIMOBJECT_DATA message that answers `request`, in the published layout:
+// the header, then `values` from byte offset 40. Tests and benchmarks hand
+// such messages to the module's dispatch callback themselves.
+RecvMessage DataMessage(const DataRequest& request, const std::vector<double>& values);
+
 // When set, SimConnect_Open fails with this result (E_FAIL style, non-zero).
 void FailNextOpen(SimConnectResult result);
 bool SessionOpen();

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <array>
-#include <cstring>
 #include <vector>
 
 #include "simlink/dispatch.h"
@@ -51,20 +50,12 @@ class AircraftValues {
 
   // Hands the values to the dispatch callback as the simulator would.
   void Deliver(SimConnectDword requestId = 0) const {
-    constexpr std::size_t kHeader = offsetof(SimConnectRecvSimObjectData, dwData);
-    std::vector<unsigned char> message(kHeader + sizeof(values_));
-    SimConnectRecvSimObjectData head{};
-    head.dwSize = static_cast<SimConnectDword>(message.size());
-    head.dwID = simconnect::kRecvIdSimObjectData;
-    head.dwRequestID = requestId;
-    head.dwDefineID = 34;
-    head.dwentrynumber = 1;
-    head.dwoutof = 1;
-    head.dwDefineCount = kAircraftStateFieldCount;
-    std::memcpy(message.data(), &head, kHeader);
-    std::memcpy(message.data() + kHeader, values_.data(), sizeof(values_));
-    SimConnectDispatch(reinterpret_cast<SimConnectRecv*>(message.data()),
-                       static_cast<SimConnectDword>(message.size()), nullptr);
+    standin::DataRequest request{};
+    request.requestId = requestId;
+    request.defineId = 34;
+    standin::RecvMessage message =
+        standin::DataMessage(request, std::vector<double>(values_.begin(), values_.end()));
+    SimConnectDispatch(message.Recv(), message.size, nullptr);
   }
 
  private:
