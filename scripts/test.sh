@@ -11,27 +11,24 @@ jobs=$(nproc)
 
 step() { printf '\n==== %s\n' "$*"; }
 
+# Configures, builds and tests one CMake preset.
+run_preset() {
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" -j "$jobs"
+  ctest --preset "$1" -j "$jobs"
+}
+
 step "Linux build: unit and end-to-end tests"
-cmake --preset default >/dev/null
-cmake --build --preset default -j "$jobs"
-ctest --preset default -j "$jobs"
+run_preset default
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer: unit tests"
-cmake --preset asan >/dev/null
-cmake --build --preset asan -j "$jobs"
-ctest --preset asan -j "$jobs"
+run_preset asan
 
 step "ThreadSanitizer: unit and end-to-end tests"
-cmake --preset tsan >/dev/null
-cmake --build --preset tsan -j "$jobs"
-ctest --preset tsan -j "$jobs"
+run_preset tsan
 
 step "32-bit Windows module: cross build and checks of MultiShared.dll"
-cmake --preset mingw32 >/dev/null
-cmake --build --preset mingw32 -j "$jobs"
-ctest --preset mingw32
+run_preset mingw32
 
 step "Windows platform layer tests under wine64"
-cmake --preset mingw64-tests >/dev/null
-cmake --build --preset mingw64-tests -j "$jobs"
-ctest --preset mingw64-tests
+run_preset mingw64-tests
