@@ -44,10 +44,7 @@ void ReleaseButton(const RoleOutput& output, LVarEntry& e, std::uint32_t i) {
   } else {
     output.reliable(kind::kVarValue, i, ValueOf(e), 0.0);
   }
-  ResolveEntry(e);
-  panel::WriteNamedValue(Load(e.id), 0.0);
-  e.value.store(0.0f, std::memory_order_relaxed);
-  e.previous.store(0.0f, std::memory_order_relaxed);
+  SetLVar(e, 0.0f);
 }
 
 // An FCUh entry goes only with the FCU entry before it, when that one changed
