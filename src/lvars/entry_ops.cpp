@@ -11,6 +11,15 @@ void ResolveEntry(LVarEntry& entry) {
   Store(entry.id, panel::FindNamedValue(entry.name.c_str()));
 }
 
+void PollEntry(LVarEntry& entry) {
+  ResolveEntry(entry);
+  const std::uint32_t id = Load(entry.id);
+  if (id == 0) return;
+  const auto now = static_cast<float>(panel::ReadNamedValue(id));
+  Store(entry.previous, Load(entry.value));
+  Store(entry.value, now);
+}
+
 bool EntryChanged(const LVarEntry& entry) {
   const float difference = Load(entry.value) - Load(entry.previous);
   return std::fabs(difference) > 0.2;

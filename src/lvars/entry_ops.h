@@ -9,6 +9,10 @@
 // the next use.
 void ResolveEntry(LVarEntry& entry);
 
+// Reads the entry's variable, narrowed to a float, into value and keeps the
+// old value as previous. An entry whose name does not resolve keeps both.
+void PollEntry(LVarEntry& entry);
+
 // Whether the latest poll saw a change worth sending: the single-precision
 // difference of value and previous is above 0.2.
 bool EntryChanged(const LVarEntry& entry);

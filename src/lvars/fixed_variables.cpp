@@ -41,11 +41,7 @@ void PollLVarTable() {
 
   for (std::uint32_t i = 0; i < count && i < lvarTable.size(); ++i) {
     LVarEntry& entry = *lvarTable[i];
-    ResolveEntry(entry);
-    if (const std::uint32_t id = Load(entry.id); id != 0) {
-      Store(entry.previous, Load(entry.value));
-      Store(entry.value, static_cast<float>(panel::ReadNamedValue(id)));
-    }
+    PollEntry(entry);
     if (keysClear == 1.0 && Load(entry.value) == 1.0f && IsMomentaryButton(entry)) {
       SetLVar(entry, 0.0f);
     }

@@ -19,16 +19,6 @@ bool Is(const LVarEntry& e, LVarCategory category) {
 
 float ValueOf(const LVarEntry& e) { return e.value.load(std::memory_order_relaxed); }
 
-// Reads the entry's variable into value, keeping the old value as previous.
-void Poll(LVarEntry& e) {
-  ResolveEntry(e);
-  const std::uint32_t id = Load(e.id);
-  if (id == 0) return;
-  const auto now = static_cast<float>(panel::ReadNamedValue(id));
-  e.previous.store(ValueOf(e), std::memory_order_relaxed);
-  e.value.store(now, std::memory_order_relaxed);
-}
-
 void SendGearIfMoved(const RoleOutput& output) {
   const double gear = Load(sharedState->aircraft->gearHandlePosition);
   const double last = sharedState->lastGearHandle.exchange(gear, std::memory_order_relaxed);
@@ -62,7 +52,7 @@ void ScanTable(const RoleOutput& output, ReliableChangeRule rule) {
   const bool keysClear = ValueOf(slot::kKeysClear) == 1.0;
   for (std::uint32_t i = 0; i < Load(lvarCount) && i < lvarTable.size(); ++i) {
     LVarEntry& e = *lvarTable[i];
-    Poll(e);
+    PollEntry(e);
     const bool changed = EntryChanged(e);
     const float value = ValueOf(e);
     if (changed && Is(e, LVarCategory::kNone)) {
