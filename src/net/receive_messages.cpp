@@ -8,15 +8,14 @@
 #include "net/format_number.h"
 #include "net/wire_records.h"
 #include "session/log.h"
+#include "simlink/definitions.h"
+#include "simlink/key_event_relay.h"
 #include "simlink/simconnect_api.h"
 
 namespace {
 
-constexpr std::uint32_t kAnnounceEventId = 66771;
-constexpr std::uint32_t kAnnounceDataId = 66772;
 constexpr double kKeyEventFloor = 65536.0;    // exclusive
 constexpr double kKeyEventCeiling = 66860.0;  // exclusive
-constexpr SimConnectDword kGearHandleDefinition = 32;
 
 CockpitVars& Vars() { return *sharedState->vars; }
 
@@ -65,8 +64,8 @@ void ApplyFollowerFlag(const MessageRecord& record) {
 void ApplyGearHandle(const MessageRecord& record) {
   // The receive thread's own copy: setDataScratch belongs to the simulator thread.
   double position = record.value;
-  SimConnect_SetDataOnSimObject(simConnect, kGearHandleDefinition, simconnect::kObjectIdUser, 0, 0,
-                                sizeof position, &position);
+  SimConnect_SetDataOnSimObject(simConnect, definition::kGearHandle, simconnect::kObjectIdUser, 0,
+                                0, sizeof position, &position);
 }
 
 void ApplyAircraftState(const AircraftStateRecord& record) {
@@ -79,8 +78,8 @@ void ApplyKeyEvent(const MessageRecord& record) {
   if (!(record.extra > kKeyEventFloor && record.extra < kKeyEventCeiling)) return;
   const auto eventId = static_cast<std::int32_t>(record.extra);
   const std::uint32_t data = LowWord(record.value);
-  panel::TriggerKeyEvent(kAnnounceEventId, static_cast<std::uint32_t>(eventId));
-  panel::TriggerKeyEvent(kAnnounceDataId, data);
+  panel::TriggerKeyEvent(kMarkerEventId, static_cast<std::uint32_t>(eventId));
+  panel::TriggerKeyEvent(kMarkerEventData, data);
   panel::TriggerKeyEvent(static_cast<std::uint32_t>(eventId), data);
   LogMessage("SimEvent: " + FormatNumber(eventId) +
              " Value: " + FormatNumber(static_cast<float>(record.value)));

@@ -4,16 +4,10 @@
 #include <array>
 
 #include "module/globals.h"
+#include "net/wire_records.h"
 #include "session/role_send.h"
 
 namespace {
-
-// The peer announces each replayed event with two markers: the first carries
-// the event's id, the second its data.
-constexpr std::uint32_t kMarkerEventId = 0x104D3;
-constexpr std::uint32_t kMarkerEventData = 0x104D4;
-
-constexpr std::int32_t kKeyEventRecordKind = 24;
 
 enum class RelayWhen {
   kAlways,
@@ -123,6 +117,5 @@ void KeyEventRelay(std::uint32_t id, std::uint32_t data, void*) {
     return;
   }
   if (!Load(roleStarted) || Load(isFollower) == 0) return;
-  SendReliableThroughRole(kKeyEventRecordKind, 0.0, static_cast<double>(data),
-                          static_cast<double>(id));
+  SendReliableThroughRole(kind::kKeyEvent, 0.0, static_cast<double>(data), static_cast<double>(id));
 }
