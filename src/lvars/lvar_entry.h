@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 enum class LVarCategory : std::int32_t {
@@ -23,6 +24,11 @@ struct LVarEntry {
   std::atomic<float> value{0.0f};
   std::atomic<float> previous{0.0f};
   std::atomic<std::int32_t> syncMark{0};
+  // Held around a poll (read the variable, move value to previous, store the
+  // new value) and around a write through SetLVar, so that a value applied
+  // from the peer can never fall between the read and the stores of a poll
+  // and then look like a local change that is sent back.
+  std::mutex pollGuard;
   std::int32_t category = 0;
   std::string name;
 };

@@ -90,11 +90,13 @@ GaugeHeader multiSharedGauge = {
 };
 
 void RunShutdownHandshake() {
+  // The line goes first: once the stop is requested the send thread logs its
+  // own shutdown lines, which must follow this one.
+  LogMessage("Thread close initiated");
   // A role that has already finished keeps its 2, so that the kill of a
   // reloaded gauge does not wait for threads that are gone.
   std::int32_t running = shutdown_state::kRunning;
   shutdownState.compare_exchange_strong(running, shutdown_state::kStopRequested);
-  LogMessage("Thread close initiated");
   while (Load(roleStarted) &&
          shutdownState.load(std::memory_order_acquire) != shutdown_state::kFinished) {
     LogMessage("Waiting for thread close");
