@@ -1,12 +1,16 @@
 #include "host.h"
 
 #include <dlfcn.h>
+#include <sys/uio.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <iostream>
 #include <thread>
 
-#include "module/module_records.h"
+#include "callconv.h"
+#include "record_reader.h"
 #include "standin.h"
 #include "trace.h"
 
@@ -16,14 +20,33 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+using StartStopRoutine = void(MS_STDCALL*)();
+using GaugeCallbackRoutine = void(MS_STDCALL*)(void* gauge, std::int32_t service,
+                                               std::uint32_t extra);
+
+// The gauge services simhost calls.
+constexpr std::int32_t kPreInitialize = 4;
+constexpr std::int32_t kPreUpdate = 6;
+constexpr std::int32_t kPreKill = 12;
+
 struct LoadedModule {
   void* library = nullptr;
-  ImportTableRecord* imports = nullptr;
-  LinkageRecord* linkage = nullptr;
-  GaugeHeader* gauge = nullptr;
+  ModuleEntry entry;
 
-  void Service(std::int32_t service) const { gauge->gaugeCallback(gauge, service, 0); }
+  void Service(std::int32_t service) const {
+    reinterpret_cast<GaugeCallbackRoutine>(entry.callback)(reinterpret_cast<void*>(entry.gauge),
+                                                           service, 0);
+  }
+  void Call(std::uintptr_t routine) const { reinterpret_cast<StartStopRoutine>(routine)(); }
 };
+
+// Reads this process's memory, failing on an address that is not mapped
+// instead of faulting: a module's records may hold any value.
+bool ReadOwnMemory(std::uintptr_t address, void* out, std::size_t size) {
+  iovec local{out, size};
+  iovec remote{reinterpret_cast<void*>(address), size};
+  return ::process_vm_readv(::getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(size);
+}
 
 bool Load(const std::string& path, LoadedModule& module) {
   // Kept mapped after dlclose: the module keeps its SharedState for the life
@@ -33,22 +56,23 @@ bool Load(const std::string& path, LoadedModule& module) {
     std::cerr << "simhost: cannot load module " << path << ": " << dlerror() << '\n';
     return false;
   }
-  module.imports = static_cast<ImportTableRecord*>(dlsym(module.library, "ImportTable"));
-  module.linkage = static_cast<LinkageRecord*>(dlsym(module.library, "Linkage"));
-  const char* missing = module.imports == nullptr   ? "ImportTable"
-                        : module.linkage == nullptr ? "Linkage"
-                                                    : nullptr;
-  if (missing == nullptr) {
-    const LinkageRecord& linkage = *module.linkage;
-    module.gauge = linkage.gauges == nullptr ? nullptr : linkage.gauges[0];
-    if (linkage.moduleInit == nullptr || linkage.moduleDeinit == nullptr) {
-      missing = "start or stop routine in Linkage";
-    } else if (module.gauge == nullptr || module.gauge->gaugeCallback == nullptr) {
-      missing = "gauge with a callback in Linkage";
+  void* imports = dlsym(module.library, "ImportTable");
+  void* linkage = dlsym(module.library, "Linkage");
+  std::string refusal;
+  if (imports == nullptr || linkage == nullptr) {
+    refusal = std::string("has no ") + (imports == nullptr ? "ImportTable" : "Linkage");
+  } else {
+    auto read =
+        ReadModuleRecords(reinterpret_cast<std::uintptr_t>(imports),
+                          reinterpret_cast<std::uintptr_t>(linkage), sizeof(void*), ReadOwnMemory);
+    if (auto* error = std::get_if<RecordError>(&read)) {
+      refusal = "is refused: " + error->what;
+    } else {
+      module.entry = std::get<ModuleEntry>(read);
     }
   }
-  if (missing != nullptr) {
-    std::cerr << "simhost: module " << path << " has no " << missing << '\n';
+  if (!refusal.empty()) {
+    std::cerr << "simhost: module " << path << " " << refusal << '\n';
     dlclose(module.library);
     return false;
   }
@@ -81,8 +105,8 @@ bool Perform(const ScriptCommand& command, const LoadedModule& module) {
       SetParkingBrake(command.on);
       break;
     case Kind::kReload:
-      module.Service(kServicePreKill);
-      module.Service(kServicePreInitialize);
+      module.Service(kPreKill);
+      module.Service(kPreInitialize);
       break;
     case Kind::kQuit:
       return false;
@@ -106,7 +130,7 @@ void RunFrames(const HostOptions& options, const std::vector<ScriptCommand>& scr
 
     DeliverMessages();
     PerformKeyEvents();
-    module.Service(kServicePreUpdate);
+    module.Service(kPreUpdate);
     // The aircraft moves by the time that really passed, so that a frame the
     // module held up (a blocking connect) does not slow the flight down.
     const auto now = Clock::now();
@@ -128,12 +152,14 @@ void RunFrames(const HostOptions& options, const std::vector<ScriptCommand>& scr
 int RunHost(const HostOptions& options, const std::vector<ScriptCommand>& script) {
   LoadedModule module;
   if (!Load(options.modulePath, module)) return 1;
-  module.imports->panels = PanelTable();
-  module.linkage->moduleInit();
-  module.Service(kServicePreInitialize);
+  // The simulator stores its panel table's address in the import table.
+  void* const* table = PanelTable();
+  std::memcpy(reinterpret_cast<void*>(module.entry.panelsSlot), &table, sizeof table);
+  module.Call(module.entry.start);
+  module.Service(kPreInitialize);
   RunFrames(options, script, module);
-  module.Service(kServicePreKill);
-  module.linkage->moduleDeinit();
+  module.Service(kPreKill);
+  module.Call(module.entry.stop);
   dlclose(module.library);
   return 0;
 }

@@ -13,25 +13,18 @@ namespace {
 std::atomic<int> releasePanelResourcesCalls{0};
 std::atomic<int> elementCalls{0};
 
-void* MS_STDCALL ElementService(ElementHeader*) {
-  ++elementCalls;
-  return nullptr;
-}
+void MS_STDCALL ElementService(ElementHeader*) { ++elementCalls; }
 
-void* MS_STDCALL ElementServiceWithValue(ElementHeader*, std::uint32_t) {
-  ++elementCalls;
-  return nullptr;
-}
+void MS_STDCALL ElementInstallService(ElementHeader*, void*) { ++elementCalls; }
+
+void MS_STDCALL ElementGenerateService(ElementHeader*, std::uint32_t) { ++elementCalls; }
 
 std::int32_t MS_STDCALL TriggerKeyEventSlot(std::uint32_t id, std::uint32_t data) {
   RaiseKeyEvent(id, data, By::kModule);
   return 0;
 }
 
-std::int32_t MS_STDCALL ReleasePanelResourcesSlot() {
-  ++releasePanelResourcesCalls;
-  return 0;
-}
+void MS_STDCALL ReleasePanelResourcesSlot() { ++releasePanelResourcesCalls; }
 
 std::uint32_t MS_STDCALL FindNamedValueSlot(const char* name) {
   return name == nullptr ? 0 : FindNamed(name);
@@ -48,14 +41,12 @@ void MS_STDCALL WriteNamedValueSlot(std::uint32_t id, double value) {
   WriteNamedById(id, value, By::kModule);
 }
 
-std::int32_t MS_STDCALL HookKeyEventsSlot(KeyEventHandler handler, void* user) {
+void MS_STDCALL HookKeyEventsSlot(KeyEventHandler handler, void* user) {
   HookKeyEventHandler(handler, user);
-  return 0;
 }
 
-std::int32_t MS_STDCALL UnhookKeyEventsSlot(KeyEventHandler handler, void* user) {
+void MS_STDCALL UnhookKeyEventsSlot(KeyEventHandler handler, void* user) {
   UnhookKeyEventHandler(handler, user);
-  return 0;
 }
 
 template <typename Fn>
@@ -69,9 +60,9 @@ std::array<void*, panel::kTableSlots> MakeTable() {
                                panel::kElementUpdate, panel::kElementDraw, panel::kElementKill}) {
     Put(table, position, static_cast<panel::ElementFn>(ElementService));
   }
-  for (std::size_t position : {panel::kElementInstall, panel::kElementGenerate}) {
-    Put(table, position, static_cast<panel::ElementWithValueFn>(ElementServiceWithValue));
-  }
+  Put(table, panel::kElementInstall, static_cast<panel::ElementInstallFn>(ElementInstallService));
+  Put(table, panel::kElementGenerate,
+      static_cast<panel::ElementGenerateFn>(ElementGenerateService));
   Put(table, panel::kTriggerKeyEvent, static_cast<panel::TriggerKeyEventFn>(TriggerKeyEventSlot));
   Put(table, panel::kReleasePanelResources,
       static_cast<panel::ReleasePanelResourcesFn>(ReleasePanelResourcesSlot));

@@ -13,49 +13,39 @@ namespace {
 // service of the same role.
 ElementHeader* FirstElement() { return multiSharedGauge.elements[0]; }
 void MS_STDCALL ElementQuery() { panel::CallElementService(panel::kElementQuery, FirstElement()); }
-void MS_STDCALL ElementInstall(std::uint32_t value) {
-  panel::CallElementService(panel::kElementInstall, FirstElement(), value);
-}
+void MS_STDCALL ElementInstall(void* value) { panel::InstallElement(FirstElement(), value); }
 void MS_STDCALL ElementInitialize() {
   panel::CallElementService(panel::kElementInitialize, FirstElement());
 }
 void MS_STDCALL ElementUpdate() {
   panel::CallElementService(panel::kElementUpdate, FirstElement());
 }
-void MS_STDCALL ElementGenerate(std::uint32_t value) {
-  panel::CallElementService(panel::kElementGenerate, FirstElement(), value);
+void MS_STDCALL ElementGenerate(std::uint32_t phase) {
+  panel::GenerateElement(FirstElement(), phase);
 }
 void MS_STDCALL ElementDraw() { panel::CallElementService(panel::kElementDraw, FirstElement()); }
 void MS_STDCALL ElementKill() { panel::CallElementService(panel::kElementKill, FirstElement()); }
 
+// The header, its element and its mouse list are writable: the simulator
+// stores its own values into them. Fields not named are 0.
+
 // A parent rectangle with a zero box, its end marker and the terminator.
-const MouseRect kMouseRects[3] = {
-    {{1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 0}},
-    {{3, 0, 0, 0, 0, -1, 0, 0, 0, 0, 0}},
-    {{0, 0, 0, 0, 0, -1, 0, 0, 0, 0, 0}},
+MouseRect mouseRects[3] = {
+    {.type = kMouseParent, .cursor = kNoCursor},
+    {.type = kMouseEndOfParent, .cursor = kNoCursor},
+    {.type = kMouseEnd, .cursor = kNoCursor},
 };
 
-ElementHeader staticImage = {
-    .elementType = 0,
-    .resourceId = kElementResourceId,
-    .positionX = 0,
-    .positionY = 0,
-    .previousPositionX = 0,
-    .previousPositionY = 0,
-    .offsetX = 0,
-    .offsetY = 0,
-    .gauge = &multiSharedGauge,
-    .previousElement = nullptr,
-    .nextElements = nullptr,
-    .failures = nullptr,
-    .reserved1 = 0,
-    .imageFlags = kElementImageFlags,
-    .reserved2 = nullptr,
-    .reserved3 = nullptr,
-    .image = nullptr,
-    .reserved4 = nullptr,
+StaticImageElement staticImage = {
+    .header =
+        {
+            .elementType = 0,
+            .resourceId = kElementResourceId,
+            .gauge = &multiSharedGauge,
+            .imageFlags = kElementImageFlags,
+        },
 };
-ElementHeader* const kElementList[1] = {&staticImage};
+ElementHeader* const kElementList[2] = {&staticImage.header, nullptr};
 
 }  // namespace
 
@@ -70,23 +60,9 @@ GaugeHeader multiSharedGauge = {
     .generateRoutine = ElementGenerate,
     .drawRoutine = ElementDraw,
     .killRoutine = ElementKill,
-    .reserved1 = nullptr,
     .sizeXmm = kGaugeSizeXmm,
-    .sizeYmm = 0,
-    .xAdjust = 0.0f,
-    .yAdjust = 0.0f,
-    .reserved2 = nullptr,
-    .reserved3 = nullptr,
-    .positionX = 0,
-    .positionY = 0,
-    .reserved4 = nullptr,
-    .mouseRects = kMouseRects,
+    .mouseRects = mouseRects,
     .gaugeCallback = GaugeCallback,
-    .userData = 0,
-    .parameters = nullptr,
-    .usage = nullptr,
-    .reserved5 = nullptr,
-    .reserved6 = nullptr,
 };
 
 void RunShutdownHandshake() {

@@ -12,14 +12,20 @@ namespace {
 // The one SharedState of the process, created by the first start and kept
 // for the life of the process.
 SharedState* createdSharedState = nullptr;
-GaugeHeader* const kGaugeList[2] = {&multiSharedGauge, nullptr};
 }  // namespace
 
 extern "C" {
 MS_EXPORT ImportTableRecord ImportTable = {kPanelsImportId, nullptr, 0, nullptr};
 
-MS_EXPORT LinkageRecord Linkage = {kModuleId, ModuleInit,     ModuleDeinit, 0,
-                                   0,         kModuleVersion, kGaugeList};
+MS_EXPORT LinkageRecord Linkage = {
+    .moduleId = kModuleId,
+    .moduleInit = ModuleInit,
+    .moduleDeinit = ModuleDeinit,
+    .flags = 0,
+    .priority = 0,
+    .moduleVersion = kModuleVersion,
+    .gauges = {&multiSharedGauge, nullptr},
+};
 }
 
 void MS_STDCALL ModuleInit() {

@@ -15,9 +15,7 @@ void TriggerKeyEvent(std::uint32_t id, std::uint32_t data) {
   Slot<TriggerKeyEventFn>(kTriggerKeyEvent)(id, data);
 }
 
-std::int32_t ReleasePanelResources() {
-  return Slot<ReleasePanelResourcesFn>(kReleasePanelResources)();
-}
+void ReleasePanelResources() { Slot<ReleasePanelResourcesFn>(kReleasePanelResources)(); }
 
 std::uint32_t FindNamedValue(const char* name) {
   return Slot<FindNamedValueFn>(kFindNamedValue)(name);
@@ -43,8 +41,12 @@ void CallElementService(std::size_t bytePosition, ElementHeader* element) {
   Slot<ElementFn>(bytePosition)(element);
 }
 
-void CallElementService(std::size_t bytePosition, ElementHeader* element, std::uint32_t value) {
-  Slot<ElementWithValueFn>(bytePosition)(element, value);
+void InstallElement(ElementHeader* element, void* value) {
+  Slot<ElementInstallFn>(kElementInstall)(element, value);
+}
+
+void GenerateElement(ElementHeader* element, std::uint32_t phase) {
+  Slot<ElementGenerateFn>(kElementGenerate)(element, phase);
 }
 
 }  // namespace panel

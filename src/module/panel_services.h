@@ -37,25 +37,29 @@ inline constexpr std::size_t kTableSlots = kUnhookKeyEvents / 4 + 1;
 constexpr std::size_t SlotIndex(std::size_t bytePosition) { return bytePosition / 4; }
 
 // Signatures of the slots.
-using ElementFn = void*(MS_STDCALL*)(ElementHeader*);
-using ElementWithValueFn = void*(MS_STDCALL*)(ElementHeader*, std::uint32_t);
+using ElementFn = void(MS_STDCALL*)(ElementHeader*);
+using ElementInstallFn = void(MS_STDCALL*)(ElementHeader*, void*);
+using ElementGenerateFn = void(MS_STDCALL*)(ElementHeader*, std::uint32_t);
 using TriggerKeyEventFn = std::int32_t(MS_STDCALL*)(std::uint32_t, std::uint32_t);
-using ReleasePanelResourcesFn = std::int32_t(MS_STDCALL*)();
+using ReleasePanelResourcesFn = void(MS_STDCALL*)();
 using FindNamedValueFn = std::uint32_t(MS_STDCALL*)(const char*);
 using CreateNamedValueFn = std::int32_t(MS_STDCALL*)(const char*);
 using ReadNamedValueFn = double(MS_STDCALL*)(std::uint32_t);
 using WriteNamedValueFn = void(MS_STDCALL*)(std::uint32_t, double);
-using HookKeyEventsFn = std::int32_t(MS_STDCALL*)(KeyEventHandler, void*);
+using HookKeyEventsFn = void(MS_STDCALL*)(KeyEventHandler, void*);
 
 void TriggerKeyEvent(std::uint32_t id, std::uint32_t data);
-std::int32_t ReleasePanelResources();
+void ReleasePanelResources();
 std::uint32_t FindNamedValue(const char* name);
 void CreateNamedValue(const char* name);
 double ReadNamedValue(std::uint32_t id);
 void WriteNamedValue(std::uint32_t id, double value);
 void HookKeyEvents(KeyEventHandler handler, void* user);
 void UnhookKeyEvents(KeyEventHandler handler, void* user);
+// The five element services without a value (query, initialize, update,
+// draw, kill), then the two that pass the simulator's value on.
 void CallElementService(std::size_t bytePosition, ElementHeader* element);
-void CallElementService(std::size_t bytePosition, ElementHeader* element, std::uint32_t value);
+void InstallElement(ElementHeader* element, void* value);
+void GenerateElement(ElementHeader* element, std::uint32_t phase);
 
 }  // namespace panel

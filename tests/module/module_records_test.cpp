@@ -23,8 +23,7 @@ TEST(ModuleRecords, LinkageLeadsToStartStopAndTheOneGauge) {
   EXPECT_EQ(Linkage.flags, 0u);
   EXPECT_EQ(Linkage.priority, 0u);
   EXPECT_EQ(Linkage.moduleVersion, 0x900u);
-  ASSERT_NE(Linkage.gauges, nullptr);
-  ASSERT_NE(Linkage.gauges[0], nullptr);
+  EXPECT_EQ(Linkage.gauges[0], &multiSharedGauge);
   EXPECT_EQ(Linkage.gauges[1], nullptr);
 }
 
@@ -42,20 +41,36 @@ TEST(ModuleRecords, GaugeHeaderDescribesMultiShared) {
   EXPECT_NE(gauge.generateRoutine, nullptr);
   EXPECT_NE(gauge.drawRoutine, nullptr);
   EXPECT_NE(gauge.killRoutine, nullptr);
-  EXPECT_EQ(gauge.positionX, 0);
-  EXPECT_EQ(gauge.positionY, 0);
+  EXPECT_EQ(gauge.position.x, 0);
+  EXPECT_EQ(gauge.position.y, 0);
+
+  // The simulator owns every other field: the module leaves all of them 0.
+  GaugeHeader rest = gauge;
+  rest.headerVersion = 0;
+  rest.name = nullptr;
+  rest.elements = nullptr;
+  rest.queryRoutine = rest.initializeRoutine = rest.updateRoutine = nullptr;
+  rest.drawRoutine = rest.killRoutine = nullptr;
+  rest.installRoutine = nullptr;
+  rest.generateRoutine = nullptr;
+  rest.sizeXmm = 0;
+  rest.mouseRects = nullptr;
+  rest.gaugeCallback = nullptr;
+  const GaugeHeader empty{};
+  EXPECT_EQ(std::memcmp(&rest, &empty, sizeof rest), 0);
 }
 
 TEST(ModuleRecords, TheOnlyElementIsAStaticImagePointingBackToTheGauge) {
   GaugeHeader* gauge = Linkage.gauges[0];
   ASSERT_NE(gauge->elements, nullptr);
+  EXPECT_EQ(gauge->elements[1], nullptr);
   const ElementHeader& element = *gauge->elements[0];
   EXPECT_EQ(element.elementType, 0u);
   EXPECT_EQ(element.resourceId, 0x1000u);
   EXPECT_EQ(element.imageFlags, 0x24u);
   EXPECT_EQ(element.gauge, gauge);
-  EXPECT_EQ(element.positionX, 0);
-  EXPECT_EQ(element.positionY, 0);
+  EXPECT_EQ(element.position.x, 0);
+  EXPECT_EQ(element.position.y, 0);
   EXPECT_EQ(element.nextElements, nullptr);
 }
 
@@ -65,8 +80,14 @@ TEST(ModuleRecords, MouseListIsParentEndAndTerminator) {
   const std::int32_t types[3] = {1, 3, 0};
   for (int r = 0; r < 3; ++r) {
     SCOPED_TRACE(r);
-    EXPECT_EQ(rects[r].words[0], types[r]);
-    for (int w = 1; w < 11; ++w) EXPECT_EQ(rects[r].words[w], w == 5 ? -1 : 0) << "word " << w;
+    EXPECT_EQ(rects[r].type, types[r]);
+    EXPECT_EQ(rects[r].cursor, -1);
+    // Everything else is 0: the box, help id, flags, event id, function, data.
+    MouseRect zeroed = rects[r];
+    zeroed.type = 0;
+    zeroed.cursor = 0;
+    const MouseRect empty{};
+    EXPECT_EQ(std::memcmp(&zeroed, &empty, sizeof zeroed), 0);
   }
 }
 

@@ -141,7 +141,7 @@ TEST_F(PanelServicesTest, AnEventRaisedByAHandlerWaitsForTheNextFrame) {
 TEST_F(PanelServicesTest, ReleaseAndElementServicesAreCounted) {
   panel::ReleasePanelResources();
   panel::CallElementService(panel::kElementQuery, nullptr);
-  panel::CallElementService(panel::kElementInstall, nullptr, 3);
+  panel::InstallElement(nullptr, nullptr);
   panel::CallElementService(panel::kElementKill, nullptr);
   EXPECT_EQ(standin::PanelCalls().releasePanelResources, 1);
   EXPECT_EQ(standin::PanelCalls().elementCalls, 3);
