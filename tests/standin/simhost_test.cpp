@@ -118,6 +118,41 @@ TEST_F(SimhostTest, AModuleThatCannotBeLoadedExitsOne) {
   EXPECT_EQ(result.exitCode, 1);
 }
 
+// simhost reads the records at the simulator's offsets: the sound test module
+// runs, and each one-fault copy of it is refused before anything of it runs.
+TEST_F(SimhostTest, AModuleWhoseRecordsAreNotAtTheSimulatorsLayoutIsRefused) {
+  const auto run = [&](const char* module) {
+    return Run(
+        {"--module", module, "--documents", (dir_ / "documents").string(), "--duration", "0.1"});
+  };
+  const RunResult sound = run(TEST_MODULE_SOUND);
+  EXPECT_EQ(sound.exitCode, 0) << sound.stderrText;
+  EXPECT_EQ(sound.stderrText, "");
+
+  // Offsets as this build's pointer width places them (32-bit: 24, 48, 52).
+  const bool wide = sizeof(void*) == 8;
+  const struct {
+    const char* module;
+    std::string refusal;
+  } faulty[] = {
+      {TEST_MODULE_GAUGE_LIST_POINTER, std::string("Linkage gauge list (offset ") +
+                                           (wide ? "32" : "24") +
+                                           ") holds a pointer to a separate list"},
+      {TEST_MODULE_HEADER_VERSION, "gauge header version (offset 0) is 900, not 1000"},
+      {TEST_MODULE_LATE_IMAGE_FLAGS,
+       std::string("element image flags (offset ") + (wide ? "64" : "48") +
+           ") are 0x0, not 0x24 (0x24 lies at offset " + (wide ? "68" : "52") + ")"},
+  };
+  for (const auto& fault : faulty) {
+    SCOPED_TRACE(fault.module);
+    const RunResult result = run(fault.module);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.stderrText.find(std::string(fault.module) + " is refused: " + fault.refusal),
+              std::string::npos)
+        << result.stderrText;
+  }
+}
+
 TEST_F(SimhostTest, AQuitRunsTheModuleFromStartToStop) {
   auto args = BaseArgs();
   args.insert(args.end(), {"--script", WriteScript("0.5 quit\n").string()});
