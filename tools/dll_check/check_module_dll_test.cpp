@@ -61,6 +61,33 @@ class CheckerOnModule : public ::testing::Test {
     }
     ASSERT_NE(importTable_, 0u);
     ASSERT_NE(linkage_, 0u);
+    // The records the gauge list leads to, at the simulator's 32-bit offsets.
+    header_ = PointerField(linkage_ + 24);
+    elementList_ = PointerField(header_ + 8);
+    element_ = PointerField(elementList_);
+    mouse_ = PointerField(header_ + 80);
+  }
+
+  // An aligned run of `words` zero words in .data outside the module's
+  // records, where a test can plant a record of its own.
+  std::uint32_t SpareWords(std::uint32_t words) const {
+    const auto outside = [&](std::uint32_t rva, std::uint32_t begin, std::uint32_t size) {
+      return rva + 4 * words <= begin || rva >= begin + size;
+    };
+    for (const auto& s : image_->sections()) {
+      if (s.name != ".data") continue;
+      for (std::uint32_t rva = s.virtualAddress; rva + 4 * words <= s.virtualAddress + s.rawSize;
+           rva += 4) {
+        bool zero = outside(rva, linkage_, 32) && outside(rva, header_, 252) &&
+                    outside(rva, element_, 96) && outside(rva, mouse_, 132) &&
+                    outside(rva, elementList_, 8);
+        for (std::uint32_t w = 0; zero && w < words; ++w)
+          zero = *image_->ReadWord(rva + 4 * w) == 0;
+        if (zero) return rva;
+      }
+    }
+    ADD_FAILURE() << "no spare words in .data";
+    return 0;
   }
 
   std::size_t Offset(std::uint32_t rva) const {
@@ -90,6 +117,10 @@ class CheckerOnModule : public ::testing::Test {
   std::unique_ptr<pe::Image> image_;
   std::uint32_t importTable_ = 0;
   std::uint32_t linkage_ = 0;
+  std::uint32_t header_ = 0;
+  std::uint32_t elementList_ = 0;
+  std::uint32_t element_ = 0;
+  std::uint32_t mouse_ = 0;
 };
 
 TEST_F(CheckerOnModule, AcceptsTheBuiltModule) {
@@ -98,10 +129,32 @@ TEST_F(CheckerOnModule, AcceptsTheBuiltModule) {
   // Every rule was looked at: file kind, records, gauge and imports.
   std::vector<std::string> texts;
   for (const auto& f : findings) texts.push_back(f.text);
-  for (const char* rule :
-       {"machine is i386", "exports are exactly", "ImportTable words", "module id",
-        "module version", "start routine", "stop routine", "gauge name", "gauge callback",
-        "needs SimConnect.dll", "needs udt.dll", "plain name"}) {
+  for (const char* rule : {"machine is i386",
+                           "exports are exactly",
+                           "ImportTable words",
+                           "module id",
+                           "module version",
+                           "start routine",
+                           "stop routine",
+                           "gauge list inline",
+                           "header version",
+                           "gauge name",
+                           "seven element routines",
+                           "gauge callback",
+                           "gauge size",
+                           "gauge header fields",
+                           "gauge header (252 bytes) lies in a writable",
+                           "element list",
+                           "static image",
+                           "image flags",
+                           "points back",
+                           "element fields",
+                           "element (96 bytes) lies in a writable",
+                           "mouse list is",
+                           "mouse list (3 x 44",
+                           "needs SimConnect.dll",
+                           "needs udt.dll",
+                           "plain name"}) {
     EXPECT_TRUE(AnyContains(texts, rule)) << rule;
   }
 }
@@ -148,21 +201,97 @@ TEST_F(CheckerOnModule, RejectsRecordFaults) {
   EXPECT_TRUE(AnyContains(Failures(stop), "stop routine"));
 }
 
-TEST_F(CheckerOnModule, RejectsGaugeFaults) {
-  const std::uint32_t list = PointerField(linkage_ + 24);
-  const std::uint32_t header = PointerField(list);
-
-  auto name = bytes_;
-  name[Offset(PointerField(header + 4)) + 10] = 'x';
-  EXPECT_TRUE(AnyContains(Failures(name), "gauge name"));
+// The layout faults of a module declared from a wrong reading of the
+// simulator's records, each planted alone.
+TEST_F(CheckerOnModule, RejectsRecordLayoutFaults) {
+  // The gauge list as a pointer to a separate [header, null] array.
+  auto listPointer = bytes_;
+  const std::uint32_t list = SpareWords(2);
+  PutWord(listPointer, Offset(list), image_->imageBase() + header_);
+  PutWord(listPointer, Offset(linkage_ + 24), image_->imageBase() + list);
+  const auto listFailures = Failures(listPointer);
+  EXPECT_TRUE(AnyContains(listFailures, "found a pointer to a separate list at 24"));
+  EXPECT_TRUE(AnyContains(listFailures, "header version is 1000"));
 
   auto unterminated = bytes_;
-  PutWord(unterminated, Offset(list + 4), image_->imageBase() + header);
-  EXPECT_TRUE(AnyContains(Failures(unterminated), "gauge list"));
+  PutWord(unterminated, Offset(linkage_ + 28), image_->imageBase() + header_);
+  EXPECT_TRUE(AnyContains(Failures(unterminated), "gauge list inline"));
+
+  auto version = bytes_;
+  PutWord(version, Offset(header_), 900);
+  EXPECT_TRUE(AnyContains(Failures(version), "header version is 1000"));
+
+  // Image flags one word late, where the simulator reads something else.
+  auto lateFlags = bytes_;
+  PutWord(lateFlags, Offset(element_ + 48), 0);
+  PutWord(lateFlags, Offset(element_ + 52), 0x24);
+  const auto lateFailures = Failures(lateFlags);
+  EXPECT_TRUE(AnyContains(lateFailures, "image flags are 0x24 at offset 48 (found 0x0)"));
+  EXPECT_TRUE(AnyContains(lateFailures,
+                          "element fields the module does not set are 0 up to its "
+                          "end at 96 (found at 52)"));
+
+  // Something of the module's right after a short header or element.
+  auto shortHeader = bytes_;
+  PutWord(shortHeader, Offset(header_ + 108), 0x1234);
+  EXPECT_TRUE(
+      AnyContains(Failures(shortHeader), "not set are 0 up to its end at 252 (found at 108)"));
+  auto shortElement = bytes_;
+  PutWord(shortElement, Offset(element_ + 80), 0x1234);
+  EXPECT_TRUE(AnyContains(Failures(shortElement), "end at 96 (found at 80)"));
+}
+
+TEST_F(CheckerOnModule, RejectsGaugeValueFaults) {
+  auto name = bytes_;
+  name[Offset(PointerField(header_ + 4)) + 10] = 'x';
+  EXPECT_TRUE(AnyContains(Failures(name), "gauge name"));
 
   auto noCallback = bytes_;
-  PutWord(noCallback, Offset(header + 84), 0);
+  PutWord(noCallback, Offset(header_ + 84), 0);
   EXPECT_TRUE(AnyContains(Failures(noCallback), "gauge callback"));
+
+  // The generate routine pointing at the header itself.
+  auto generate = bytes_;
+  PutWord(generate, Offset(header_ + 28), image_->imageBase() + header_);
+  EXPECT_TRUE(AnyContains(Failures(generate), "(not: generate)"));
+
+  auto size = bytes_;
+  PutWord(size, Offset(header_ + 44), 0);
+  EXPECT_TRUE(AnyContains(Failures(size), "gauge size"));
+
+  auto elementEnd = bytes_;
+  PutWord(elementEnd, Offset(elementList_ + 4), image_->imageBase() + element_);
+  EXPECT_TRUE(AnyContains(Failures(elementEnd), "element list holds one element"));
+
+  auto resource = bytes_;
+  PutWord(resource, Offset(element_ + 4), 0x1001);
+  EXPECT_TRUE(AnyContains(Failures(resource), "static image"));
+
+  auto backPointer = bytes_;
+  PutWord(backPointer, Offset(element_ + 32), 0);
+  EXPECT_TRUE(AnyContains(Failures(backPointer), "points back"));
+
+  // The end-of-parent rectangle without its cursor -1.
+  auto cursor = bytes_;
+  PutWord(cursor, Offset(mouse_ + 44 + 20), 0);
+  EXPECT_TRUE(AnyContains(Failures(cursor), "mouse list is types 1, 3, 0"));
+}
+
+// Records in a section the simulator cannot write to.
+TEST_F(CheckerOnModule, RejectsRecordsInReadOnlyMemory) {
+  auto readOnly = bytes_;
+  const std::size_t pe = bytes_[0x3C] | bytes_[0x3D] << 8 | bytes_[0x3E] << 16;
+  const std::size_t optionalSize = bytes_[pe + 20] | bytes_[pe + 21] << 8;
+  std::size_t sectionHeader = pe + 24 + optionalSize;
+  while (std::string(reinterpret_cast<const char*>(&bytes_[sectionHeader])) !=
+         image_->SectionAt(header_)->name) {
+    sectionHeader += 40;
+  }
+  readOnly[sectionHeader + 39] &= 0x7F;  // clears the write flag (0x80000000)
+  const auto failures = Failures(readOnly);
+  EXPECT_TRUE(AnyContains(failures, "gauge header (252 bytes) lies in a writable section"));
+  EXPECT_TRUE(AnyContains(failures, "element (96 bytes) lies in a writable section"));
+  EXPECT_TRUE(AnyContains(failures, "mouse list (3 x 44 bytes) lies in a writable section"));
 }
 
 TEST_F(CheckerOnModule, RejectsExportAndImportFaults) {

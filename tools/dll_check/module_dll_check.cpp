@@ -16,9 +16,40 @@ constexpr std::uint32_t kPanelsImportId = 0x0F;
 constexpr std::uint32_t kModuleId = 0x13;
 constexpr std::uint32_t kModuleVersion = 0x900;
 constexpr std::uint32_t kGaugeHeaderVersion = 1000;
-constexpr std::uint32_t kGaugeNameOffset = 4;
-constexpr std::uint32_t kGaugeCallbackOffset = 84;
 constexpr const char* kGaugeName = "MultiShared";
+constexpr std::uint32_t kGaugeSizeXmm = 400;
+constexpr std::uint32_t kElementResourceId = 0x1000;
+constexpr std::uint32_t kElementImageFlags = 0x24;
+
+// The simulator's 32-bit layout of the records (packing 4, 4-byte pointers):
+// byte offsets and sizes, as its gauge interface declares them.
+namespace at {
+// Linkage: the gauge list is inline, header pointers up to a null.
+constexpr std::uint32_t kLinkageGaugeList = 24;
+constexpr std::uint32_t kLinkageListEnd = 28;
+// Gauge header of version 1000.
+constexpr std::uint32_t kHeaderSize = 252;
+constexpr std::uint32_t kHeaderName = 4;
+constexpr std::uint32_t kHeaderElements = 8;
+constexpr std::uint32_t kHeaderQuery = 12;  // then install, initialize, update,
+constexpr std::uint32_t kHeaderKill = 36;   // generate, draw and kill, 4 bytes apart
+constexpr std::uint32_t kHeaderSizeX = 44;
+constexpr std::uint32_t kHeaderSizeY = 48;
+constexpr std::uint32_t kHeaderMouseRects = 80;
+constexpr std::uint32_t kHeaderCallback = 84;
+// Static image element: a 60-byte element header and the image's fields.
+constexpr std::uint32_t kElementSize = 96;
+constexpr std::uint32_t kElementResource = 4;
+constexpr std::uint32_t kElementGauge = 32;
+constexpr std::uint32_t kElementImageFlags = 48;
+// Mouse rectangle.
+constexpr std::uint32_t kMouseSize = 44;
+constexpr std::uint32_t kMouseCursor = 20;
+}  // namespace at
+
+constexpr std::array<const char*, 7> kElementRoutines = {
+    "query", "install", "initialize", "update", "generate", "draw", "kill"};
+constexpr std::array<std::int32_t, 3> kMouseTypes = {1, 3, 0};
 
 // DLLs that may be asked for: the simulator's client library, the user's UDT
 // build, and Windows' own libraries that the module and its static runtime use.
@@ -114,24 +145,112 @@ class Checker {
     const auto deinit = Pointer(rva + 8);
     Add(init && image_.IsCode(*init), "Linkage start routine points into the code section");
     Add(deinit && image_.IsCode(*deinit), "Linkage stop routine points into the code section");
-    CheckGaugeList(rva + 24);
+    CheckGaugeList(rva);
   }
 
-  void CheckGaugeList(std::uint32_t fieldRva) {
-    const auto list = Pointer(fieldRva);
-    const auto first = list ? Pointer(*list) : std::nullopt;
-    const auto end = list ? image_.ReadWord(*list + 4) : std::nullopt;
-    Add(first && end && *end == 0, "gauge list holds one gauge header and its end marker");
-    if (!first) return;
-    const std::uint32_t header = *first;
-    const auto version = image_.ReadWord(header);
+  // The words of a record at `rva` that are not 0, other than those at `set`.
+  std::string NonZeroWords(std::uint32_t rva, std::uint32_t size,
+                           std::set<std::uint32_t> set) const {
+    std::string found;
+    for (std::uint32_t offset = 0; offset < size; offset += 4) {
+      const auto word = image_.ReadWord(rva + offset);
+      if (set.count(offset) == 0 && (!word || *word != 0)) {
+        found += (found.empty() ? " (found at " : ", ") + std::to_string(offset);
+      }
+    }
+    return found.empty() ? found : found + ")";
+  }
+
+  void CheckGaugeList(std::uint32_t linkage) {
+    const auto header = Pointer(linkage + at::kLinkageGaugeList);
+    const auto end = image_.ReadWord(linkage + at::kLinkageListEnd);
+    const auto version = header ? image_.ReadWord(*header) : std::nullopt;
+    // A pointer to a separate list reads as a header that starts with an address.
+    const auto inner = header ? Pointer(*header) : std::nullopt;
+    const auto innerVersion = inner ? image_.ReadWord(*inner) : std::nullopt;
+    const bool separate = version != kGaugeHeaderVersion && innerVersion == kGaugeHeaderVersion;
+    Add(header && !separate && end && *end == 0,
+        "Linkage holds the gauge list inline: the header pointer at 24, the null at 28" +
+            std::string(separate ? " (found a pointer to a separate list at 24)" : ""));
     Add(version && *version == kGaugeHeaderVersion, "gauge header version is 1000");
-    const auto nameRva = Pointer(header + kGaugeNameOffset);
+    if (!header || version != kGaugeHeaderVersion) return;
+    CheckHeader(*header);
+  }
+
+  void CheckHeader(std::uint32_t header) {
+    const auto nameRva = Pointer(header + at::kHeaderName);
     const auto name = nameRva ? image_.ReadString(*nameRva) : std::nullopt;
     Add(name && *name == kGaugeName, std::string("gauge name reads \"") + kGaugeName +
                                          "\" (found \"" + name.value_or("?") + "\")");
-    const auto callback = Pointer(header + kGaugeCallbackOffset);
+    std::string notCode;
+    for (std::uint32_t i = 0; i < kElementRoutines.size(); ++i) {
+      const auto routine = Pointer(header + at::kHeaderQuery + 4 * i);
+      if (!routine || !image_.IsCode(*routine)) {
+        notCode += std::string(notCode.empty() ? " (not: " : ", ") + kElementRoutines[i];
+      }
+    }
+    Add(notCode.empty(),
+        "the seven element routines (offsets 12 to 36) point into the code section" +
+            (notCode.empty() ? notCode : notCode + ")"));
+    const auto callback = Pointer(header + at::kHeaderCallback);
     Add(callback && image_.IsCode(*callback), "gauge callback points into the code section");
+    const auto sizeX = image_.ReadWord(header + at::kHeaderSizeX);
+    const auto sizeY = image_.ReadWord(header + at::kHeaderSizeY);
+    Add(sizeX == kGaugeSizeXmm && sizeY == 0u, "gauge size is 400 x 0 mm (offsets 44, 48)");
+    std::set<std::uint32_t> set = {0,
+                                   at::kHeaderName,
+                                   at::kHeaderElements,
+                                   at::kHeaderSizeX,
+                                   at::kHeaderMouseRects,
+                                   at::kHeaderCallback};
+    for (std::uint32_t offset = at::kHeaderQuery; offset <= at::kHeaderKill; offset += 4) {
+      set.insert(offset);
+    }
+    const std::string headerRest = NonZeroWords(header, at::kHeaderSize, set);
+    Add(headerRest.empty(),
+        "gauge header fields the module does not set are 0 up to its end at 252" + headerRest);
+    Add(image_.IsWritable(header, at::kHeaderSize),
+        "gauge header (252 bytes) lies in a writable section");
+
+    const auto list = Pointer(header + at::kHeaderElements);
+    const auto element = list ? Pointer(*list) : std::nullopt;
+    const auto listEnd = list ? image_.ReadWord(*list + 4) : std::nullopt;
+    Add(element && listEnd == 0u, "element list holds one element and its null end");
+    if (element) CheckElement(*element, header);
+    CheckMouseList(Pointer(header + at::kHeaderMouseRects));
+  }
+
+  void CheckElement(std::uint32_t element, std::uint32_t header) {
+    const auto type = image_.ReadWord(element);
+    const auto resource = image_.ReadWord(element + at::kElementResource);
+    Add(type == 0u && resource == kElementResourceId,
+        "element is a static image (type 0) of resource 0x1000 (offsets 0, 4)");
+    const auto flags = image_.ReadWord(element + at::kElementImageFlags);
+    Add(flags == kElementImageFlags, "element image flags are 0x24 at offset 48 (found " +
+                                         (flags ? Hex(*flags) : std::string("?")) + ")");
+    Add(Pointer(element + at::kElementGauge) == header,
+        "element points back to its gauge header (offset 32)");
+    const std::set<std::uint32_t> set = {at::kElementResource, at::kElementGauge,
+                                         at::kElementImageFlags};
+    const std::string elementRest = NonZeroWords(element, at::kElementSize, set);
+    Add(elementRest.empty(),
+        "element fields the module does not set are 0 up to its end at 96" + elementRest);
+    Add(image_.IsWritable(element, at::kElementSize),
+        "element (96 bytes) lies in a writable section");
+  }
+
+  void CheckMouseList(std::optional<std::uint32_t> rects) {
+    bool ok = rects.has_value();
+    for (std::uint32_t r = 0; ok && r < kMouseTypes.size(); ++r) {
+      const std::uint32_t rect = *rects + r * at::kMouseSize;
+      const auto type = image_.ReadWord(rect);
+      const auto cursor = image_.ReadWord(rect + at::kMouseCursor);
+      ok = type == static_cast<std::uint32_t>(kMouseTypes[r]) && cursor == 0xFFFFFFFFu &&
+           NonZeroWords(rect, at::kMouseSize, {0, at::kMouseCursor}).empty();
+    }
+    Add(ok, "mouse list is types 1, 3, 0 with cursor -1 and 0 elsewhere");
+    Add(rects && image_.IsWritable(*rects, 3 * at::kMouseSize),
+        "mouse list (3 x 44 bytes) lies in a writable section");
   }
 
   void CheckImports(const std::vector<pe::Import>& imports) {

@@ -147,6 +147,12 @@ bool Image::IsCode(std::uint32_t rva) const {
          (s->characteristics & kSectionExecute) != 0;
 }
 
+bool Image::IsWritable(std::uint32_t rva, std::uint32_t size) const {
+  const Section* s = SectionAt(rva);
+  return s != nullptr && size > 0 && SectionAt(rva + size - 1) == s &&
+         (s->characteristics & kSectionWrite) != 0;
+}
+
 std::optional<std::uint32_t> Image::DirectoryRva(std::size_t index, std::uint32_t* size) const {
   if (index >= directoryCount_) return std::nullopt;
   const auto rva = Read32(bytes_, directoriesOffset_ + index * 8);

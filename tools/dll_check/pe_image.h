@@ -16,6 +16,7 @@ inline constexpr std::uint16_t kMagicPe32 = 0x10B;
 inline constexpr std::uint16_t kCharacteristicDll = 0x2000;
 inline constexpr std::uint32_t kSectionCode = 0x20;
 inline constexpr std::uint32_t kSectionExecute = 0x20000000;
+inline constexpr std::uint32_t kSectionWrite = 0x80000000;
 
 struct Section {
   std::string name;
@@ -61,6 +62,8 @@ class Image {
   std::optional<std::string> ReadString(std::uint32_t rva, std::size_t limit = 512) const;
   // True when `rva` lies in an executable code section.
   bool IsCode(std::uint32_t rva) const;
+  // True when the `size` bytes from `rva` lie in one writable section.
+  bool IsWritable(std::uint32_t rva, std::uint32_t size) const;
 
   // The export and import tables; nothing when a table is malformed.
   std::optional<std::vector<Export>> Exports(std::string* error) const;
