@@ -164,15 +164,16 @@ class Checker {
   void CheckGaugeList(std::uint32_t linkage) {
     const auto header = Pointer(linkage + at::kLinkageGaugeList);
     const auto end = image_.ReadWord(linkage + at::kLinkageListEnd);
-    const auto version = header ? image_.ReadWord(*header) : std::nullopt;
+    // 0 stands for a word that cannot be read: no version or address is 0.
+    const std::uint32_t version = header ? image_.ReadWord(*header).value_or(0) : 0;
     // A pointer to a separate list reads as a header that starts with an address.
     const auto inner = header ? Pointer(*header) : std::nullopt;
-    const auto innerVersion = inner ? image_.ReadWord(*inner) : std::nullopt;
+    const std::uint32_t innerVersion = inner ? image_.ReadWord(*inner).value_or(0) : 0;
     const bool separate = version != kGaugeHeaderVersion && innerVersion == kGaugeHeaderVersion;
-    Add(header && !separate && end && *end == 0,
+    Add(header && !separate && end.value_or(1) == 0,
         "Linkage holds the gauge list inline: the header pointer at 24, the null at 28" +
             std::string(separate ? " (found a pointer to a separate list at 24)" : ""));
-    Add(version && *version == kGaugeHeaderVersion, "gauge header version is 1000");
+    Add(version == kGaugeHeaderVersion, "gauge header version is 1000");
     if (!header || version != kGaugeHeaderVersion) return;
     CheckHeader(*header);
   }
