@@ -246,35 +246,27 @@ TEST_F(CheckerOnModule, RejectsGaugeValueFaults) {
   name[Offset(PointerField(header_ + 4)) + 10] = 'x';
   EXPECT_TRUE(AnyContains(Failures(name), "gauge name"));
 
-  auto noCallback = bytes_;
-  PutWord(noCallback, Offset(header_ + 84), 0);
-  EXPECT_TRUE(AnyContains(Failures(noCallback), "gauge callback"));
-
-  // The generate routine pointing at the header itself.
-  auto generate = bytes_;
-  PutWord(generate, Offset(header_ + 28), image_->imageBase() + header_);
-  EXPECT_TRUE(AnyContains(Failures(generate), "(not: generate)"));
-
-  auto size = bytes_;
-  PutWord(size, Offset(header_ + 44), 0);
-  EXPECT_TRUE(AnyContains(Failures(size), "gauge size"));
-
-  auto elementEnd = bytes_;
-  PutWord(elementEnd, Offset(elementList_ + 4), image_->imageBase() + element_);
-  EXPECT_TRUE(AnyContains(Failures(elementEnd), "element list holds one element"));
-
-  auto resource = bytes_;
-  PutWord(resource, Offset(element_ + 4), 0x1001);
-  EXPECT_TRUE(AnyContains(Failures(resource), "static image"));
-
-  auto backPointer = bytes_;
-  PutWord(backPointer, Offset(element_ + 32), 0);
-  EXPECT_TRUE(AnyContains(Failures(backPointer), "points back"));
-
-  // The end-of-parent rectangle without its cursor -1.
-  auto cursor = bytes_;
-  PutWord(cursor, Offset(mouse_ + 44 + 20), 0);
-  EXPECT_TRUE(AnyContains(Failures(cursor), "mouse list is types 1, 3, 0"));
+  // One word changed, and the rule that must fail.
+  const struct {
+    std::uint32_t rva;
+    std::uint32_t value;
+    const char* rule;
+  } faults[] = {
+      {header_ + 84, 0, "gauge callback"},
+      // The generate routine pointing at the header itself.
+      {header_ + 28, image_->imageBase() + header_, "(not: generate)"},
+      {header_ + 44, 0, "gauge size"},
+      {elementList_ + 4, image_->imageBase() + element_, "element list holds one element"},
+      {element_ + 4, 0x1001, "static image"},
+      {element_ + 32, 0, "points back"},
+      // The end-of-parent rectangle without its cursor -1.
+      {mouse_ + 44 + 20, 0, "mouse list is types 1, 3, 0"},
+  };
+  for (const auto& fault : faults) {
+    auto copy = bytes_;
+    PutWord(copy, Offset(fault.rva), fault.value);
+    EXPECT_TRUE(AnyContains(Failures(copy), fault.rule)) << fault.rule;
+  }
 }
 
 // Records in a section the simulator cannot write to.
