@@ -4,10 +4,12 @@
 // declarations.
 //
 // The 32-bit simulator packs to 4 and has 4-byte pointers. For another
-// pointer width the fields keep their order and the packing of 4, and only
-// pointer fields (pointers, routines, callbacks, handles, buffers) take the
-// pointer's width. Every field is a whole number of 4-byte words, so packing
-// 4 adds no padding: a field's offset is the sum of the widths before it.
+// pointer width the fields keep their order, pointer fields (pointers,
+// routines, callbacks, handles, buffers) take the pointer's width, and the
+// packing is the pointer's width too: each field is aligned to the smaller
+// of its own size (8 for doubles) and the packing, and a record is rounded up
+// to its largest such alignment. With 4-byte pointers that is the simulator's
+// layout; with 8-byte pointers it is the compiler's natural 64-bit layout.
 #pragma once
 
 #include <array>
@@ -17,13 +19,26 @@
 
 namespace standin::layout {
 
-enum class Kind { kWord, kPointer };
+enum class Kind { kWord, kPointer, kDouble };
 
 struct Field {
   std::string_view name;
   Kind kind;
-  std::size_t count = 1;  // words or pointers in a row
+  std::size_t count = 1;  // words, pointers or doubles in a row
 };
+
+constexpr std::size_t ElementSize(Kind kind, std::size_t pointerSize) {
+  return kind == Kind::kWord ? 4 : kind == Kind::kPointer ? pointerSize : 8;
+}
+
+constexpr std::size_t Alignment(Kind kind, std::size_t pointerSize) {
+  const std::size_t size = ElementSize(kind, pointerSize);
+  return size < pointerSize ? size : pointerSize;
+}
+
+constexpr std::size_t RoundUp(std::size_t value, std::size_t alignment) {
+  return (value + alignment - 1) / alignment * alignment;
+}
 
 template <std::size_t N>
 struct Record {
@@ -39,17 +54,28 @@ struct Record {
 
   constexpr std::size_t OffsetAt(std::size_t index, std::size_t pointerSize) const {
     std::size_t offset = 0;
-    for (std::size_t i = 0; i < index; ++i) {
-      offset += fields[i].count * (fields[i].kind == Kind::kPointer ? pointerSize : 4);
+    for (std::size_t i = 0; i <= index && i < N; ++i) {
+      offset = RoundUp(offset, Alignment(fields[i].kind, pointerSize));
+      if (i == index) break;
+      offset += fields[i].count * ElementSize(fields[i].kind, pointerSize);
     }
     return offset;
   }
 
-  constexpr std::size_t Size(std::size_t pointerSize) const { return OffsetAt(N, pointerSize); }
+  constexpr std::size_t Size(std::size_t pointerSize) const {
+    std::size_t alignment = 4;
+    for (const Field& f : fields) {
+      if (Alignment(f.kind, pointerSize) > alignment) alignment = Alignment(f.kind, pointerSize);
+    }
+    const std::size_t end = OffsetAt(N - 1, pointerSize) +
+                            fields[N - 1].count * ElementSize(fields[N - 1].kind, pointerSize);
+    return RoundUp(end, alignment);
+  }
 };
 
 constexpr Kind W = Kind::kWord;
 constexpr Kind P = Kind::kPointer;
+constexpr Kind D = Kind::kDouble;
 
 inline constexpr Record<4> kImportTable{{{
     {"import id", W},
@@ -83,7 +109,7 @@ inline constexpr Record<38> kGaugeHeader{{{
     {"callback", P},       {"user data", W},
     {"parameters", P},     {"usage", P},
     {"reserved 100", W},   {"reserved 104", P},
-    {"size", W, 2},        {"user area", W, 20},
+    {"size", W, 2},        {"user area", D, 10},
     {"flags", W},          {"reserved 200", W},
     {"guid", W, 4},        {"key id", W},
     {"serialize size", P}, {"serialize", P},

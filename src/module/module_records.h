@@ -10,9 +10,10 @@
 
 #include "callconv.h"
 
-// Pointer fields are 4 bytes on the 32-bit simulator. A 64-bit build keeps
-// the fields, their order and the packing of 4, and widens only the pointer
-// fields (pointers, routines, handles, buffers).
+// Pointer fields are 4 bytes on the 32-bit simulator, which packs to 4. A
+// 64-bit build keeps the fields and their order, widens the pointer fields
+// (pointers, routines, handles, buffers) and packs to 8, the compiler's
+// natural layout.
 inline constexpr bool kPointers32 = sizeof(void*) == 4;
 
 struct GaugeHeader;
@@ -25,7 +26,11 @@ using ElementRoutine = void(MS_STDCALL*)();
 using ElementInstallRoutine = void(MS_STDCALL*)(void*);
 using ElementGenerateRoutine = void(MS_STDCALL*)(std::uint32_t);
 
+#if UINTPTR_MAX == 0xFFFFFFFFu
 #pragma pack(push, 4)
+#else
+#pragma pack(push, 8)
+#endif
 
 struct ImportTableRecord {
   std::uint32_t panelsId{};         // import id of the panel service table
@@ -222,18 +227,6 @@ static_assert(!kPointers32 || offsetof(StaticImageElement, deviceContext) == 80)
 static_assert(!kPointers32 || offsetof(StaticImageElement, bitmap) == 84);
 static_assert(!kPointers32 || offsetof(StaticImageElement, reserved88) == 88);
 static_assert(!kPointers32 || offsetof(StaticImageElement, reserved92) == 92);
-
-// Packing 4 leaves no padding on any target: each record is its 32-bit size
-// plus the widening of its pointer fields.
-constexpr std::size_t Widened(std::size_t size32, std::size_t pointers) {
-  return size32 + pointers * (sizeof(void*) - 4);
-}
-static_assert(sizeof(ImportTableRecord) == Widened(16, 2));
-static_assert(sizeof(LinkageRecord) == Widened(32, 4));
-static_assert(sizeof(MouseRect) == Widened(44, 1));
-static_assert(sizeof(GaugeHeader) == Widened(252, 19));
-static_assert(sizeof(ElementHeader) == Widened(60, 4));
-static_assert(sizeof(StaticImageElement) == Widened(96, 11));
 
 // Values of the records.
 inline constexpr std::uint32_t kPanelsImportId = 0x0F;

@@ -45,7 +45,10 @@ TEST(ModuleRecords, GaugeHeaderDescribesMultiShared) {
   EXPECT_EQ(gauge.position.y, 0);
 
   // The simulator owns every other field: the module leaves all of them 0.
-  GaugeHeader rest = gauge;
+  // Copied byte for byte and compared with a static (so wholly zeroed) empty
+  // header, padding included.
+  GaugeHeader rest;
+  std::memcpy(&rest, &gauge, sizeof rest);
   rest.headerVersion = 0;
   rest.name = nullptr;
   rest.elements = nullptr;
@@ -56,7 +59,7 @@ TEST(ModuleRecords, GaugeHeaderDescribesMultiShared) {
   rest.sizeXmm = 0;
   rest.mouseRects = nullptr;
   rest.gaugeCallback = nullptr;
-  const GaugeHeader empty{};
+  static const GaugeHeader empty{};
   EXPECT_EQ(std::memcmp(&rest, &empty, sizeof rest), 0);
 }
 
@@ -83,10 +86,11 @@ TEST(ModuleRecords, MouseListIsParentEndAndTerminator) {
     EXPECT_EQ(rects[r].type, types[r]);
     EXPECT_EQ(rects[r].cursor, -1);
     // Everything else is 0: the box, help id, flags, event id, function, data.
-    MouseRect zeroed = rects[r];
+    MouseRect zeroed;
+    std::memcpy(&zeroed, &rects[r], sizeof zeroed);
     zeroed.type = 0;
     zeroed.cursor = 0;
-    const MouseRect empty{};
+    static const MouseRect empty{};
     EXPECT_EQ(std::memcmp(&zeroed, &empty, sizeof zeroed), 0);
   }
 }

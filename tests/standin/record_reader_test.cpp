@@ -161,17 +161,21 @@ TEST(RecordReader, RefusesEachFaultNamingIt) {
   }
 }
 
-// The 64-bit layout derived from the same table (packing 4, pointer fields
-// 8 bytes), as a 64-bit stand-in reads it.
+// The 64-bit layout derived from the same table (pointer fields 8 bytes,
+// packing 8), as a 64-bit stand-in reads it.
 TEST(RecordReader, SixtyFourBitSizesFollowFromTheTable) {
   using namespace standin::layout;
-  EXPECT_EQ(kImportTable.Size(8), 24u);
-  EXPECT_EQ(kLinkage.Size(8), 48u);
-  EXPECT_EQ(kGaugeHeader.Size(8), 328u);
-  EXPECT_EQ(kStaticImage.Size(8), 140u);
-  EXPECT_EQ(kMouseRect.Size(8), 48u);
-  EXPECT_EQ(kGaugeHeader.OffsetAt(kGaugeHeader.Index("callback"), 8), 124u);
+  EXPECT_EQ(kImportTable.Size(8), 32u);
+  EXPECT_EQ(kLinkage.Size(8), 56u);
+  EXPECT_EQ(kGaugeHeader.Size(8), 344u);
+  EXPECT_EQ(kStaticImage.Size(8), 144u);
+  EXPECT_EQ(kMouseRect.Size(8), 56u);
+  EXPECT_EQ(kLinkage.OffsetAt(kLinkage.Index("gauges"), 8), 40u);
+  EXPECT_EQ(kGaugeHeader.OffsetAt(kGaugeHeader.Index("callback"), 8), 128u);
+  EXPECT_EQ(kGaugeHeader.OffsetAt(kGaugeHeader.Index("user area"), 8), 184u);
+  EXPECT_EQ(kGaugeHeader.OffsetAt(kGaugeHeader.Index("serialize size"), 8), 296u);
   EXPECT_EQ(kStaticImage.OffsetAt(kStaticImage.Index("image flags"), 8), 64u);
+  EXPECT_EQ(kStaticImage.OffsetAt(kStaticImage.Index("image data"), 8), 80u);
 }
 
 // The module of this build, read where it lies in this process, leads to the

@@ -136,7 +136,7 @@ TEST_F(SimhostTest, AModuleWhoseRecordsAreNotAtTheSimulatorsLayoutIsRefused) {
     std::string refusal;
   } faulty[] = {
       {TEST_MODULE_GAUGE_LIST_POINTER, std::string("Linkage gauge list (offset ") +
-                                           (wide ? "32" : "24") +
+                                           (wide ? "40" : "24") +
                                            ") holds a pointer to a separate list"},
       {TEST_MODULE_HEADER_VERSION, "gauge header version (offset 0) is 900, not 1000"},
       {TEST_MODULE_LATE_IMAGE_FLAGS,

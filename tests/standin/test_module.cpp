@@ -13,7 +13,11 @@ void ElementInstall(void*) {}
 struct Header;
 void Callback(Header*, std::int32_t, std::uint32_t) {}
 
+#if UINTPTR_MAX == 0xFFFFFFFFu
 #pragma pack(push, 4)
+#else
+#pragma pack(push, 8)
+#endif
 
 struct MouseRect {
   std::int32_t type = 0;
@@ -53,7 +57,9 @@ struct Header {
   const void* parametersAndUsage[2] = {};
   std::int32_t reserved100 = 0;
   const void* reserved104 = nullptr;
-  std::uint32_t words108[29] = {};  // size, user area, flags, reserved, guid, key id
+  std::int32_t size[2] = {};
+  double userArea[10] = {};
+  std::uint32_t words196[7] = {};  // flags, reserved, guid, key id
   const void* callbacks[5] = {};
   std::int32_t originalPosition[2] = {};
 };
