@@ -14,19 +14,21 @@ namespace {
 
 constexpr std::size_t kTableEntries = 16;
 
-// `count` VarValueRecords, their indices taking the table's entries in turn.
-std::vector<std::uint8_t> VarRecords(std::size_t count) {
+// `count` VarValueRecords, their indices taking a table of `entries` in turn.
+std::vector<std::uint8_t> VarRecords(std::size_t count, std::size_t entries = kTableEntries) {
   std::vector<std::uint8_t> bytes;
   for (std::size_t i = 0; i < count; ++i) {
     const MessageBytes record = EncodeMessage(MakeMessage(
-        kind::kVarValue, static_cast<double>(i % kTableEntries), static_cast<double>(i), 0.0));
+        kind::kVarValue, static_cast<double>(i % entries), static_cast<double>(i), 0.0));
     bytes.insert(bytes.end(), record.begin(), record.end());
   }
   return bytes;
 }
 
 // A table of category-0 entries: no record waits for a momentary button.
-void UsePlainTable() { UseTable(std::vector<LVarCategory>(kTableEntries, LVarCategory::kNone)); }
+void UsePlainTable(std::size_t entries = kTableEntries) {
+  UseTable(std::vector<LVarCategory>(entries, LVarCategory::kNone));
+}
 
 // Budget: a role's receive loop pauses 2 ms between passes and reads one
 // datagram a pass; its walk must take a small part of that.
@@ -70,5 +72,25 @@ void BM_ApplyReliableRecords(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
 }
 BENCHMARK(BM_ApplyReliableRecords)->Unit(benchmark::kMicrosecond);
+
+// How the walk's cost grows with the table: one reliable read holding one
+// record for each of the table's N entries, so that every entry is applied
+// once. Reported per entry.
+void BM_ReceiveWalk(benchmark::State& state) {
+  const ModuleSession session;
+  const auto entries = static_cast<std::size_t>(state.range(0));
+  UsePlainTable(entries);
+  const std::vector<std::uint8_t> bytes = VarRecords(entries, entries);
+  for (auto _ : state) ApplyReliableRecords(bytes.data(), bytes.size());
+  state.counters["s/entry"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * static_cast<double>(entries),
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ReceiveWalk)
+    ->ArgName("entries")
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

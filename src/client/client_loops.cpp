@@ -7,6 +7,7 @@
 void ClientSendLoop(void*) {
   ClientGame& game = *Load(clientGame);
   const RoleOutput output = OutputOf(game);
+  platform::NameThisThread(kSendThreadName);
   while (RoleRunning()) {
     RunSendPass(output, ReliableChangeRule::kContinues);
     platform::SleepMs(kSendPauseMs);
@@ -18,6 +19,7 @@ unsigned ClientReceiveLoop(void*) {
   ClientGame& game = *Load(clientGame);
   const RoleOutput output = OutputOf(game);
   panel::WriteNamedValue(Load(sharedState->vars->id[slot::kMpConn]), Load(isFollower));
+  platform::NameThisThread(kReceiveThreadName);
   while (RoleRunning()) {
     ReceiveMessages(game);
     TakeToggleRequest(output);

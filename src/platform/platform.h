@@ -75,5 +75,8 @@ ThreadHandle StartJoinableThread(JoinableRoutine routine, void* argument);
 // Waits, without a time limit, for a joinable thread to end, and releases it.
 void WaitThread(ThreadHandle handle);
 void SleepMs(unsigned milliseconds);
+// Gives the calling thread a name that profilers and the system's thread
+// lists show (at most 15 characters); nothing happens where the OS cannot.
+void NameThisThread(const char* name);
 
 }  // namespace platform

@@ -26,6 +26,7 @@ void AcceptPendingClient(ServerGame& game) {
 void ServerSendLoop(void*) {
   ServerGame& game = *Load(serverGame);
   const RoleOutput output = OutputOf(game);
+  platform::NameThisThread(kSendThreadName);
   while (RoleRunning()) {
     ShowConnectionStatus();
     RunSendPass(output, ReliableChangeRule::kEndsScan);
@@ -38,6 +39,7 @@ unsigned ServerReceiveLoop(void*) {
   ServerGame& game = *Load(serverGame);
   const RoleOutput output = OutputOf(game);
   panel::WriteNamedValue(Load(sharedState->vars->id[slot::kMpConn]), Load(isFollower));
+  platform::NameThisThread(kReceiveThreadName);
   while (RoleRunning()) {
     AcceptPendingClient(game);
     ReceiveMessages(game);

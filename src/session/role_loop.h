@@ -24,6 +24,11 @@ enum class ReliableChangeRule {
 inline constexpr unsigned kSendPauseMs = 5;
 inline constexpr unsigned kReceivePauseMs = 2;
 
+// Names the loops give their threads once their role's setup is done, so
+// that threads the network library starts during setup keep another name.
+inline constexpr const char* kSendThreadName = "ms-send";
+inline constexpr const char* kReceiveThreadName = "ms-receive";
+
 // The role's loops run while no stop is requested.
 bool RoleRunning();
 

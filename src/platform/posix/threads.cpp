@@ -72,4 +72,6 @@ void SleepMs(unsigned milliseconds) {
   }
 }
 
+void NameThisThread(const char* name) { pthread_setname_np(pthread_self(), name); }
+
 }  // namespace platform

@@ -1,7 +1,9 @@
 #include <process.h>
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <new>
 
 #include "platform/platform.h"
@@ -50,5 +52,21 @@ void WaitThread(ThreadHandle handle) {
 }
 
 void SleepMs(unsigned milliseconds) { Sleep(milliseconds); }
+
+void NameThisThread(const char* name) {
+  // SetThreadDescription exists from Windows 10 on; older systems, where the
+  // simulator also runs, simply keep their threads unnamed.
+  using SetDescriptionFn = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+  const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  if (kernel == nullptr) return;
+  const auto setDescription = reinterpret_cast<SetDescriptionFn>(
+      reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetThreadDescription")));
+  if (setDescription == nullptr) return;
+  wchar_t wide[16] = {};
+  for (std::size_t i = 0; i + 1 < std::size(wide) && name[i] != '\0'; ++i) {
+    wide[i] = static_cast<unsigned char>(name[i]);
+  }
+  setDescription(GetCurrentThread(), wide);
+}
 
 }  // namespace platform

@@ -1,0 +1,104 @@
+// ms_e2e_bench: the whole system measured as pilots meet it, on two stand-in
+// simulators in two network namespaces. Writes results.json and the data of
+// its plots into one folder; scripts/bench-e2e.sh builds, runs and plots.
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <thread>
+
+#include "scenarios.h"
+
+namespace {
+
+std::string FirstLineWith(const std::string& path, const std::string& prefix) {
+  std::ifstream file(path);
+  for (std::string line; std::getline(file, line);) {
+    if (line.rfind(prefix, 0) == 0) return line;
+  }
+  return "";
+}
+
+std::string LoadAverage() {
+  std::ifstream file("/proc/loadavg");
+  std::string line;
+  std::getline(file, line);
+  return line;
+}
+
+nlohmann::json Machine() {
+  utsname name{};
+  ::uname(&name);
+  std::string cpu = FirstLineWith("/proc/cpuinfo", "model name");
+  if (const auto colon = cpu.find(": "); colon != std::string::npos) cpu = cpu.substr(colon + 2);
+  return {{"kernel", std::string(name.sysname) + " " + name.release + " " + name.machine},
+          {"cpu", cpu},
+          {"cores", std::thread::hardware_concurrency()},
+          {"memory", FirstLineWith("/proc/meminfo", "MemTotal")}};
+}
+
+std::string UtcNow() {
+  const std::time_t now = std::time(nullptr);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&now));
+  return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"End-to-end benchmarks of two module instances on two stand-in simulators"};
+  e2e_bench::SuiteOptions options;
+  std::string code;
+  app.add_option("--simhost", options.programs.simhost, "the stand-in simulator")->required();
+  app.add_option("--module", options.programs.module, "the module library")->required();
+  app.add_option("--output", options.output, "folder for results.json and plot data")
+      ->required();
+  app.add_option("--code", code, "which code is measured (a commit), written into the results");
+  app.add_flag("--smoke", options.smoke, "a short run that checks the suite works, not a measure");
+  CLI11_PARSE(app, argc, argv);
+  if (::geteuid() != 0) {
+    std::cerr << "the suite makes network namespaces and must run as root\n";
+    return 2;
+  }
+  std::filesystem::create_directories(options.output);
+
+  nlohmann::json results{{"date", UtcNow()},
+                         {"code", code},
+                         {"mode", options.smoke ? "smoke" : "full"},
+                         {"machine", Machine()},
+                         {"load_average_at_start", LoadAverage()}};
+  try {
+    std::cout << "shared flight: delays, aircraft state, follower lag ..." << std::endl;
+    results["flight"] = e2e_bench::RunFlight(options);
+    for (int variables : options.smoke ? std::vector<int>{10, 1000}
+                                       : std::vector<int>{10, 1000, 10000}) {
+      std::cout << "CPU per thread with " << variables << " shared variables ..." << std::endl;
+      results["cpu"].push_back(e2e_bench::RunCpu(options, variables));
+    }
+    std::cout << "stop handshakes ..." << std::endl;
+    results["stop"] = e2e_bench::RunStops(options, options.smoke ? 2 : 20);
+  } catch (const std::exception& e) {
+    std::cerr << "benchmark failed: " << e.what() << "\n";
+    return 1;
+  }
+  results["load_average_at_end"] = LoadAverage();
+
+  std::ofstream out(std::filesystem::path(options.output) / "results.json", std::ios::trunc);
+  out << results.dump(2) << "\n";
+  std::ofstream cpu(std::filesystem::path(options.output) / "cpu.dat", std::ios::trunc);
+  for (const auto& run : results["cpu"]) {
+    for (const char* side : {"server", "client"}) {
+      const auto& t = run[side];
+      cpu << '"' << side << ' ' << run["shared_variables"].get<int>() << "\" " << t["simulator"]
+          << ' ' << t["send"] << ' ' << t["receive"] << ' ' << t["udt"] << '\n';
+    }
+  }
+  std::cout << results.dump(2) << std::endl;
+  return 0;
+}

@@ -1,0 +1,101 @@
+#include "flight.h"
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace e2e_bench {
+namespace fs = std::filesystem;
+
+namespace {
+
+void WriteText(const fs::path& path, const std::string& text) {
+  std::ofstream file(path, std::ios::trunc);
+  file << text;
+}
+
+bool HasLine(const std::string& path, const std::string& wanted) {
+  std::ifstream file(path);
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line == wanted) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+Flight::Flight(Programs programs, std::string folder, const std::string& table)
+    : programs_(std::move(programs)), folder_(std::move(folder)) {
+  std::string whyNot;
+  net_ = e2e::NetnsPair::Create(&whyNot);
+  if (!net_) throw std::runtime_error("no network namespaces: " + whyNot);
+  for (int side : {kServer, kClient}) {
+    const fs::path module = fs::path(folder_) / Side(side) / "Veltrana" / "Quelvo";
+    fs::create_directories(module);
+    WriteText(module / "SharedConfig.cfg", std::string(e2e::NetnsPair::Address(1 - side)) + "\n" +
+                                               std::to_string(kBasePort) + "\n");
+    WriteText(module / "LVars.cfg", table);
+  }
+}
+
+Flight::~Flight() {
+  for (auto& sim : sims_) sim.reset();  // kills what still runs
+}
+
+std::string Flight::Side(int side) const {
+  return (fs::path(folder_) / (side == kServer ? "server" : "client")).string();
+}
+
+std::string Flight::LogPath(int side) const {
+  return (fs::path(Side(side)) / "Veltrana" / "Quelvo" / "SharedDetails.log").string();
+}
+
+std::vector<trace::Record> Flight::Trace(int side) const {
+  return trace::ReadTraceFile((fs::path(Side(side)) / "trace.jsonl").string());
+}
+
+void Flight::Start(int side, const std::string& script, double durationSeconds) {
+  const fs::path base = Side(side);
+  WriteText(base / "script.txt", script);
+  std::ostringstream duration;
+  duration << durationSeconds;
+  sims_[side] = std::make_unique<e2e::ChildProcess>(
+      std::vector<std::string>{"ip", "netns", "exec", net_->Namespace(side), programs_.simhost,
+                               "--module", programs_.module, "--documents", base.string(),
+                               "--script", (base / "script.txt").string(), "--duration",
+                               duration.str(), "--trace", (base / "trace.jsonl").string()},
+      (base / "stdout.txt").string(), (base / "stderr.txt").string());
+}
+
+void Flight::StartBoth(const std::string& serverScript, const std::string& clientScript,
+                       double durationSeconds) {
+  Start(kServer, serverScript, durationSeconds);
+  // The client's reliable connect gives up after about 3 s, so the server
+  // must listen before the client starts.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!HasLine(LogPath(kServer), "serverLoop start")) {
+    if (std::chrono::steady_clock::now() > deadline || !sims_[kServer]->Running()) {
+      throw std::runtime_error("the server role did not start; see " + Side(kServer));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  Start(kClient, clientScript, durationSeconds);
+}
+
+bool Flight::WaitForBoth(std::chrono::milliseconds limit) {
+  bool clean = true;
+  for (auto& sim : sims_) clean = sim->WaitFor(limit) == std::optional<int>(0) && clean;
+  return clean;
+}
+
+std::string StartRoleLines(int side) {
+  std::ostringstream lines;
+  lines << "0.1 set MP_CONN " << side << "\n0.2 set MP_START 1\n";
+  return lines.str();
+}
+
+}  // namespace e2e_bench

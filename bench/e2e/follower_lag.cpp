@@ -1,0 +1,105 @@
+#include "follower_lag.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "bench_module.h"
+#include "module/globals.h"
+#include "net/receive_messages.h"
+#include "net/wire_records.h"
+#include "standin.h"
+
+namespace e2e_bench {
+
+namespace {
+
+constexpr double kFeetPerSecondPerKnot = 1.687809857;
+constexpr std::int64_t kLagSearchNs = 3'000'000'000;
+
+// The leader at `monoNs`, between its two samples around it.
+trace::Aircraft LeaderAt(const std::vector<AircraftSample>& leader, std::int64_t monoNs) {
+  auto after = std::lower_bound(leader.begin(), leader.end(), monoNs,
+                                [](const AircraftSample& s, std::int64_t ns) { return s.monoNs < ns; });
+  if (after == leader.begin()) return leader.front().aircraft;
+  if (after == leader.end()) return leader.back().aircraft;
+  const auto before = std::prev(after);
+  const double f = static_cast<double>(monoNs - before->monoNs) /
+                   static_cast<double>(after->monoNs - before->monoNs);
+  trace::Aircraft a = before->aircraft;
+  a.lat += f * (after->aircraft.lat - a.lat);
+  a.lon += f * (after->aircraft.lon - a.lon);
+  a.alt += f * (after->aircraft.alt - a.alt);
+  return a;
+}
+
+AircraftStateRecord RecordOf(const trace::Aircraft& a) {
+  AircraftStateRecord record;
+  record.latitude = a.lat;
+  record.longitude = a.lon;
+  record.heading = a.heading;
+  record.pitch = a.pitch;
+  record.bank = a.bank;
+  record.velocityBodyZ = a.ias * kFeetPerSecondPerKnot;
+  record.velocityBodyY = a.vs;
+  record.altitude = a.alt;
+  record.verticalSpeed = a.vs;
+  record.airspeed = a.ias;
+  return record;
+}
+
+trace::Aircraft StandinAircraft() {
+  trace::Aircraft a;
+  a.lat = standin::AircraftVariable("PLANE LATITUDE");
+  a.lon = standin::AircraftVariable("PLANE LONGITUDE");
+  a.alt = standin::AircraftVariable("PLANE ALTITUDE");
+  a.heading = standin::AircraftVariable("PLANE HEADING DEGREES TRUE");
+  a.ias = standin::AircraftVariable("AIRSPEED INDICATED");
+  return a;
+}
+
+}  // namespace
+
+LagSeries MeasureLag(const std::vector<AircraftSample>& leader,
+                     const std::vector<AircraftSample>& follower, std::int64_t fromNs,
+                     std::int64_t toNs, std::int64_t originNs) {
+  LagSeries lag;
+  if (leader.size() < 2) return lag;
+  for (const AircraftSample& f : follower) {
+    if (f.monoNs < fromNs || f.monoNs > toNs) continue;
+    lag.seconds.push_back(static_cast<double>(f.monoNs - originNs) / 1e9);
+    lag.distance.push_back(trace::DistanceMetres(f.aircraft, LeaderAt(leader, f.monoNs)));
+    // Where along its last few seconds the leader came nearest to the
+    // follower's position now.
+    double nearest = std::numeric_limits<double>::infinity();
+    std::int64_t nearestNs = f.monoNs;
+    for (const AircraftSample& l : leader) {
+      if (l.monoNs < f.monoNs - kLagSearchNs || l.monoNs > f.monoNs) continue;
+      const double d = trace::DistanceMetres(f.aircraft, l.aircraft);
+      if (d < nearest) {
+        nearest = d;
+        nearestNs = l.monoNs;
+      }
+    }
+    lag.timeLag.push_back(static_cast<double>(f.monoNs - nearestNs) / 1e9);
+  }
+  return lag;
+}
+
+std::vector<AircraftSample> EaseOffline(const std::vector<AircraftSample>& leader) {
+  std::vector<AircraftSample> follower;
+  if (leader.empty()) return follower;
+  const BenchDocuments documents;
+  const ModuleSession session;
+  Store(sharedState->vars->value[slot::kMpConn], 1.0);
+  Store(isFollower, 1);
+  for (std::size_t k = 1; k < leader.size(); ++k) {
+    const StateBytes bytes = EncodeState(RecordOf(leader[k].aircraft));
+    WalkDatagram(bytes.data(), bytes.size());
+    standin::DeliverMessages();
+    standin::AdvanceAircraft(static_cast<double>(leader[k].monoNs - leader[k - 1].monoNs) / 1e9);
+    follower.push_back({leader[k].monoNs, StandinAircraft()});
+  }
+  return follower;
+}
+
+}  // namespace e2e_bench
