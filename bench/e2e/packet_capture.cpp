@@ -67,7 +67,8 @@ void PacketCapture::Run(std::string netns) {
     return;
   }
   ::close(nsFd);
-  const int s = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_IP));
+  // Outgoing packets reach only sockets of every protocol.
+  const int s = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_ALL));
   if (s < 0) {
     error_ = std::string("cannot open a packet socket: ") + std::strerror(errno);
     return;
@@ -82,7 +83,7 @@ void PacketCapture::Run(std::string netns) {
     socklen_t fromLength = sizeof from;
     const ssize_t n =
         ::recvfrom(s, packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
-    if (n <= 0 || from.sll_pkttype != wanted) continue;
+    if (n <= 0 || from.sll_pkttype != wanted || from.sll_protocol != htons(ETH_P_IP)) continue;
     const auto size = static_cast<std::size_t>(n);
     if (size < sizeof(iphdr)) continue;
     iphdr ip{};

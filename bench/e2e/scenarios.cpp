@@ -177,8 +177,11 @@ std::string FlightScript(int writes, double quitAt) {
 nlohmann::json RunFlight(const SuiteOptions& options) {
   const int writes = options.smoke ? 100 : 1100;
   const double quitAt = kFirstWrite + (writes + 1) * kWriteSpacing + 2.0;
+  // The datagram variable comes first: a server's pass ends at the first
+  // category-0 change it sends, and would leave a datagram change written in
+  // the same frame after it for the next pass.
   Flight flight(options.programs, RunFolder(options, "flight"),
-                std::string(kChannelVariables[0]) + "\n" + kChannelVariables[1] + ";BTN\n");
+                std::string(kChannelVariables[1]) + ";BTN\n" + kChannelVariables[0] + "\n");
   const auto port = static_cast<std::uint16_t>(kBasePort + 1);
   PacketCapture sent(flight.Namespace(kServer), PacketCapture::Direction::kOutgoing, port,
                      kStateSize);

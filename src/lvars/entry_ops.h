@@ -2,6 +2,9 @@
 // table poll on the simulator thread and by the role loops on theirs.
 #pragma once
 
+#include <atomic>
+#include <cmath>
+
 #include "lvars/lvar_entry.h"
 
 // Looks the entry's name up when its id is still 0: makes the name known to
@@ -14,8 +17,13 @@ void ResolveEntry(LVarEntry& entry);
 void PollEntry(LVarEntry& entry);
 
 // Whether the latest poll saw a change worth sending: the single-precision
-// difference of value and previous is above 0.2.
-bool EntryChanged(const LVarEntry& entry);
+// difference of value and previous is above 0.2. Inline: the send pass asks
+// it of every entry.
+inline bool EntryChanged(const LVarEntry& entry) {
+  const float difference = entry.value.load(std::memory_order_relaxed) -
+                           entry.previous.load(std::memory_order_relaxed);
+  return std::fabs(difference) > 0.2;
+}
 
 // The one way a value reaches an entry's named variable: resolve, write (when
 // the name resolved), and set value and previous alike so that the next poll

@@ -3,8 +3,9 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
+
+#include "lvars/spin_guard.h"
 
 enum class LVarCategory : std::int32_t {
   kNone = 0,
@@ -28,7 +29,7 @@ struct LVarEntry {
   // new value) and around a write through SetLVar, so that a value applied
   // from the peer can never fall between the read and the stores of a poll
   // and then look like a local change that is sent back.
-  std::mutex pollGuard;
+  SpinGuard pollGuard;
   std::int32_t category = 0;
   std::string name;
 };
