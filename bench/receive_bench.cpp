@@ -82,9 +82,9 @@ void BM_ReceiveWalk(benchmark::State& state) {
   UsePlainTable(entries);
   const std::vector<std::uint8_t> bytes = VarRecords(entries, entries);
   for (auto _ : state) ApplyReliableRecords(bytes.data(), bytes.size());
-  state.counters["s/entry"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * static_cast<double>(entries),
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["s/entry"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(entries),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ReceiveWalk)
     ->ArgName("entries")

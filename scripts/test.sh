@@ -21,6 +21,13 @@ run_preset() {
 step "Linux build: unit and end-to-end tests"
 run_preset default
 
+step "End-to-end benchmark suite: smoke run (builds, runs, plots; no figure is checked)"
+if [ "$(id -u)" -eq 0 ]; then
+  ./scripts/bench-e2e.sh --smoke --output build/bench-smoke
+else
+  echo "skipped: the suite makes network namespaces and needs root"
+fi
+
 step "AddressSanitizer + UndefinedBehaviorSanitizer: unit tests"
 run_preset asan
 

@@ -49,6 +49,21 @@ std::string UtcNow() {
   return text;
 }
 
+// Every run stopped cleanly and every figure has samples behind it.
+bool Complete(const nlohmann::json& results) {
+  const auto& flight = results["flight"];
+  bool complete = flight["clean_stop"].get<bool>() &&
+                  flight["aircraft_state"]["received"].get<std::size_t>() > 0 &&
+                  flight["follower_lag"].contains("measured");
+  for (const auto& channel : flight["shared_variable_delay"]) {
+    complete = complete && channel["count"].get<std::size_t>() > 0;
+  }
+  for (const auto& run : results["cpu"]) complete = complete && run["clean_stop"].get<bool>();
+  const auto& stop = results["stop"];
+  return complete && stop["clean_stops"] == stop["runs"] &&
+         stop["gauge_kill_to_completed_ms"]["client"]["count"].get<std::size_t>() > 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -57,8 +72,7 @@ int main(int argc, char** argv) {
   std::string code;
   app.add_option("--simhost", options.programs.simhost, "the stand-in simulator")->required();
   app.add_option("--module", options.programs.module, "the module library")->required();
-  app.add_option("--output", options.output, "folder for results.json and plot data")
-      ->required();
+  app.add_option("--output", options.output, "folder for results.json and plot data")->required();
   app.add_option("--code", code, "which code is measured (a commit), written into the results");
   app.add_flag("--smoke", options.smoke, "a short run that checks the suite works, not a measure");
   CLI11_PARSE(app, argc, argv);
@@ -76,8 +90,8 @@ int main(int argc, char** argv) {
   try {
     std::cout << "shared flight: delays, aircraft state, follower lag ..." << std::endl;
     results["flight"] = e2e_bench::RunFlight(options);
-    for (int variables : options.smoke ? std::vector<int>{10, 1000}
-                                       : std::vector<int>{10, 1000, 10000}) {
+    for (int variables :
+         options.smoke ? std::vector<int>{10, 1000} : std::vector<int>{10, 1000, 10000}) {
       std::cout << "CPU per thread with " << variables << " shared variables ..." << std::endl;
       results["cpu"].push_back(e2e_bench::RunCpu(options, variables));
     }
@@ -100,5 +114,10 @@ int main(int argc, char** argv) {
     }
   }
   std::cout << results.dump(2) << std::endl;
+  if (!Complete(results)) {
+    std::cerr << "a run did not stop cleanly or measured nothing; see " << options.output
+              << "/runs\n";
+    return 1;
+  }
   return 0;
 }

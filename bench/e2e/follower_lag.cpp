@@ -18,8 +18,9 @@ constexpr std::int64_t kLagSearchNs = 3'000'000'000;
 
 // The leader at `monoNs`, between its two samples around it.
 trace::Aircraft LeaderAt(const std::vector<AircraftSample>& leader, std::int64_t monoNs) {
-  auto after = std::lower_bound(leader.begin(), leader.end(), monoNs,
-                                [](const AircraftSample& s, std::int64_t ns) { return s.monoNs < ns; });
+  auto after =
+      std::lower_bound(leader.begin(), leader.end(), monoNs,
+                       [](const AircraftSample& s, std::int64_t ns) { return s.monoNs < ns; });
   if (after == leader.begin()) return leader.front().aircraft;
   if (after == leader.end()) return leader.back().aircraft;
   const auto before = std::prev(after);

@@ -2,9 +2,8 @@
 // data behind its plots into the output folder.
 #pragma once
 
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "flight.h"
 
@@ -12,8 +11,8 @@ namespace e2e_bench {
 
 struct SuiteOptions {
   Programs programs;
-  std::string output;       // results, plot data and the runs' folders
-  bool smoke = false;       // a short run: few samples, figures not meant to be read
+  std::string output;  // results, plot data and the runs' folders
+  bool smoke = false;  // a short run: few samples, figures not meant to be read
 };
 
 // One turning climb at 250 kt while the flying cockpit writes two shared

@@ -2,10 +2,9 @@
 #pragma once
 
 #include <cstddef>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 namespace e2e_bench {
 

@@ -58,8 +58,8 @@ std::map<std::string, double> CorePercentByKind(pid_t pid,
                                                 const std::map<pid_t, ThreadTime>& before,
                                                 const std::map<pid_t, ThreadTime>& after,
                                                 std::int64_t wallNs) {
-  std::map<std::string, double> percent{{"simulator", 0.0}, {"send", 0.0}, {"receive", 0.0},
-                                        {"udt", 0.0}};
+  std::map<std::string, double> percent{
+      {"simulator", 0.0}, {"send", 0.0}, {"receive", 0.0}, {"udt", 0.0}};
   for (const auto& [tid, now] : after) {
     const auto then = before.find(tid);
     const std::int64_t start = then == before.end() ? 0 : then->second.cpuNs;

@@ -20,8 +20,8 @@ void PollEntry(LVarEntry& entry);
 // difference of value and previous is above 0.2. Inline: the send pass asks
 // it of every entry.
 inline bool EntryChanged(const LVarEntry& entry) {
-  const float difference = entry.value.load(std::memory_order_relaxed) -
-                           entry.previous.load(std::memory_order_relaxed);
+  const float difference =
+      entry.value.load(std::memory_order_relaxed) - entry.previous.load(std::memory_order_relaxed);
   return std::fabs(difference) > 0.2;
 }
 

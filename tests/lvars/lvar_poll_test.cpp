@@ -2,6 +2,9 @@
 // the operations on one entry that the role loops share.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "lvars/entry_ops.h"
 #include "lvars/fixed_variables.h"
 #include "lvars_fixture.h"
@@ -135,6 +138,31 @@ TEST_F(LVarPoll, SetLVarWritesTheCockpitAndLeavesNoChangeToSend) {
   EXPECT_EQ(a.previous.load(), 0.75f);
   Update();
   EXPECT_FALSE(EntryChanged(a));
+}
+
+// The send thread polls while the receive thread applies the peer's values:
+// a poll that read the variable just before an apply and stored after it
+// would see the applied value as a local change and send it back.
+TEST_F(LVarPoll, ValuesAppliedDuringPollsAreNeverSeenAsLocalChanges) {
+  LoadTable("A;FCTL\n");
+  Update();
+  LVarEntry& a = Entry(0);
+  std::atomic<bool> applied{false};
+  std::thread receiver([&] {
+    for (int k = 1; k <= 20000; ++k) SetLVar(a, static_cast<float>(k));
+    applied = true;
+  });
+  int polls = 0;
+  int changes = 0;
+  while (!applied.load()) {
+    PollEntry(a);
+    ++polls;
+    if (EntryChanged(a)) ++changes;
+  }
+  receiver.join();
+  EXPECT_GT(polls, 0);
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(Named("A"), 20000.0);
 }
 
 TEST(EntryChanged, ComparesTheSinglePrecisionDifferenceWithPointTwo) {

@@ -1,6 +1,9 @@
 // The role threads around the send pass: link state, accepts, the end of a
 // role, and the guarded send of the key-event relay.
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <thread>
 
 #include "net_fixture.h"
 #include "server/server_game.h"
@@ -49,6 +52,42 @@ TEST_F(RoleLoopsTest, ServerShowsEachNewLinkStateOnce) {
   EXPECT_EQ(r.extra, 66000.0);
   Store(serverGame, nullptr);
   EXPECT_FALSE(SendReliableThroughRole(kind::kKeyEvent, 0, 7.0, 66000.0));
+}
+
+// Whether a thread of this process has `name` (as profilers and the
+// benchmarks' CPU figures see it).
+bool SomeThreadNamed(const std::string& name) {
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream comm(task.path() / "comm");
+    std::string line;
+    if (std::getline(comm, line) && line == name) return true;
+  }
+  return false;
+}
+
+// While a client is connected the loop looks at the listener less often, but
+// a second connection (a client that came back) is still filed.
+TEST_F(RoleLoopsTest, ServerReceiveLoopNamesItsThreadAndAcceptsWhileConnected) {
+  UseBasePort(32);
+  auto game = std::make_unique<ServerGame>();
+  Store(serverGame, game.get());
+  testing::internal::CaptureStdout();
+  std::thread loop([] { ServerReceiveLoop(nullptr); });
+  ConnectToServer();
+  const bool first = PumpUntil([] {}, [] { return Load(connectedClientCount) == 1; });
+  const bool named = SomeThreadNamed(kReceiveThreadName);
+  ConnectToServer();
+  const bool second = PumpUntil([] {}, [] { return Load(connectedClientCount) == 2; });
+  Store(shutdownState, 1);
+  loop.join();
+  const std::string out = testing::internal::GetCapturedStdout();
+  Store(serverGame, nullptr);
+  EXPECT_TRUE(first);
+  EXPECT_TRUE(named);
+  EXPECT_TRUE(second);
+  EXPECT_EQ(out,
+            "client 0 has been connected to the server\n"
+            "client 1 has been connected to the server\n");
 }
 
 TEST_F(RoleLoopsTest, AStopAlreadyRequestedEndsTheRoleAtOnce) {
