@@ -15,7 +15,7 @@ void PollEntry(LVarEntry& entry) {
   ResolveEntry(entry);
   const std::uint32_t id = Load(entry.id);
   if (id == 0) return;
-  std::lock_guard<SpinGuard> lock(entry.pollGuard);
+  std::lock_guard<std::mutex> lock(entry.pollGuard);
   const auto now = static_cast<float>(panel::ReadNamedValue(id));
   Store(entry.previous, Load(entry.value));
   Store(entry.value, now);
@@ -23,7 +23,7 @@ void PollEntry(LVarEntry& entry) {
 
 void SetLVar(LVarEntry& entry, float value) {
   ResolveEntry(entry);
-  std::lock_guard<SpinGuard> lock(entry.pollGuard);
+  std::lock_guard<std::mutex> lock(entry.pollGuard);
   // Id 0 names no variable of ours: writing through it could change whatever
   // the simulator numbers 0, so an unresolved name is only remembered.
   if (const std::uint32_t id = Load(entry.id); id != 0) {

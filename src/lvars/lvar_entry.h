@@ -3,9 +3,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
-
-#include "lvars/spin_guard.h"
 
 enum class LVarCategory : std::int32_t {
   kNone = 0,
@@ -29,7 +28,7 @@ struct LVarEntry {
   // new value) and around a write through SetLVar, so that a value applied
   // from the peer can never fall between the read and the stores of a poll
   // and then look like a local change that is sent back.
-  SpinGuard pollGuard;
+  std::mutex pollGuard;
   std::int32_t category = 0;
   std::string name;
 };
