@@ -2,9 +2,9 @@
 # Call with: gnuplot -e "dir='FOLDER'" bench/e2e/plots.gp
 set terminal pngcairo size 900,600 noenhanced font ",11"
 set grid
-set key top right box opaque
 set style fill solid 0.6 border -1
 
+unset key
 set output dir.'/delay.png'
 set multiplot layout 2,1 title 'Shared variable: cockpit write to the peer module''s write'
 set xlabel 'delay (ms)'
@@ -21,10 +21,10 @@ set xlabel 'inter-arrival (ms)'
 set ylabel 'datagrams'
 plot dir.'/state_interarrival.dat' using (($1+$2)/2):3:($2-$1) with boxes linecolor rgb '#2ca02c' notitle
 
+set key top left box opaque
 set output dir.'/lag.png'
 set multiplot layout 2,1 title 'Follower lag in a 250 kt turning climb'
 set xlabel 'time since the leader started (s)'
-set key top left box opaque
 set ylabel 'distance (m)'
 set title 'distance to the leader at the same moment'
 plot dir.'/lag_measured.dat' using 1:2 with lines linewidth 2 linecolor rgb '#d62728' title 'measured (two simulators)', \
