@@ -80,6 +80,10 @@ int main(int argc, char** argv) {
     std::cerr << "the suite makes network namespaces and must run as root\n";
     return 2;
   }
+  // The simulators run through `ip netns exec`, so they get absolute paths.
+  for (std::string* path : {&options.output, &options.programs.simhost, &options.programs.module}) {
+    *path = std::filesystem::absolute(*path).string();
+  }
   std::filesystem::create_directories(options.output);
 
   nlohmann::json results{{"date", UtcNow()},
