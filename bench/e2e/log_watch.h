@@ -33,6 +33,7 @@ class LogWatch {
   std::thread thread_;
 };
 
+// CLOCK_MONOTONIC now, in nanoseconds: the clock of simhost's traces.
 std::int64_t MonotonicNowNs();
 
 }  // namespace e2e_bench

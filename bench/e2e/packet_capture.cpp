@@ -8,7 +8,6 @@
 #include <netinet/udp.h>
 #include <sched.h>
 #include <sys/socket.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,15 +15,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "log_watch.h"
+
 namespace e2e_bench {
 
 namespace {
-
-std::int64_t MonotonicNs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
 
 // RcvbufErrors + InErrors of the "Udp:" lines of this thread's namespace.
 std::int64_t UdpReceiveErrors() {
@@ -93,7 +88,7 @@ void PacketCapture::Run(std::string netns) {
     udphdr udp{};
     std::memcpy(&udp, packet + ipLength, sizeof udp);
     if (ntohs(udp.dest) != port_ || ntohs(udp.len) != payloadSize_ + sizeof(udphdr)) continue;
-    times_.push_back(MonotonicNs());
+    times_.push_back(MonotonicNowNs());
   }
   drops_ = UdpReceiveErrors() - dropsBefore;
   ::close(s);

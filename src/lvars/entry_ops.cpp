@@ -1,5 +1,6 @@
 #include "lvars/entry_ops.h"
 
+#include <cmath>
 #include <mutex>
 
 #include "module/globals.h"
@@ -11,14 +12,26 @@ void ResolveEntry(LVarEntry& entry) {
   Store(entry.id, panel::FindNamedValue(entry.name.c_str()));
 }
 
-void PollEntry(LVarEntry& entry) {
+namespace {
+// Caller holds the entry's guard.
+bool Differs(float value, float previous) { return std::fabs(value - previous) > 0.2; }
+}  // namespace
+
+bool PollEntry(LVarEntry& entry) {
   ResolveEntry(entry);
   const std::uint32_t id = Load(entry.id);
-  if (id == 0) return;
   std::lock_guard<std::mutex> lock(entry.pollGuard);
+  if (id == 0) return Differs(Load(entry.value), Load(entry.previous));
   const auto now = static_cast<float>(panel::ReadNamedValue(id));
-  Store(entry.previous, Load(entry.value));
+  const float before = Load(entry.value);
+  Store(entry.previous, before);
   Store(entry.value, now);
+  return Differs(now, before);
+}
+
+bool EntryChanged(LVarEntry& entry) {
+  std::lock_guard<std::mutex> lock(entry.pollGuard);
+  return Differs(Load(entry.value), Load(entry.previous));
 }
 
 void SetLVar(LVarEntry& entry, float value) {

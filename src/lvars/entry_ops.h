@@ -2,9 +2,6 @@
 // table poll on the simulator thread and by the role loops on theirs.
 #pragma once
 
-#include <atomic>
-#include <cmath>
-
 #include "lvars/lvar_entry.h"
 
 // Looks the entry's name up when its id is still 0: makes the name known to
@@ -14,16 +11,16 @@ void ResolveEntry(LVarEntry& entry);
 
 // Reads the entry's variable, narrowed to a float, into value and keeps the
 // old value as previous. An entry whose name does not resolve keeps both.
-void PollEntry(LVarEntry& entry);
+// Returns whether this poll saw a change worth sending (see EntryChanged),
+// decided under the entry's guard: read after it, value and previous could
+// be one applied value and one polled value, an applied value taken for a
+// local change and sent back.
+bool PollEntry(LVarEntry& entry);
 
-// Whether the latest poll saw a change worth sending: the single-precision
-// difference of value and previous is above 0.2. Inline: the send pass asks
-// it of every entry.
-inline bool EntryChanged(const LVarEntry& entry) {
-  const float difference =
-      entry.value.load(std::memory_order_relaxed) - entry.previous.load(std::memory_order_relaxed);
-  return std::fabs(difference) > 0.2;
-}
+// Whether the entry's latest poll saw a change worth sending: the
+// single-precision difference of value and previous is above 0.2. Reads the
+// pair under the entry's guard, so never half of a write.
+bool EntryChanged(LVarEntry& entry);
 
 // The one way a value reaches an entry's named variable: resolve, write (when
 // the name resolved), and set value and previous alike so that the next poll

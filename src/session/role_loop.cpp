@@ -41,7 +41,7 @@ void ReleaseButton(const RoleOutput& output, LVarEntry& e, std::uint32_t i) {
 // and the two differ, the FCU entry first.
 void SendFcuPair(const RoleOutput& output, const LVarEntry& e, std::uint32_t i) {
   if (i == 0) return;
-  const LVarEntry& d = *lvarTable[i - 1];
+  LVarEntry& d = *lvarTable[i - 1];
   if (EntryChanged(d) && Is(d, LVarCategory::kFcu) && ValueOf(e) != ValueOf(d)) {
     output.datagram(i - 1, ValueOf(d), 0.0);
     output.datagram(i, ValueOf(e), 0.0);
@@ -52,8 +52,7 @@ void ScanTable(const RoleOutput& output, ReliableChangeRule rule) {
   const bool keysClear = ValueOf(slot::kKeysClear) == 1.0;
   for (std::uint32_t i = 0; i < Load(lvarCount) && i < lvarTable.size(); ++i) {
     LVarEntry& e = *lvarTable[i];
-    PollEntry(e);
-    const bool changed = EntryChanged(e);
+    const bool changed = PollEntry(e);
     const float value = ValueOf(e);
     if (changed && Is(e, LVarCategory::kNone)) {
       output.reliable(kind::kVarValue, i, value, 0.0);

@@ -141,7 +141,8 @@ TEST_F(LVarPoll, SetLVarWritesTheCockpitAndLeavesNoChangeToSend) {
 }
 
 // The send thread polls while the receive thread applies the peer's values:
-// a poll that read the variable just before an apply and stored after it
+// a poll that read the variable just before an apply and stored after it, or
+// a change test that read value and previous on either side of an apply,
 // would see the applied value as a local change and send it back.
 TEST_F(LVarPoll, ValuesAppliedDuringPollsAreNeverSeenAsLocalChanges) {
   LoadTable("A;FCTL\n");
@@ -155,9 +156,9 @@ TEST_F(LVarPoll, ValuesAppliedDuringPollsAreNeverSeenAsLocalChanges) {
   int polls = 0;
   int changes = 0;
   while (!applied.load()) {
-    PollEntry(a);
-    ++polls;
+    if (PollEntry(a)) ++changes;
     if (EntryChanged(a)) ++changes;
+    ++polls;
   }
   receiver.join();
   EXPECT_GT(polls, 0);
