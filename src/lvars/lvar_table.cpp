@@ -9,10 +9,6 @@
 
 namespace {
 
-// Whether the pilot was told that "MP_START" waits for the table; once per
-// module load, as the table is tried every frame.
-std::atomic<bool> toldStartWaits{false};
-
 // An unknown documents folder counts as a missing file: the next update
 // tries again. The table's mistakes are logged once per load.
 void ReadTableFile() {
@@ -27,7 +23,8 @@ void ReadTableFile() {
 }
 
 void TellStartWaits() {
-  if (toldStartWaits.exchange(true, std::memory_order_relaxed)) return;
+  // The table is tried every frame; the pilot is told once.
+  if (startWaitLogged.exchange(true, std::memory_order_relaxed)) return;
   const auto path = ModuleFilePath("LVars.cfg");
   LogMessage("MP_START is set, but " + path.value_or(std::string("LVars.cfg")) +
              " is missing or lists no variable; the session starts once it does");
