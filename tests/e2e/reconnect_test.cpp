@@ -18,13 +18,19 @@ constexpr const char* kTable =
 
 double Seconds(std::int64_t ns) { return static_cast<double>(ns) / 1e9; }
 
+struct FrameGap {
+  std::int64_t ns = 0;
+  double at = 0.0;  // the simulator's clock at the frame that ended it
+};
+
 // The longest time between two frames of a simulator, from its aircraft
 // records (one a frame).
-std::int64_t LongestFrameGapNs(const SideTrace& trace) {
+FrameGap LongestFrameGap(const SideTrace& trace) {
   const auto frames = trace.All<trace::Aircraft>();
-  std::int64_t longest = 0;
+  FrameGap longest;
   for (std::size_t i = 1; i < frames.size(); ++i) {
-    longest = std::max(longest, frames[i].monoNs - frames[i - 1].monoNs);
+    const std::int64_t gap = frames[i].monoNs - frames[i - 1].monoNs;
+    if (gap > longest.ns) longest = {gap, frames[i].t};
   }
   return longest;
 }
@@ -39,12 +45,12 @@ class ReconnectTest : public SharedFlightTest {};
 TEST_F(ReconnectTest, LateServerAndRestartedServerBothConnectAndShareBothWays) {
   WriteTable(kTable);
   // The client's clock: role at once, a change at 16 s (the first server
-  // runs from about 10 s), another at 26 s (the second server from about
-  // 17 s).
+  // runs from about 10 s), another at 22 s (the second server from about
+  // 16.5 s).
   Start(kClient,
         StartRoleLines(0.1, 1) +
             "16 set QV_FromClient 4\n"
-            "26 set QV_FromClient 6\n"
+            "22 set QV_FromClient 6\n"
             "36 quit\n",
         60);
   ASSERT_TRUE(WaitForLogLine(kClient, "clientLoop start", std::chrono::seconds(10)));
@@ -77,11 +83,15 @@ TEST_F(ReconnectTest, LateServerAndRestartedServerBothConnectAndShareBothWays) {
 
   // Restart: the link came back on both sides and changes flowed both ways.
   // The client may drop and remake the link within one pass of its send
-  // loop, so the cockpit need not show the 2 in between; it ends at 1.
+  // loop, so the cockpit need not show the 2 in between; while the second
+  // server runs it ends at 1.
   const std::int64_t restartNs = FirstRecordNs(second);
-  const auto clientStatus = client.Writes("MP_STS", By::kModule);
-  ASSERT_FALSE(clientStatus.empty());
-  EXPECT_EQ(clientStatus.back().body.value, 1.0);
+  const std::int64_t secondEndNs = second.All<trace::Aircraft>().back().monoNs;
+  double shown = -1.0;
+  for (const auto& w : client.Writes("MP_STS", By::kModule)) {
+    if (w.monoNs < secondEndNs) shown = w.body.value;
+  }
+  EXPECT_EQ(shown, 1.0);
   const auto relink = client.FirstWrite("MP_STS", 1.0, By::kModule, restartNs);
   EXPECT_TRUE(second.FirstWrite("MP_STS", 1.0, By::kModule));
   const auto fromSecond = client.FirstWrite("QV_FromServer", 7.0, By::kModule, restartNs);
@@ -92,12 +102,14 @@ TEST_F(ReconnectTest, LateServerAndRestartedServerBothConnectAndShareBothWays) {
   EXPECT_EQ(CountLines(clientLog, "R UDP connected to " + std::string(NetnsPair::Address(kServer))),
             2u);
 
-  // The simulator's frames never waited for a connect attempt (one takes
-  // UDT about 3 s), before the first server or after the restart.
-  const std::int64_t longestGap = LongestFrameGapNs(client);
-  EXPECT_LT(longestGap, 1'000'000'000) << "a client frame stalled";
+  // The simulator's frames never waited for a connect attempt, which takes
+  // UDT 3 s to give up; a loaded machine alone can hold a frame up for a
+  // second, so the bound lies between the two.
+  const FrameGap longestGap = LongestFrameGap(client);
+  EXPECT_LT(longestGap.ns, 2'500'000'000) << "a client frame stalled at " << longestGap.at << " s";
 
-  std::cout << "client frames: longest gap " << Seconds(longestGap) * 1000 << " ms\n"
+  std::cout << "client frames: longest gap " << Seconds(longestGap.ns) * 1000 << " ms, at "
+            << longestGap.at << " s\n"
             << "late start: link shown " << Seconds(firstLink->monoNs - firstFailure->monoNs)
             << " s after the first failure\n"
             << "restart (seconds after the second server started):";
