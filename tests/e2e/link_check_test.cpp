@@ -70,17 +70,24 @@ std::vector<std::string> Verdicts(const std::string& output) {
 
 std::string Peer(int side) { return NetnsPair::Address(1 - side); }
 
+// The four verdict lines of `side`, in the checker's order: datagrams in and
+// out, reliable connections out and in.
+std::vector<std::string> Expected(int side, bool datagramIn, bool datagramOut, bool reliableOut,
+                                  bool reliableIn) {
+  const std::string peer = Peer(side);
+  const auto verdict = [](bool works) { return works ? ": works" : ": FAILS"; };
+  return {"UDP 5001 from " + peer + " to this computer (datagram channel)" + verdict(datagramIn),
+          "UDP 5001 from this computer to " + peer + " (datagram channel)" + verdict(datagramOut),
+          "UDP 34835 from this computer to " + peer + " (reliable channel)" + verdict(reliableOut),
+          "UDP 34835 from " + peer + " to this computer (reliable channel)" + verdict(reliableIn)};
+}
+
 TEST_F(LinkCheckTest, AnOpenLinkWorksEveryWay) {
   const auto runs = RunCheckers(20);
   for (int side : {kServer, kClient}) {
     SCOPED_TRACE(runs[side].output);
     EXPECT_EQ(runs[side].exitCode, std::optional<int>(0));
-    EXPECT_EQ(Verdicts(runs[side].output),
-              (std::vector<std::string>{
-                  "UDP 5001 from " + Peer(side) + " to this computer (datagram channel): works",
-                  "UDP 5001 from this computer to " + Peer(side) + " (datagram channel): works",
-                  "UDP 34835 from this computer to " + Peer(side) + " (reliable channel): works",
-                  "UDP 34835 from " + Peer(side) + " to this computer (reliable channel): works"}));
+    EXPECT_EQ(Verdicts(runs[side].output), Expected(side, true, true, true, true));
   }
 }
 
@@ -95,20 +102,8 @@ TEST_F(LinkCheckTest, AFirewallThatDropsOnePortOneWayIsNamedExactly) {
   EXPECT_EQ(runs[kClient].exitCode, std::optional<int>(1)) << client;
   const std::string p0 = Peer(kServer);
   const std::string p1 = Peer(kClient);
-  EXPECT_EQ(Verdicts(server),
-            (std::vector<std::string>{
-                "UDP 5001 from " + p0 + " to this computer (datagram channel): FAILS",
-                "UDP 5001 from this computer to " + p0 + " (datagram channel): works",
-                "UDP 34835 from this computer to " + p0 + " (reliable channel): FAILS",
-                "UDP 34835 from " + p0 + " to this computer (reliable channel): works"}))
-      << server;
-  EXPECT_EQ(Verdicts(client),
-            (std::vector<std::string>{
-                "UDP 5001 from " + p1 + " to this computer (datagram channel): works",
-                "UDP 5001 from this computer to " + p1 + " (datagram channel): FAILS",
-                "UDP 34835 from this computer to " + p1 + " (reliable channel): works",
-                "UDP 34835 from " + p1 + " to this computer (reliable channel): FAILS"}))
-      << client;
+  EXPECT_EQ(Verdicts(server), Expected(kServer, false, true, false, true)) << server;
+  EXPECT_EQ(Verdicts(client), Expected(kClient, true, false, true, false)) << client;
   // Each failure comes with the step that mends it, on the right computer.
   EXPECT_NE(server.find("fix: on this computer, allow inbound UDP 5001"), std::string::npos);
   EXPECT_NE(server.find("fix: on the other computer (" + p0 + "), allow inbound UDP 34835"),
