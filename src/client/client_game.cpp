@@ -14,9 +14,6 @@ ClientGame::ClientGame() {
   BindDatagramSocket(datagramSocket, DatagramPort());
   network = new (std::nothrow) ClientNetwork();
   SendGreetingDatagram(datagramSocket, DatagramPort());
-  // The reliable greeting carries the simulator time; the server ignores it.
-  const double time = sharedState->aircraft->absoluteTime.load(std::memory_order_relaxed);
-  SendReliableRecord(*this, kind::kGreeting, 0.0, time, 0.0);
 }
 
 ClientGame::~ClientGame() {
@@ -47,5 +44,7 @@ void ReceiveMessages(ClientGame& game) {
     const std::size_t bytes = game.network->Receive(game.receiveBuffer);
     ApplyReliableRecords(game.receiveBuffer, bytes);
   }
-  ReceiveDatagram(game.datagramSocket, game.receiveBuffer);
+  if (ReceiveDatagram(game.datagramSocket, game.receiveBuffer) && game.network != nullptr) {
+    game.network->PeerStarted();
+  }
 }

@@ -12,8 +12,8 @@
 
 class ClientGame {
  public:
-  // Never fails as a whole; the reliable connect blocks until the server
-  // answers or UDT gives up (connectionStatus then reads 2).
+  // Never fails as a whole and never waits for the server: the reliable
+  // channel connects on a thread of its own.
   ClientGame();
   virtual ~ClientGame();
   ClientGame(const ClientGame&) = delete;
@@ -31,5 +31,6 @@ void SendReliableRecord(ClientGame& game, std::int32_t kind, double index, doubl
 void SendVarDatagram(ClientGame& game, double index, double value, double extra);
 void SendStateDatagram(ClientGame& game, AircraftStateRecord record);
 void SendFollowerFlag(ClientGame& game);
-// One pass over both channels: the connection, then one datagram.
+// One pass over both channels: the connection, then one datagram; a
+// greeting in it tells the endpoint that the server has just started.
 void ReceiveMessages(ClientGame& game);

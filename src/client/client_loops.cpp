@@ -9,6 +9,7 @@ void ClientSendLoop(void*) {
   const RoleOutput output = OutputOf(game);
   platform::NameThisThread(kSendThreadName);
   while (RoleRunning()) {
+    ShowConnectionStatus();
     RunSendPass(output, ReliableChangeRule::kContinues);
     platform::SleepMs(kSendPauseMs);
   }

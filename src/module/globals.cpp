@@ -10,6 +10,7 @@ std::atomic<std::uint32_t> suppressData{0};
 
 std::vector<std::unique_ptr<LVarEntry>> lvarTable;
 std::atomic<std::uint32_t> lvarCount{0};
+std::atomic<bool> startWaitLogged{false};
 
 std::atomic<bool> roleStarted{false};
 std::atomic<std::int32_t> shutdownState{0};

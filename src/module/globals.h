@@ -42,6 +42,8 @@ extern std::atomic<std::uint32_t> suppressData;
 // Named-variable table: entries are stable by index while the table is loaded.
 extern std::vector<std::unique_ptr<LVarEntry>> lvarTable;
 extern std::atomic<std::uint32_t> lvarCount;
+// "MP_START" waits for an empty table: told once per module load.
+extern std::atomic<bool> startWaitLogged;
 
 // Session.
 extern std::atomic<bool> roleStarted;

@@ -109,12 +109,14 @@ void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes) {
   }
 }
 
-void WalkDatagram(const std::uint8_t* data, std::size_t length) {
+bool WalkDatagram(const std::uint8_t* data, std::size_t length) {
+  bool greeting = false;
   std::size_t offset = 0;
   while (offset < length && length - offset >= kMessageSize) {
     const std::uint8_t* at = data + offset;
     switch (DecodeKind(at)) {
       case kind::kGreeting:
+        greeting = true;
         offset += kGreetingDatagramSize;
         break;
       case kind::kVarValue:
@@ -122,20 +124,21 @@ void WalkDatagram(const std::uint8_t* data, std::size_t length) {
         offset += kMessageSize;
         break;
       case kind::kAircraftState: {
-        if (length - offset < kStateSize) return;
+        if (length - offset < kStateSize) return greeting;
         const AircraftStateRecord record = DecodeState(at);
         if (record.checkWord == 0) ApplyAircraftState(record);
         offset += kStateSize;
         break;
       }
       default:
-        return;
+        return greeting;
     }
   }
+  return greeting;
 }
 
-void ReceiveDatagram(platform::Socket socket, std::uint8_t* buffer) {
+bool ReceiveDatagram(platform::Socket socket, std::uint8_t* buffer) {
   const long n = platform::ReceiveFrom(socket, buffer, kDatagramReadSize);
-  if (n < static_cast<long>(kMessageSize)) return;
-  WalkDatagram(buffer, static_cast<std::size_t>(n));
+  if (n < static_cast<long>(kMessageSize)) return false;
+  return WalkDatagram(buffer, static_cast<std::size_t>(n));
 }

@@ -17,9 +17,11 @@ inline constexpr std::size_t kDatagramReadSize = 5000000;
 void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes);
 
 // Reads at most one waiting datagram into `buffer` (kDatagramReadSize bytes)
-// and applies the records in it. Returns at once when none is waiting.
-void ReceiveDatagram(platform::Socket socket, std::uint8_t* buffer);
+// and applies the records in it. Returns at once when none is waiting; true
+// when the datagram held a greeting (the peer has just started its role).
+bool ReceiveDatagram(platform::Socket socket, std::uint8_t* buffer);
 
 // Applies the records of one datagram of `length` bytes at `data`. A record
 // the walk cannot size (an unknown kind, a state record cut short) ends it.
-void WalkDatagram(const std::uint8_t* data, std::size_t length);
+// True when a greeting was among them.
+bool WalkDatagram(const std::uint8_t* data, std::size_t length);

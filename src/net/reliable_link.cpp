@@ -5,10 +5,15 @@
 
 #include "module/globals.h"
 #include "platform/platform.h"
+#include "session/log.h"
+#include "session/log_limit.h"
 
 namespace {
 
 constexpr int kTimeoutMs = 5000;
+
+// Sends fail every pass while the link is down; the log gets a sample.
+LogLimit sendFailures;
 
 bool ConnectionGone(int error) {
   return error == udt_error::kConnectionLost || error == udt_error::kNoConnection ||
@@ -20,6 +25,7 @@ void ReportClosed(ReliableLink& link) {
   link.open = false;
   std::printf("Connection closed\n");
   std::fflush(stdout);
+  LogMessage("Connection closed");
   Store(connectionStatus, 2);
 }
 
@@ -52,6 +58,7 @@ void SendRecord(ReliableLink& link, const MessageBytes& record) {
     if (sent == 0) {
       std::printf("send failed with error: %d\n", error);
       std::fflush(stdout);
+      sendFailures.Log("send failed with error: " + std::to_string(error));
       return;
     }
     // The rest of a record already begun must follow it, or every later

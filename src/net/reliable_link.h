@@ -37,6 +37,8 @@ struct ReliableLink {
   // Receive thread only (or before it starts): a connection exists and its
   // end has not been reported yet.
   bool open = false;
+  // The other end's IPv4 address (network order), as the server accepted it.
+  std::uint32_t peer = 0;
 };
 
 // Sends one 24-byte record whole, or nothing. A record the library takes no

@@ -1,5 +1,7 @@
 #include "net/server_network.h"
 
+#include <vector>
+
 #include "module/globals.h"
 #include "session/session_config.h"
 
@@ -21,14 +23,22 @@ ServerNetwork::ServerNetwork() {
 ServerNetwork::~ServerNetwork() { UDT::cleanup(); }
 
 bool ServerNetwork::AcceptNewClient(std::uint32_t id) {
-  clientSocket = UDT::accept(listenSocket, nullptr, nullptr);
+  sockaddr_in from{};
+  int fromLength = sizeof from;
+  clientSocket = UDT::accept(listenSocket, reinterpret_cast<sockaddr*>(&from), &fromLength);
   if (clientSocket == UDT::INVALID_SOCK) return false;
   {
     std::lock_guard<std::mutex> lock(clientsGuard);
+    std::vector<std::uint32_t> replaced;
+    for (const auto& [filed, link] : clients) {
+      if (link->peer == from.sin_addr.s_addr) replaced.push_back(filed);
+    }
+    for (const std::uint32_t filed : replaced) Forget(filed);
     if (clients.find(id) == clients.end()) {
       auto link = std::make_unique<ReliableLink>();
       link->socket = clientSocket;
       link->open = true;
+      link->peer = from.sin_addr.s_addr;
       clients.emplace(id, std::move(link));
     }
   }
@@ -45,7 +55,20 @@ std::size_t ServerNetwork::ReceiveFromClient(std::uint32_t id, std::uint8_t* buf
     if (found == clients.end()) return 0;
     link = found->second.get();
   }
-  return ReadRecords(*link, buffer, lastResult);
+  const std::size_t whole = ReadRecords(*link, buffer, lastResult);
+  if (!link->open) {
+    std::lock_guard<std::mutex> lock(clientsGuard);
+    Forget(id);
+    if (!clients.empty()) Store(connectionStatus, 1);
+  }
+  return whole;
+}
+
+void ServerNetwork::Forget(std::uint32_t id) {
+  const auto found = clients.find(id);
+  if (found == clients.end()) return;
+  UDT::close(found->second->socket);
+  clients.erase(found);
 }
 
 void ServerNetwork::SendToAll(const MessageBytes& message) {

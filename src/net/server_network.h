@@ -21,10 +21,14 @@ class ServerNetwork {
   ServerNetwork& operator=(const ServerNetwork&) = delete;
 
   // Files a pending connection under `id` (an id already filed keeps its
-  // socket). Never blocks; false when nothing was pending.
+  // socket). A connection filed earlier from the same address is one its
+  // peer has given up (it connected anew): it is closed and forgotten.
+  // Never blocks; false when nothing was pending.
   bool AcceptNewClient(std::uint32_t id);
   // Reads client `id` into `buffer` (kReliableReadRoom bytes) and returns
-  // the bytes of whole records at its start; 0 for an id never filed.
+  // the bytes of whole records at its start; 0 for an id not filed. A
+  // connection found closed is forgotten; connectionStatus stays 1 while
+  // another one is left.
   std::size_t ReceiveFromClient(std::uint32_t id, std::uint8_t* buffer);
   // Sends the record to every client in ascending id order.
   void SendToAll(const MessageBytes& message);
@@ -38,8 +42,12 @@ class ServerNetwork {
   sockaddr_in listenAddress{};
   UDTSOCKET clientSocket = UDT::INVALID_SOCK;
   int lastResult = 0;
-  // Accepts add entries on the receive thread while sends walk the map on
-  // others; entries are never removed, so a link found stays valid.
+  // Closes and forgets client `id`; clientsGuard held.
+  void Forget(std::uint32_t id);
+
+  // Accepts add and receives remove entries on the receive thread while
+  // sends walk the map on others; only the receive thread removes, so a link
+  // it found stays valid for it.
   std::mutex clientsGuard;
   std::map<std::uint32_t, std::unique_ptr<ReliableLink>> clients;
 };

@@ -54,6 +54,10 @@ long SendTo(Socket s, const void* data, std::size_t length, std::uint32_t networ
 // recvfrom() with a 16-byte source address that is not kept. Returns the byte
 // count, or -1 when nothing is waiting or the read failed.
 long ReceiveFrom(Socket s, void* buffer, std::size_t length);
+// As ReceiveFrom, and the sender's IPv4 address (network order) and port
+// (host order).
+long ReceiveFromSender(Socket s, void* buffer, std::size_t length, std::uint32_t* address,
+                       std::uint16_t* port);
 // The port a socket is bound to (host order), 0 when unknown.
 std::uint16_t LocalPort(Socket s);
 void CloseSocket(Socket s);

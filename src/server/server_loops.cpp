@@ -1,18 +1,12 @@
 #include "server/server_loops.h"
 
 #include <cstdio>
+#include <string>
 
 #include "module/globals.h"
 #include "module/panel_services.h"
+#include "session/log.h"
 #include "session/role_finish.h"
-
-void ShowConnectionStatus() {
-  CockpitVars& vars = *sharedState->vars;
-  const double status = Load(connectionStatus);
-  if (Load(vars.value[slot::kShownStatus]) == status) return;
-  Store(vars.value[slot::kShownStatus], status);
-  panel::WriteNamedValue(Load(vars.id[slot::kMpStsId]), status);
-}
 
 void AcceptPendingClient(ServerGame& game) {
   if (game.network == nullptr) return;
@@ -20,6 +14,7 @@ void AcceptPendingClient(ServerGame& game) {
   if (!game.network->AcceptNewClient(static_cast<std::uint32_t>(id))) return;
   std::printf("client %d has been connected to the server\n", id);
   std::fflush(stdout);
+  LogMessage("client " + std::to_string(id) + " has been connected to the server");
   Store(connectedClientCount, id + 1);
 }
 

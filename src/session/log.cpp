@@ -7,17 +7,17 @@ namespace {
 constexpr std::size_t kMaxPathCharacters = 259;
 }  // namespace
 
-std::optional<std::string> ModuleFilePath(const char* fileName) {
+std::optional<std::string> ModuleFolder() {
   const auto documents = platform::DocumentsFolder();
   if (!documents) return std::nullopt;
   const char sep = platform::PathSeparator();
-  std::string path = *documents;
-  path += sep;
-  path += "Veltrana";
-  path += sep;
-  path += "Quelvo";
-  path += sep;
-  path += fileName;
+  return *documents + sep + "Veltrana" + sep + "Quelvo";
+}
+
+std::optional<std::string> ModuleFilePath(const char* fileName) {
+  const auto folder = ModuleFolder();
+  if (!folder) return std::nullopt;
+  std::string path = *folder + platform::PathSeparator() + fileName;
   if (path.size() > kMaxPathCharacters) return std::nullopt;
   return path;
 }

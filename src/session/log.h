@@ -9,5 +9,7 @@
 // "SharedConfig.cfg"), built afresh; nothing when the documents folder is
 // unknown or the path would not fit the simulator's 260-character buffer.
 std::optional<std::string> ModuleFilePath(const char* fileName);
+// The folder of those files: Veltrana/Quelvo in the documents folder.
+std::optional<std::string> ModuleFolder();
 
 void LogMessage(std::string text);

@@ -83,6 +83,14 @@ bool RoleRunning() {
   return shutdownState.load(std::memory_order_acquire) == shutdown_state::kRunning;
 }
 
+void ShowConnectionStatus() {
+  CockpitVars& vars = Vars();
+  const double status = Load(connectionStatus);
+  if (Load(vars.value[slot::kShownStatus]) == status) return;
+  Store(vars.value[slot::kShownStatus], status);
+  panel::WriteNamedValue(Load(vars.id[slot::kMpStsId]), status);
+}
+
 void RunSendPass(const RoleOutput& output, ReliableChangeRule rule) {
   CockpitVars& vars = Vars();
   const std::uint32_t keysClearId = Load(vars.id[slot::kKeysClear]);

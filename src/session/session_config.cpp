@@ -1,38 +1,37 @@
 #include "session/session_config.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <string>
 
 #include "module/globals.h"
+#include "session/config_file.h"
 #include "session/log.h"
-
-namespace {
-// The file is read as Windows reads it in text mode: a line end may be CR LF.
-bool ReadLine(std::istream& in, std::string& line) {
-  if (!std::getline(in, line)) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
-}
-}  // namespace
 
 void ReadSessionConfig() {
   const auto path = ModuleFilePath("SharedConfig.cfg");
   if (!path) return;
   LogMessage(*path);
-  std::ifstream in(*path);
-  if (!in.is_open()) return;
-  std::string line;
-  if (!ReadLine(in, line)) return;
-  peerAddress = line;
-  LogMessage(peerAddress);
-  if (!ReadLine(in, line)) return;
-  basePort = line;
-  LogMessage(basePort);
+  std::ifstream in(*path, std::ios::in | std::ios::binary);
+  if (!in.is_open()) {
+    LogMessage(
+        "SharedConfig.cfg is missing: create it in that folder with the other computer's "
+        "IPv4 address on line 1 and the base port on line 2");
+    return;
+  }
+  const ConfigLines lines = ReadConfigLines(in);
+  if (lines.peerAddress) {
+    peerAddress = *lines.peerAddress;
+    LogMessage(peerAddress);
+  }
+  if (lines.basePort) {
+    basePort = *lines.basePort;
+    LogMessage(basePort);
+  }
+  for (const auto& problem : ConfigProblems(lines)) LogMessage(problem);
 }
 
-int BasePortNumber() { return std::atoi(basePort.c_str()); }
+int BasePortNumber() { return PortNumberOf(basePort); }
 
-std::uint16_t DatagramPort() { return static_cast<std::uint16_t>(BasePortNumber() + 1); }
+std::uint16_t DatagramPort() { return DatagramPortOf(BasePortNumber()); }
 
 std::uint16_t ReliablePortField() { return static_cast<std::uint16_t>(BasePortNumber()); }

@@ -91,9 +91,10 @@ void SharedFlightTest::WriteTable(const std::string& text) {
   for (int side : {kServer, kClient}) WriteText(fs::path(Folder(side)) / "LVars.cfg", text);
 }
 
-void SharedFlightTest::Start(int side, const std::string& script, double durationSeconds) {
+void SharedFlightTest::Start(int side, const std::string& script, double durationSeconds,
+                             const std::string& run) {
   const fs::path base = fs::path(runFolder_) / SideName(side);
-  WriteText(base / "script.txt", script);
+  WriteText(base / ("script" + run + ".txt"), script);
   std::ostringstream duration;
   duration << durationSeconds;
   const std::vector<std::string> argv{"ip",
@@ -106,14 +107,16 @@ void SharedFlightTest::Start(int side, const std::string& script, double duratio
                                       "--documents",
                                       base.string(),
                                       "--script",
-                                      (base / "script.txt").string(),
+                                      (base / ("script" + run + ".txt")).string(),
                                       "--duration",
                                       duration.str(),
                                       "--trace",
-                                      (base / "trace.jsonl").string()};
-  sims_[side] = std::make_unique<ChildProcess>(argv, (base / "stdout.txt").string(),
-                                               (base / "stderr.txt").string());
+                                      (base / ("trace" + run + ".jsonl")).string()};
+  sims_[side] = std::make_unique<ChildProcess>(argv, (base / ("stdout" + run + ".txt")).string(),
+                                               (base / ("stderr" + run + ".txt")).string());
 }
+
+void SharedFlightTest::Kill(int side) { sims_[side].reset(); }
 
 bool SharedFlightTest::WaitForLogLine(int side, const std::string& line,
                                       std::chrono::milliseconds limit) {
@@ -134,8 +137,7 @@ std::optional<int> SharedFlightTest::WaitForExit(int side, std::chrono::millisec
 void SharedFlightTest::RunBoth(const std::string& serverScript, const std::string& clientScript,
                                double durationSeconds) {
   Start(kServer, serverScript, durationSeconds);
-  // The client's reliable connect gives up after about 3 s, so the server
-  // must be listening before the client starts.
+  // Either order works; the server first keeps the scenarios' clocks close.
   ASSERT_TRUE(WaitForLogLine(kServer, "serverLoop start", std::chrono::seconds(10)))
       << "the server role did not start; see " << runFolder_;
   Start(kClient, clientScript, durationSeconds);
@@ -153,10 +155,10 @@ std::string SharedFlightTest::ErrorOutput(int side) const {
   return text.size() > kTail ? "..." + text.substr(text.size() - kTail) : text;
 }
 
-SideTrace SharedFlightTest::Trace(int side) const {
+SideTrace SharedFlightTest::Trace(int side, const std::string& run) const {
   int badLines = 0;
   auto records = trace::ReadTraceFile(
-      (fs::path(runFolder_) / SideName(side) / "trace.jsonl").string(), &badLines);
+      (fs::path(runFolder_) / SideName(side) / ("trace" + run + ".jsonl")).string(), &badLines);
   EXPECT_EQ(badLines, 0) << SideName(side) << " trace has lines that are not records";
   return SideTrace(std::move(records));
 }

@@ -64,8 +64,12 @@ class SharedFlightTest : public ::testing::Test {
   // The same "LVars.cfg" for both sides (the table index must agree).
   void WriteTable(const std::string& text);
   // Starts the simulator of `side` with this script; it ends itself by the
-  // script's "quit", or after `durationSeconds` at the latest.
-  void Start(int side, const std::string& script, double durationSeconds);
+  // script's "quit", or after `durationSeconds` at the latest. A later run of
+  // the same side names its script, trace and output files with `run`.
+  void Start(int side, const std::string& script, double durationSeconds,
+             const std::string& run = "");
+  // Kills the side's simulator, as a crash or a power cut would end it.
+  void Kill(int side);
   // Waits until the side's log has a line equal to `line`.
   bool WaitForLogLine(int side, const std::string& line, std::chrono::milliseconds limit);
   // Waits for the side's simulator to end; its exit code, or nothing when it
@@ -77,11 +81,12 @@ class SharedFlightTest : public ::testing::Test {
   void RunBoth(const std::string& serverScript, const std::string& clientScript,
                double durationSeconds);
 
-  SideTrace Trace(int side) const;
+  SideTrace Trace(int side, const std::string& run = "") const;
   std::vector<std::string> LogLines(int side) const;
   std::string Folder(int side) const;  // the module's folder in that documents folder
   // The end of the simulator's standard error (sanitizer reports, script errors).
   std::string ErrorOutput(int side) const;
+  const NetnsPair& Net() const { return *net_; }
 
  private:
   std::unique_ptr<NetnsPair> net_;

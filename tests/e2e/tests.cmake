@@ -9,13 +9,16 @@ if(TARGET simhost AND TARGET MultiShared)
     ${CMAKE_CURRENT_LIST_DIR}/flight_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cockpit_sync_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/master_toggle_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/lone_client_test.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/lone_client_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/reconnect_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/link_check_test.cpp)
   target_link_libraries(e2e_tests PRIVATE demo_monitor_trace GTest::gtest GTest::gtest_main)
   target_include_directories(e2e_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
   target_compile_definitions(e2e_tests PRIVATE
     SIMHOST_PATH="$<TARGET_FILE:simhost>"
-    MODULE_PATH="$<TARGET_FILE:MultiShared>")
+    MODULE_PATH="$<TARGET_FILE:MultiShared>"
+    MULTISHARED_CHECK_PATH="$<TARGET_FILE:multishared-check>")
   # The tests run the programs, so building them builds those too.
-  add_dependencies(e2e_tests simhost MultiShared)
+  add_dependencies(e2e_tests simhost MultiShared multishared-check)
   gtest_discover_tests(e2e_tests PROPERTIES LABELS e2e TIMEOUT 180 DISCOVERY_TIMEOUT 60)
 endif()

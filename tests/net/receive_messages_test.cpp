@@ -230,9 +230,11 @@ TEST_F(ClientReceiveTest, ClientGreetsAndAppliesIndexZeroOnTheReliableChannel) {
   const UDTSOCKET listener = ListenForClient();
   sharedState->aircraft->absoluteTime = 1234.5;
   auto game = std::make_unique<ClientGame>();
-  EXPECT_EQ(Load(connectionStatus), 1);
+  // The connect thread makes the connection; the receive pass takes it.
   const UDTSOCKET server = Accept(listener);
   ASSERT_NE(server, UDT::INVALID_SOCK);
+  ASSERT_TRUE(
+      PumpUntil([&] { ReceiveMessages(*game); }, [] { return Load(connectionStatus) == 1; }));
 
   // The reliable greeting: kind 0 with the simulator time.
   char greeting[24];

@@ -52,6 +52,7 @@ class ModuleFixture : public ::testing::Test {
     suppressData = 0;
     lvarTable.clear();
     lvarCount = 0;
+    startWaitLogged = false;
     roleStarted = false;
     shutdownState = 0;
     isFollower = 0;

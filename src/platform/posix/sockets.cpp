@@ -64,9 +64,20 @@ long SendTo(Socket s, const void* data, std::size_t length, std::uint32_t networ
 }
 
 long ReceiveFrom(Socket s, void* buffer, std::size_t length) {
+  std::uint32_t address = 0;
+  std::uint16_t port = 0;
+  return ReceiveFromSender(s, buffer, length, &address, &port);
+}
+
+long ReceiveFromSender(Socket s, void* buffer, std::size_t length, std::uint32_t* address,
+                       std::uint16_t* port) {
   sockaddr_in source{};
   socklen_t sourceLength = sizeof source;
-  return ::recvfrom(Fd(s), buffer, length, 0, reinterpret_cast<sockaddr*>(&source), &sourceLength);
+  const long n =
+      ::recvfrom(Fd(s), buffer, length, 0, reinterpret_cast<sockaddr*>(&source), &sourceLength);
+  *address = source.sin_addr.s_addr;
+  *port = ntohs(source.sin_port);
+  return n;
 }
 
 std::uint16_t LocalPort(Socket s) {

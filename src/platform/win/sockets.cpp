@@ -67,6 +67,13 @@ long SendTo(Socket s, const void* data, std::size_t length, std::uint32_t networ
 }
 
 long ReceiveFrom(Socket s, void* buffer, std::size_t length) {
+  std::uint32_t address = 0;
+  std::uint16_t port = 0;
+  return ReceiveFromSender(s, buffer, length, &address, &port);
+}
+
+long ReceiveFromSender(Socket s, void* buffer, std::size_t length, std::uint32_t* address,
+                       std::uint16_t* port) {
   // A datagram sent earlier to a port where nothing listened comes back as
   // WSAECONNRESET on the next receive; like WSAEWOULDBLOCK it only means that
   // nothing is waiting now, and the socket stays usable.
@@ -76,6 +83,8 @@ long ReceiveFrom(Socket s, void* buffer, std::size_t length) {
       length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
   const int received = ::recvfrom(Handle(s), static_cast<char*>(buffer), capped, 0,
                                   reinterpret_cast<sockaddr*>(&source), &sourceLength);
+  *address = source.sin_addr.s_addr;
+  *port = ntohs(source.sin_port);
   return received == SOCKET_ERROR ? -1 : received;
 }
 

@@ -1,0 +1,67 @@
+#include "session/config_file.h"
+
+#include <cstdlib>
+
+#include "platform/platform.h"
+#include "session/text_lines.h"
+
+namespace {
+
+constexpr int kHighestBasePort = 65534;  // P + 1 must still be a port
+
+bool IsIpv4Address(const std::string& text) {
+  std::uint32_t address = 0;
+  return platform::ParseAddress(text.c_str(), &address);
+}
+
+bool IsPortNumber(const std::string& text) {
+  if (text.empty() || text.size() > 5) return false;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  const int number = std::atoi(text.c_str());
+  return number >= 1 && number <= kHighestBasePort;
+}
+
+}  // namespace
+
+ConfigLines ReadConfigLines(std::istream& in) {
+  ConfigLines lines;
+  SkipByteOrderMark(in);
+  std::string line;
+  if (!ReadTextLine(in, line)) return lines;
+  lines.peerAddress = line;
+  if (!ReadTextLine(in, line)) return lines;
+  lines.basePort = line;
+  return lines;
+}
+
+std::vector<std::string> ConfigProblems(const ConfigLines& lines) {
+  std::vector<std::string> problems;
+  if (!lines.peerAddress) {
+    problems.push_back(
+        "SharedConfig.cfg line 1: missing; it must hold the other computer's IPv4 address");
+  } else if (!IsIpv4Address(*lines.peerAddress)) {
+    problems.push_back("SharedConfig.cfg line 1: \"" + *lines.peerAddress +
+                       "\" is not an IPv4 address such as 192.168.1.20 (no names, no blanks); "
+                       "nothing can reach the other computer");
+  }
+  if (!lines.basePort) {
+    problems.push_back(
+        "SharedConfig.cfg line 2: missing; it must hold the base port, a number from 1 to 65534");
+  } else if (!IsPortNumber(*lines.basePort)) {
+    problems.push_back("SharedConfig.cfg line 2: \"" + *lines.basePort +
+                       "\" is not a port number from 1 to 65534 (the module uses " +
+                       std::to_string(PortNumberOf(*lines.basePort)) + ")");
+  }
+  return problems;
+}
+
+int PortNumberOf(const std::string& text) { return std::atoi(text.c_str()); }
+
+std::uint16_t DatagramPortOf(int basePort) { return static_cast<std::uint16_t>(basePort + 1); }
+
+std::uint16_t ReliableWirePortOf(int basePort) {
+  const auto field = static_cast<std::uint16_t>(basePort);
+  return static_cast<std::uint16_t>((field >> 8) | (field << 8));
+}

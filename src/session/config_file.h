@@ -1,0 +1,32 @@
+// The grammar of SharedConfig.cfg and what a pilot can get wrong in it, kept
+// apart from the module's globals so that the module and the checker read the
+// file the same way.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The first two lines, whole (a byte-order mark and CRs dropped); a line the
+// file lacks is nothing.
+struct ConfigLines {
+  std::optional<std::string> peerAddress;  // line 1
+  std::optional<std::string> basePort;     // line 2
+};
+
+ConfigLines ReadConfigLines(std::istream& in);
+
+// One log line for each mistake: line 1 not an IPv4 address, line 2 not a
+// port number from 1 to 65534, a missing line.
+std::vector<std::string> ConfigProblems(const ConfigLines& lines);
+
+// P as the module takes it: atoi of the text (0 for text without leading
+// digits).
+int PortNumberOf(const std::string& text);
+// The datagram channel's UDP port, P + 1.
+std::uint16_t DatagramPortOf(int basePort);
+// The UDP port the reliable channel uses on the wire: P in 16 bits with its
+// two bytes swapped, because the module stores P unconverted in the address.
+std::uint16_t ReliableWirePortOf(int basePort);

@@ -1,0 +1,140 @@
+// multishared-check files: each mistake a pilot can make in the folder is
+// named with its file and line, the ports to open follow, and the exit code
+// tells clean (0) from not (1) and from bad usage (2).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CheckRun {
+  int exitCode = -1;
+  std::string output;
+};
+
+CheckRun Check(const std::string& arguments) {
+  CheckRun run;
+  const std::string command = std::string(MULTISHARED_CHECK_PATH) + " " + arguments + " 2>&1";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  std::array<char, 4096> chunk{};
+  std::size_t n = 0;
+  while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
+    run.output.append(chunk.data(), n);
+  const int status = ::pclose(pipe);
+  if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  return run;
+}
+
+class CheckFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("ms-check-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  void Write(const std::string& name, const std::string& text) {
+    std::ofstream(folder_ / name, std::ios::binary) << text;
+  }
+  CheckRun CheckFolder() { return Check("files " + folder_.string()); }
+  static bool Has(const CheckRun& run, const std::string& line) {
+    return run.output.find(line + "\n") != std::string::npos;
+  }
+
+  fs::path folder_;
+};
+
+TEST_F(CheckFilesTest, ACleanFolderPassesAndNamesThePortsToOpen) {
+  // Notepad's byte-order mark and CR LF line ends are fine.
+  Write("SharedConfig.cfg",
+        "\xEF\xBB\xBF"
+        "192.168.1.20\r\n5000\r\n");
+  Write("LVars.cfg",
+        "\xEF\xBB\xBFQV_A;FCTL\r\nQV_Hdg;FCU\r\nQV_HdgM;FCUh\r\n\r\nQV_B;none\r\nQV_C\r\n");
+  const CheckRun run = CheckFolder();
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(Has(run, "LVars.cfg: 5 shared variables")) << run.output;
+  EXPECT_TRUE(Has(run, "  UDP 5001  (base port + 1: aircraft state and most cockpit changes)"));
+  EXPECT_TRUE(Has(run,
+                  "  UDP 34835  (base port 5000 with its two bytes swapped: the reliable "
+                  "channel)"));
+  EXPECT_TRUE(Has(run, "No problems found."));
+}
+
+TEST_F(CheckFilesTest, EveryMistakeIsNamedWithItsFileAndLine) {
+  Write("SharedConfig.cfg", "copilot-pc\n65535\n");
+  Write("LVars.cfg",
+        "QV_Alt;FCU\n"
+        "QV_AltM; FCUh\n"  // blank-padded: category none, and the pair breaks
+        "QV_Spd;FCUh\n"    // not after an FCU entry
+        ";BTN\n"
+        "QV_Alt;mbtn\n"
+        "QV_X;FLAPS\n");
+  const CheckRun run = CheckFolder();
+  EXPECT_EQ(run.exitCode, 1);
+  for (const std::string line : {
+           "PROBLEM: SharedConfig.cfg line 1: \"copilot-pc\" is not an IPv4 address such as "
+           "192.168.1.20 (no names, no blanks); nothing can reach the other computer",
+           "PROBLEM: SharedConfig.cfg line 2: \"65535\" is not a port number from 1 to 65534 (the "
+           "module uses 65535)",
+           "PROBLEM: LVars.cfg line 2: category \" FCUh\" of \"QV_AltM\" is not one of FCTL, MBTN, "
+           "FCU, FCUh, DISP, TERRWX, BTN, none; write \"FCUh\" (case counts, no blanks); the "
+           "variable is shared as category none",
+           "PROBLEM: LVars.cfg line 3: FCUh entry \"QV_Spd\" must come directly after an FCU "
+           "entry; it is never sent",
+           "PROBLEM: LVars.cfg line 4: the variable name is empty",
+           "PROBLEM: LVars.cfg line 5: \"QV_Alt\" is listed already on line 1",
+           "PROBLEM: LVars.cfg line 5: category \"mbtn\" of \"QV_Alt\" is not one of FCTL, MBTN, "
+           "FCU, FCUh, DISP, TERRWX, BTN, none; write \"MBTN\" (case counts, no blanks); the "
+           "variable is shared as category none",
+           "PROBLEM: LVars.cfg line 6: category \"FLAPS\" of \"QV_X\" is not one of FCTL, MBTN, "
+           "FCU, FCUh, DISP, TERRWX, BTN, none; the variable is shared as category none",
+           "8 problem(s) found.",
+       }) {
+    EXPECT_TRUE(Has(run, line)) << line << "\n--- output:\n" << run.output;
+  }
+}
+
+TEST_F(CheckFilesTest, MissingFolderFilesAndLinesAreProblems) {
+  CheckRun run = Check("files " + (folder_ / "Quelvo").string());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(
+      run.output.find("PROBLEM: The folder " + (folder_ / "Quelvo").string() + " does not exist"),
+      std::string::npos)
+      << run.output;
+
+  run = CheckFolder();
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.output.find("PROBLEM: SharedConfig.cfg is missing"), std::string::npos);
+  EXPECT_NE(run.output.find("PROBLEM: LVars.cfg is missing"), std::string::npos);
+
+  Write("SharedConfig.cfg", "10.0.0.2\n");
+  Write("LVars.cfg", "\n\n");
+  run = CheckFolder();
+  EXPECT_TRUE(Has(run,
+                  "PROBLEM: SharedConfig.cfg line 2: missing; it must hold the base port, a "
+                  "number from 1 to 65534"))
+      << run.output;
+  EXPECT_TRUE(Has(run, "PROBLEM: LVars.cfg lists no variable: the session never starts"));
+}
+
+TEST(CheckUsage, WrongUsageExitsWithTwo) {
+  EXPECT_EQ(Check("").exitCode, 2);
+  EXPECT_EQ(Check("frobnicate").exitCode, 2);
+  EXPECT_EQ(Check("files a b").exitCode, 2);
+  EXPECT_EQ(Check("link --seconds 0").exitCode, 2);
+  EXPECT_EQ(Check("--help").exitCode, 0);
+}
+
+}  // namespace

@@ -1,0 +1,39 @@
+// The server keeps one connection per peer: a peer that connects anew has
+// given its old connection up, and a connection found closed is forgotten, so
+// reconnects never pile up.
+#include "net/server_network.h"
+
+#include <optional>
+#include <vector>
+
+#include "net_fixture.h"
+
+namespace {
+
+class ServerNetworkTest : public NetFixture {};
+
+TEST_F(ServerNetworkTest, ANewConnectionFromThePeerReplacesTheOldAndAClosedOneIsForgotten) {
+  UseBasePort(26);
+  ServerNetwork network;
+  ConnectToServer();
+  ASSERT_TRUE(PumpUntil([] {}, [&] { return network.AcceptNewClient(0); }));
+  const UDTSOCKET again = ConnectToServer();
+  ASSERT_TRUE(PumpUntil([] {}, [&] { return network.AcceptNewClient(1); }));
+  EXPECT_EQ(network.NextClientId(std::nullopt), std::optional<std::uint32_t>(1));
+  EXPECT_EQ(network.NextClientId(1), std::nullopt);
+  EXPECT_EQ(Load(connectionStatus), 1);
+
+  // Records reach the connection that is left.
+  network.SendToAll(EncodeMessage(MakeMessage(kind::kVarValue, 3, 2.5, 0)));
+  std::array<char, kMessageSize> record{};
+  ASSERT_EQ(UDT::recv(again, record.data(), record.size(), 0), int{kMessageSize});
+  EXPECT_EQ(DecodeMessage(reinterpret_cast<const std::uint8_t*>(record.data())).value, 2.5);
+
+  UDT::close(again);
+  std::vector<std::uint8_t> buffer(kReliableReadRoom);
+  EXPECT_TRUE(PumpUntil([&] { network.ReceiveFromClient(1, buffer.data()); },
+                        [&] { return !network.NextClientId(std::nullopt).has_value(); }));
+  EXPECT_EQ(Load(connectionStatus), 2);
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+// multishared-check: what pilots run beside the module when the session does
+// not come up. "files" reads the configuration as the module does and names
+// every mistake; "link", run on both computers at once, tries both ports in
+// both directions.
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "check_files.h"
+#include "check_link.h"
+#include "session/log.h"
+
+namespace {
+
+constexpr int kClean = 0;
+constexpr int kProblems = 1;
+constexpr int kBadUsage = 2;
+
+std::string DefaultFolder() { return ModuleFolder().value_or(""); }
+
+int RunFiles(const std::string& folder) {
+  std::cout << "Checking " << folder << "\n";
+  const FilesReport report = CheckFiles(folder);
+  for (const auto& note : report.notes) std::cout << note << "\n";
+  for (const auto& problem : report.problems) std::cout << "PROBLEM: " << problem << "\n";
+  if (report.basePort) {
+    std::cout << "Open these UDP ports, inbound, in the firewall of both computers (and forward "
+                 "them on each router when the computers meet over the internet):\n";
+    for (const auto& line : PortLines(*report.basePort)) std::cout << line << "\n";
+  }
+  std::cout << (report.problems.empty()
+                    ? "No problems found.\n"
+                    : std::to_string(report.problems.size()) + " problem(s) found.\n");
+  return report.problems.empty() ? kClean : kProblems;
+}
+
+int RunLink(const std::string& folder, int seconds) {
+  const FilesReport report = CheckFiles(folder);
+  if (!report.peerAddress || !report.basePort || *report.basePort < 1 || *report.basePort > 65534) {
+    for (const auto& problem : report.problems) std::cout << "PROBLEM: " << problem << "\n";
+    std::cout << "SharedConfig.cfg in " << folder
+              << " must name the other computer and the base port first.\n";
+    return kProblems;
+  }
+  LinkSettings settings{*report.peerAddress, *report.basePort, std::chrono::seconds(seconds)};
+  std::cout << "Trying the link with " << settings.peerAddress << " for up to " << seconds
+            << " s; run this on the other computer now too.\n"
+            << std::flush;
+  const LinkResult result = RunLinkCheck(settings);
+  const auto lines = LinkVerdict(settings, result);
+  for (const auto& line : lines) std::cout << line << "\n";
+  const bool works = result.setupError.empty() && result.datagramIn && result.datagramOut &&
+                     result.reliableIn && result.reliableOut;
+  std::cout << (works ? "The link works both ways on both ports.\n"
+                      : "The link does not work yet; see the fixes above.\n");
+  return works ? kClean : kProblems;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Checks MultiShared's configuration and the link between the two computers."};
+  app.require_subcommand(1);
+  std::string folder = DefaultFolder();
+  int seconds = 30;
+  auto* files = app.add_subcommand("files",
+                                   "read SharedConfig.cfg and LVars.cfg and name every "
+                                   "mistake, then the ports to open");
+  files->add_option("FOLDER", folder, "the module's folder (default: the one the module uses)");
+  auto* link = app.add_subcommand("link",
+                                  "run on both computers at once: try both ports in both "
+                                  "directions");
+  link->add_option("FOLDER", folder, "the folder holding SharedConfig.cfg");
+  link->add_option("--seconds", seconds, "how long to try at most")->check(CLI::Range(3, 600));
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& help) {
+    return app.exit(help);
+  } catch (const CLI::ParseError& error) {
+    app.exit(error);
+    return kBadUsage;
+  }
+  if (folder.empty()) {
+    std::cerr << "The documents folder is unknown: name the module's folder.\n";
+    return kBadUsage;
+  }
+  return files->parsed() ? RunFiles(folder) : RunLink(folder, seconds);
+}
