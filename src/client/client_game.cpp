@@ -47,5 +47,5 @@ void ReceiveMessages(ClientGame& game) {
     const std::size_t bytes = game.network->Receive(game.receiveBuffer);
     ApplyReliableRecords(game.receiveBuffer, bytes);
   }
-  ReceiveDatagram(game.datagramSocket, game.receiveBuffer);
+  ReceiveDatagram(game.datagramSocket, game.receiveBuffer, game.datagramFilter);
 }

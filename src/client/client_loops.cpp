@@ -8,6 +8,7 @@ void ClientSendLoop(void*) {
   ClientGame& game = *Load(clientGame);
   const RoleOutput output = OutputOf(game);
   while (RoleRunning()) {
+    ShowConnectionStatus();
     RunSendPass(output, ReliableChangeRule::kContinues);
     platform::SleepMs(kSendPauseMs);
   }

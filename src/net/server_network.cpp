@@ -1,5 +1,7 @@
 #include "net/server_network.h"
 
+#include <string>
+
 #include "module/globals.h"
 #include "session/session_config.h"
 
@@ -21,8 +23,15 @@ ServerNetwork::ServerNetwork() {
 ServerNetwork::~ServerNetwork() { UDT::cleanup(); }
 
 bool ServerNetwork::AcceptNewClient(std::uint32_t id) {
-  clientSocket = UDT::accept(listenSocket, nullptr, nullptr);
+  sockaddr_in from{};
+  int fromLength = sizeof from;
+  clientSocket = UDT::accept(listenSocket, reinterpret_cast<sockaddr*>(&from), &fromLength);
   if (clientSocket == UDT::INVALID_SOCK) return false;
+  if (!Admits(from.sin_addr.s_addr)) {
+    UDT::close(clientSocket);
+    clientSocket = UDT::INVALID_SOCK;
+    return false;
+  }
   {
     std::lock_guard<std::mutex> lock(clientsGuard);
     if (clients.find(id) == clients.end()) {
@@ -35,6 +44,18 @@ bool ServerNetwork::AcceptNewClient(std::uint32_t id) {
   SetTimeouts(clientSocket);
   Store(connectionStatus, 1);
   return true;
+}
+
+bool ServerNetwork::Admits(std::uint32_t address) {
+  if (!peerFilter.Admits(address, kConnectionWord)) return false;
+  std::size_t open = 0;
+  {
+    std::lock_guard<std::mutex> lock(clientsGuard);
+    for (const auto& [id, link] : clients) open += link->open ? 1 : 0;
+  }
+  if (open < kMaxOpenConnections) return true;
+  peerFilter.Refuse(address, kConnectionWord, " (" + std::to_string(open) + " connections open)");
+  return false;
 }
 
 std::size_t ServerNetwork::ReceiveFromClient(std::uint32_t id, std::uint8_t* buffer) {

@@ -6,14 +6,6 @@
 #include "module/panel_services.h"
 #include "session/role_finish.h"
 
-void ShowConnectionStatus() {
-  CockpitVars& vars = *sharedState->vars;
-  const double status = Load(connectionStatus);
-  if (Load(vars.value[slot::kShownStatus]) == status) return;
-  Store(vars.value[slot::kShownStatus], status);
-  panel::WriteNamedValue(Load(vars.id[slot::kMpStsId]), status);
-}
-
 void AcceptPendingClient(ServerGame& game) {
   if (game.network == nullptr) return;
   const std::int32_t id = Load(connectedClientCount);

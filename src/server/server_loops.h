@@ -11,7 +11,5 @@ void ServerSendLoop(void* unused);
 // the cockpit's swap request.
 unsigned ServerReceiveLoop(void* unused);
 
-// Writes connectionStatus to "MP_STS" when it differs from what was shown.
-void ShowConnectionStatus();
 // Files a pending client under the next id and tells the console.
 void AcceptPendingClient(ServerGame& game);

@@ -42,6 +42,10 @@ RoleOutput OutputOf(Game& game) {
 
 void RunSendPass(const RoleOutput& output, ReliableChangeRule rule);
 
+// Writes connectionStatus to "MP_STS" when it differs from what was shown;
+// both roles' send loops call it every pass.
+void ShowConnectionStatus();
+
 // The cockpit's request to swap who flies ("MP_TGL"), taken by the receive
 // loops: flips isFollower, consumes the request, tells the peer, logs it and
 // shows the new flag in "MP_CONN".

@@ -16,19 +16,33 @@ bool ReadLine(std::istream& in, std::string& line) {
 }
 }  // namespace
 
+SessionConfigLines ParseSessionConfig(std::istream& in) {
+  SessionConfigLines lines;
+  std::string line;
+  if (!ReadLine(in, line)) return lines;
+  lines.peerAddress = line;
+  if (!ReadLine(in, line)) return lines;
+  lines.basePort = line;
+  lines.anySource = ReadLine(in, line) && line == kAnySourceWord;
+  return lines;
+}
+
 void ReadSessionConfig() {
+  Store(anySourceAllowed, false);
   const auto path = ModuleFilePath("SharedConfig.cfg");
   if (!path) return;
   LogMessage(*path);
   std::ifstream in(*path);
   if (!in.is_open()) return;
-  std::string line;
-  if (!ReadLine(in, line)) return;
-  peerAddress = line;
+  const SessionConfigLines lines = ParseSessionConfig(in);
+  if (!lines.peerAddress) return;
+  peerAddress = *lines.peerAddress;
   LogMessage(peerAddress);
-  if (!ReadLine(in, line)) return;
-  basePort = line;
+  if (!lines.basePort) return;
+  basePort = *lines.basePort;
   LogMessage(basePort);
+  Store(anySourceAllowed, lines.anySource);
+  if (lines.anySource) LogMessage("Records accepted from any address");
 }
 
 int BasePortNumber() { return std::atoi(basePort.c_str()); }

@@ -1,12 +1,30 @@
 // The peer settings of SharedConfig.cfg: line 1 the peer's IPv4 address,
 // line 2 the base port P. Both are kept as text and converted at each use.
+// An optional line 3 reading exactly "any" lets records from every address
+// in (for routers that rewrite the peer's address); without it only the
+// peer's address is heard.
 #pragma once
 
 #include <cstdint>
+#include <istream>
+#include <optional>
+#include <string>
+
+inline constexpr const char* kAnySourceWord = "any";
+
+// What the file's lines say; a line the file does not have is left empty.
+struct SessionConfigLines {
+  std::optional<std::string> peerAddress;
+  std::optional<std::string> basePort;
+  bool anySource = false;
+};
+// Each line whole, without its line end (LF, or CR LF as Windows writes it).
+SessionConfigLines ParseSessionConfig(std::istream& in);
 
 // Logs the file's path, then reads its first two lines whole into
-// peerAddress and basePort, logging each. A missing file or documents folder
-// leaves both as they were.
+// peerAddress and basePort, logging each, and line 3 into anySourceAllowed.
+// A missing file or documents folder leaves the first two as they were;
+// anySourceAllowed is false unless line 3 says otherwise.
 void ReadSessionConfig();
 
 // P: atoi of basePort (0 for text without leading digits).

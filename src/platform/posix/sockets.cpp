@@ -63,10 +63,13 @@ long SendTo(Socket s, const void* data, std::size_t length, std::uint32_t networ
                   reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
 }
 
-long ReceiveFrom(Socket s, void* buffer, std::size_t length) {
+long ReceiveFrom(Socket s, void* buffer, std::size_t length, std::uint32_t* sourceAddress) {
   sockaddr_in source{};
   socklen_t sourceLength = sizeof source;
-  return ::recvfrom(Fd(s), buffer, length, 0, reinterpret_cast<sockaddr*>(&source), &sourceLength);
+  const long received =
+      ::recvfrom(Fd(s), buffer, length, 0, reinterpret_cast<sockaddr*>(&source), &sourceLength);
+  if (received >= 0 && sourceAddress != nullptr) *sourceAddress = source.sin_addr.s_addr;
+  return received;
 }
 
 std::uint16_t LocalPort(Socket s) {

@@ -66,7 +66,7 @@ long SendTo(Socket s, const void* data, std::size_t length, std::uint32_t networ
                   reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
 }
 
-long ReceiveFrom(Socket s, void* buffer, std::size_t length) {
+long ReceiveFrom(Socket s, void* buffer, std::size_t length, std::uint32_t* sourceAddress) {
   // A datagram sent earlier to a port where nothing listened comes back as
   // WSAECONNRESET on the next receive; like WSAEWOULDBLOCK it only means that
   // nothing is waiting now, and the socket stays usable.
@@ -76,7 +76,9 @@ long ReceiveFrom(Socket s, void* buffer, std::size_t length) {
       length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
   const int received = ::recvfrom(Handle(s), static_cast<char*>(buffer), capped, 0,
                                   reinterpret_cast<sockaddr*>(&source), &sourceLength);
-  return received == SOCKET_ERROR ? -1 : received;
+  if (received == SOCKET_ERROR) return -1;
+  if (sourceAddress != nullptr) *sourceAddress = source.sin_addr.s_addr;
+  return received;
 }
 
 std::uint16_t LocalPort(Socket s) {
