@@ -1,0 +1,26 @@
+// SharedConfig.cfg as any text: lines come out whole, without their line
+// ends, and a later line is never had without the earlier ones.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "session/session_config.h"
+
+namespace {
+void CheckLine(const std::optional<std::string>& line) {
+  if (!line) return;
+  if (line->find('\n') != std::string::npos) __builtin_trap();
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+  const SessionConfigLines lines = ParseSessionConfig(in);
+  CheckLine(lines.peerAddress);
+  CheckLine(lines.basePort);
+  if (lines.basePort && !lines.peerAddress) __builtin_trap();
+  if (lines.anySource && !lines.basePort) __builtin_trap();
+  return 0;
+}
