@@ -11,9 +11,9 @@ std::string AddressText(std::uint32_t networkOrderAddress) {
          std::to_string(bytes[2]) + "." + std::to_string(bytes[3]);
 }
 
-PeerFilter::PeerFilter()
-    : any_(Load(anySourceAllowed)),
-      peerKnown_(platform::ParseAddress(peerAddress.c_str(), &peer_)) {}
+PeerFilter::PeerFilter() : any_(Load(anySourceAllowed)) {
+  peerKnown_ = platform::ParseAddress(peerAddress.c_str(), &peer_);
+}
 
 bool PeerFilter::Admits(std::uint32_t address, const char* what) {
   if (any_ || (peerKnown_ && address == peer_)) return true;
