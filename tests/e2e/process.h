@@ -33,6 +33,7 @@ class ChildProcess {
   // was still running, in which case it has been killed.
   std::optional<int> WaitFor(std::chrono::milliseconds limit);
   bool Running();
+  pid_t Pid() const { return pid_; }
 
  private:
   void Kill();

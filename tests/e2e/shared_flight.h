@@ -83,11 +83,26 @@ class SharedFlightTest : public ::testing::Test {
   // The end of the simulator's standard error (sanitizer reports, script errors).
   std::string ErrorOutput(int side) const;
 
+  // Runs a command inside the namespace of `side` ("ip netns exec").
+  CommandResult InNamespace(int side, const std::vector<std::string>& argv) const;
+  // Loads an nftables ruleset (text in nft's file syntax) into that namespace.
+  void LoadRules(int side, const std::string& ruleset);
+  // The process id of that side's simulator (-1 before it starts).
+  pid_t SimPid(int side) const;
+  // Starts `argv` in the background inside the namespace of `side`; its
+  // output goes to NAME.out and NAME.err in the run folder and it ends with
+  // the test.
+  void StartHelper(int side, const std::string& name, const std::vector<std::string>& argv);
+
  private:
   std::unique_ptr<NetnsPair> net_;
   std::string runFolder_;
   std::unique_ptr<ChildProcess> sims_[2];
+  std::vector<std::unique_ptr<ChildProcess>> helpers_;
 };
+
+// CPU seconds (user and system) that process `pid` has used so far.
+double CpuSeconds(pid_t pid);
 
 // Script lines that start a role: "MP_CONN" first, then "MP_START".
 std::string StartRoleLines(double atSeconds, int side);
