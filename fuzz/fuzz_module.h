@@ -1,7 +1,7 @@
 // The module as the receiving fuzz targets drive it: started once per process
-// on the stand-in simulator, with a documents folder that does not exist (log
-// lines are dropped at no cost) and a shared table of one entry per category
-// whose records are applied without waiting for the cockpit.
+// on the stand-in simulator, with no usable documents folder (log lines are
+// dropped at no cost) and a shared table of one entry per category whose
+// records are applied without waiting for the cockpit.
 #pragma once
 
 #include <cstddef>
