@@ -175,8 +175,8 @@ void SharedFlightTest::StartHelper(int side, const std::string& name,
   std::vector<std::string> command{"ip", "netns", "exec", net_->Namespace(side)};
   command.insert(command.end(), argv.begin(), argv.end());
   const fs::path base = fs::path(runFolder_) / name;
-  helpers_.push_back(std::make_unique<ChildProcess>(command, base.string() + ".out",
-                                                    base.string() + ".err"));
+  helpers_.push_back(
+      std::make_unique<ChildProcess>(command, base.string() + ".out", base.string() + ".err"));
 }
 
 double CpuSeconds(pid_t pid) {
