@@ -66,11 +66,11 @@ value_of() { echo $(($1 % 50 + 1)); }
 {
   echo "0.1 set MP_CONN 0"
   echo "0.2 set MP_START 1"
-  for ((k = 1; k * 1 < seconds; k++)); do
+  for ((k = 1; k < seconds; k++)); do
     t=$((k + 2))
     echo "$t set QV_ENG_MASTER_1 $(value_of "$k")"
-    echo "$t.5 set QV_FCU_HDG $((k % 360))"
     [ $((k % 120)) -eq 0 ] && echo "$t.2 fly $(((k / 120) % 2 == 0 ? 20 : -20)) 0 250 0"
+    echo "$t.5 set QV_FCU_HDG $((k % 360))"
   done
   echo "$((seconds + 5)) quit"
 } >"$run/host/script.txt"
