@@ -28,37 +28,8 @@ cp build/default/standin/simhost build/default/src/libMultiShared.so "$out/bin/"
 simhost=$out/bin/simhost
 module=$out/bin/libMultiShared.so
 
-ns_host=ms-soak-host-$$
-ns_guest=ms-soak-guest-$$
-addr_host=198.18.0.1
-addr_guest=198.18.0.2
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  ip netns delete "$ns_host" 2>/dev/null || true
-  ip netns delete "$ns_guest" 2>/dev/null || true
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-ip netns add "$ns_host"
-ip netns add "$ns_guest"
-ip link add veth0 netns "$ns_host" type veth peer name veth0 netns "$ns_guest"
-ip -n "$ns_host" addr add "$addr_host/30" dev veth0
-ip -n "$ns_guest" addr add "$addr_guest/30" dev veth0
-for ns in "$ns_host" "$ns_guest"; do
-  ip -n "$ns" link set veth0 up
-  ip -n "$ns" link set lo up
-done
-
-for side in host guest; do
-  folder=$run/$side/Veltrana/Quelvo
-  mkdir -p "$folder"
-  cp samples/LVars.cfg "$folder/LVars.cfg"
-  peer=$addr_guest
-  [ "$side" = guest ] && peer=$addr_host
-  { echo "$peer"; tail -n +2 samples/SharedConfig.cfg; } >"$folder/SharedConfig.cfg"
-done
+. scripts/sim-pair.sh
+sim_pair_up soak "$run"
 
 # Value of change k (1, 2, ...): consecutive values differ by 1, so that every
 # change is one the send loop sees.
@@ -92,10 +63,7 @@ start_sim() { # side namespace
 }
 start_sim host "$ns_host"
 host_pid=$!
-for _ in $(seq 100); do
-  grep -qx 'serverLoop start' "$run/host/Veltrana/Quelvo/SharedDetails.log" 2>/dev/null && break
-  sleep 0.1
-done
+wait_for_host_role "$run"
 start_sim guest "$ns_guest"
 guest_pid=$!
 
