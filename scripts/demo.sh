@@ -33,39 +33,9 @@ run=$out/run
 rm -rf "$run" "$out"/*.png "$out"/*.dat "$out"/report.md
 flight_seconds=58
 
-# ---- Two computers: namespaces and the link ---------------------------
-ns_host=ms-demo-host-$$
-ns_guest=ms-demo-guest-$$
-addr_host=198.18.0.1
-addr_guest=198.18.0.2
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  ip netns delete "$ns_host" 2>/dev/null || true
-  ip netns delete "$ns_guest" 2>/dev/null || true
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-ip netns add "$ns_host"
-ip netns add "$ns_guest"
-ip link add veth0 netns "$ns_host" type veth peer name veth0 netns "$ns_guest"
-ip -n "$ns_host" addr add "$addr_host/30" dev veth0
-ip -n "$ns_guest" addr add "$addr_guest/30" dev veth0
-for ns in "$ns_host" "$ns_guest"; do
-  ip -n "$ns" link set veth0 up
-  ip -n "$ns" link set lo up
-done
-
-# ---- Documents folders: the samples, each naming the other side --------
-for side in host guest; do
-  folder=$run/$side/Veltrana/Quelvo
-  mkdir -p "$folder"
-  cp samples/LVars.cfg "$folder/LVars.cfg"
-  peer=$addr_guest
-  [ "$side" = guest ] && peer=$addr_host
-  { echo "$peer"; tail -n +2 samples/SharedConfig.cfg; } >"$folder/SharedConfig.cfg"
-done
+# ---- Two computers, their documents folders -----------------------------
+. scripts/sim-pair.sh
+sim_pair_up demo "$run"
 
 # ---- The two pilots' scripts (seconds since each simulator started) -----
 cat >"$run/host/script.txt" <<'SCRIPT'
@@ -138,11 +108,7 @@ echo "Shared flight of ${flight_seconds} s: host in namespace $ns_host ($addr_ho
   "guest in $ns_guest ($addr_guest)"
 start_sim host "$ns_host"
 host_pid=$!
-# The guest's reliable connect waits only about 3 s: start it once the host listens.
-for _ in $(seq 100); do
-  grep -qx 'serverLoop start' "$run/host/Veltrana/Quelvo/SharedDetails.log" 2>/dev/null && break
-  sleep 0.1
-done
+wait_for_host_role "$run"
 start_sim guest "$ns_guest"
 guest_pid=$!
 sleep 1

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs all tests:
 # the Linux build (unit and end-to-end), AddressSanitizer+UBSan, ThreadSanitizer,
-# the 32-bit Windows module with its checker, and the Windows platform tests
-# under Wine.
+# short libFuzzer runs, the 32-bit Windows module with its checker, and the
+# Windows platform tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,6 +33,9 @@ run_preset asan
 
 step "ThreadSanitizer: unit and end-to-end tests"
 run_preset tsan
+
+step "libFuzzer targets (ASan + UBSan): a short run of each from its seeds"
+run_preset fuzz
 
 step "32-bit Windows module: cross build and checks of MultiShared.dll"
 run_preset mingw32

@@ -44,7 +44,8 @@ void ReceiveMessages(ClientGame& game) {
     const std::size_t bytes = game.network->Receive(game.receiveBuffer);
     ApplyReliableRecords(game.receiveBuffer, bytes);
   }
-  if (ReceiveDatagram(game.datagramSocket, game.receiveBuffer) && game.network != nullptr) {
+  if (ReceiveDatagram(game.datagramSocket, game.receiveBuffer, game.datagramFilter) &&
+      game.network != nullptr) {
     game.network->PeerStarted();
   }
 }

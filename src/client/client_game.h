@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "net/client_network.h"
+#include "net/peer_filter.h"
 #include "net/receive_messages.h"
 #include "net/reliable_link.h"
 #include "net/wire_records.h"
@@ -21,6 +22,8 @@ class ClientGame {
 
   ClientNetwork* network = nullptr;
   platform::Socket datagramSocket = platform::kInvalidSocket;
+  // Receive thread only: datagrams from other addresses than the peer's are dropped.
+  PeerFilter datagramFilter;
   std::uint8_t receiveBuffer[kReceiveBufferSize];
 };
 static_assert(kReceiveBufferSize >= kReliableReadRoom);

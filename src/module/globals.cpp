@@ -21,6 +21,7 @@ std::mutex roleGuard;
 platform::ThreadHandle receiveThreadHandle = platform::kNoThread;
 std::string peerAddress;
 std::string basePort;
+std::atomic<bool> anySourceAllowed{false};
 
 std::atomic<std::uint8_t> connectionStatus{0};
 std::atomic<std::int32_t> connectedClientCount{0};

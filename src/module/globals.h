@@ -4,8 +4,8 @@
 //   simulator thread - ModuleInit/ModuleDeinit, GaugeCallback, SimConnectDispatch,
 //     KeyEventRelay for the pilot's events. Writes simConnect, lastSimConnectResult,
 //     setDataScratch, lvarTable/lvarCount (only while no role runs), roleStarted,
-//     peerAddress/basePort/receiveThreadHandle (before the role threads start), the
-//     role pointers at role start, shutdownState = 1 at gauge kill.
+//     peerAddress/basePort/anySourceAllowed/receiveThreadHandle (before the role threads start),
+//     the role pointers at role start, shutdownState = 1 at gauge kill.
 //   role send thread - writes shutdownState = 2 and resets the role pointer at the end.
 //   role receive thread - writes isFollower (toggle, follower flag record).
 //   any of them - connectionStatus (reliable endpoint results), LVarEntry fields.
@@ -55,6 +55,8 @@ extern std::mutex roleGuard;
 extern platform::ThreadHandle receiveThreadHandle;
 extern std::string peerAddress;
 extern std::string basePort;
+// SharedConfig.cfg's third line "any": records from every address are heard.
+extern std::atomic<bool> anySourceAllowed;
 
 // Transport.
 extern std::atomic<std::uint8_t> connectionStatus;  // 0 nothing yet, 1 connected, 2 failed/closed

@@ -1,5 +1,8 @@
 #include "net/receive_messages.h"
 
+#include <chrono>
+#include <cmath>
+#include <limits>
 #include <string>
 
 #include "lvars/entry_ops.h"
@@ -16,6 +19,15 @@ namespace {
 
 constexpr double kKeyEventFloor = 65536.0;    // exclusive
 constexpr double kKeyEventCeiling = 66860.0;  // exclusive
+// The longest a momentary button from the peer waits for the local cockpit.
+constexpr auto kButtonWaitLimit = std::chrono::seconds(1);
+
+// A value the cockpit takes as a float: finite, and finite once narrowed.
+bool FitsFloat(double x) {
+  return std::isfinite(x) && std::fabs(x) <= std::numeric_limits<float>::max();
+}
+
+bool StopRequested() { return Load(shutdownState) != shutdown_state::kRunning; }
 
 CockpitVars& Vars() { return *sharedState->vars; }
 
@@ -30,22 +42,29 @@ LVarEntry* EntryAt(std::int32_t index) {
 
 // A momentary button is applied only once the local press is over and the
 // cockpit has cleared its keys, so that a value from the peer is not taken
-// for a local press. Returns false when a stop request ended the wait.
+// for a local press. The wait holds the whole receive thread, so a cockpit
+// that never clears its keys ends it after kButtonWaitLimit (logged) and the
+// value is applied anyway. Returns false when a stop request ended the wait.
 bool WaitForButtonRelease(LVarEntry& entry, Channel channel) {
+  const auto giveUp = std::chrono::steady_clock::now() + kButtonWaitLimit;
   for (;;) {
     const bool released =
         entry.value.load(std::memory_order_relaxed) != 1.0f &&
         (channel != Channel::kReliable || entry.syncMark.load(std::memory_order_relaxed) != -1) &&
         panel::ReadNamedValue(Load(Vars().id[slot::kKeysClear])) == 0.0;
     if (released) return true;
-    if (Load(shutdownState) != shutdown_state::kRunning) return false;
+    if (StopRequested()) return false;
+    if (std::chrono::steady_clock::now() >= giveUp) {
+      LogMessage("Button wait timed out: " + entry.name);
+      return true;
+    }
     platform::SleepMs(1);
   }
 }
 
 void ApplyVarValue(const MessageRecord& record, Channel channel) {
   LVarEntry* entry = EntryAt(record.index);
-  if (entry == nullptr) return;
+  if (entry == nullptr || !FitsFloat(record.value)) return;
   if (entry->category == static_cast<std::int32_t>(LVarCategory::kMbtn)) {
     if (!WaitForButtonRelease(*entry, channel)) return;
     entry->syncMark.store(-1, std::memory_order_relaxed);
@@ -56,12 +75,14 @@ void ApplyVarValue(const MessageRecord& record, Channel channel) {
 }
 
 void ApplyFollowerFlag(const MessageRecord& record) {
+  if (std::isnan(record.value)) return;
   const std::uint8_t follower = record.value == 0.0 ? 1 : 0;
   Store(isFollower, follower);
   panel::WriteNamedValue(Load(Vars().id[slot::kMpConn]), follower);
 }
 
 void ApplyGearHandle(const MessageRecord& record) {
+  if (!std::isfinite(record.value)) return;
   // The receive thread's own copy: setDataScratch belongs to the simulator thread.
   double position = record.value;
   SimConnect_SetDataOnSimObject(simConnect, definition::kGearHandle, simconnect::kObjectIdUser, 0,
@@ -69,6 +90,10 @@ void ApplyGearHandle(const MessageRecord& record) {
 }
 
 void ApplyAircraftState(const AircraftStateRecord& record) {
+  // One field that is not a number would reach the simulator through easing.
+  for (const auto& field : kStateWireFields) {
+    if (!std::isfinite(record.*field.wire)) return;
+  }
   for (const auto& field : kStateWireFields) {
     (sharedState->*field.target).target.store(record.*field.wire, std::memory_order_relaxed);
   }
@@ -76,6 +101,7 @@ void ApplyAircraftState(const AircraftStateRecord& record) {
 
 void ApplyKeyEvent(const MessageRecord& record) {
   if (!(record.extra > kKeyEventFloor && record.extra < kKeyEventCeiling)) return;
+  if (!FitsFloat(record.value)) return;
   const auto eventId = static_cast<std::int32_t>(record.extra);
   const std::uint32_t data = LowWord(record.value);
   panel::TriggerKeyEvent(kMarkerEventId, static_cast<std::uint32_t>(eventId));
@@ -89,6 +115,8 @@ void ApplyKeyEvent(const MessageRecord& record) {
 
 void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes) {
   for (std::size_t offset = 0; offset + kMessageSize <= bytes; offset += kMessageSize) {
+    // A full read holds some 200,000 records; a stop must not wait for all.
+    if (StopRequested()) return;
     const MessageRecord record = DecodeMessage(data + offset);
     switch (record.kind) {
       case kind::kVarValue:
@@ -113,6 +141,7 @@ bool WalkDatagram(const std::uint8_t* data, std::size_t length) {
   bool greeting = false;
   std::size_t offset = 0;
   while (offset < length && length - offset >= kMessageSize) {
+    if (StopRequested()) return greeting;
     const std::uint8_t* at = data + offset;
     switch (DecodeKind(at)) {
       case kind::kGreeting:
@@ -137,8 +166,10 @@ bool WalkDatagram(const std::uint8_t* data, std::size_t length) {
   return greeting;
 }
 
-bool ReceiveDatagram(platform::Socket socket, std::uint8_t* buffer) {
-  const long n = platform::ReceiveFrom(socket, buffer, kDatagramReadSize);
+bool ReceiveDatagram(platform::Socket socket, std::uint8_t* buffer, PeerFilter& filter) {
+  std::uint32_t source = 0;
+  const long n = platform::ReceiveFrom(socket, buffer, kDatagramReadSize, &source);
+  if (n < 0 || !filter.Admits(source, "datagram")) return false;
   if (n < static_cast<long>(kMessageSize)) return false;
   return WalkDatagram(buffer, static_cast<std::size_t>(n));
 }

@@ -69,24 +69,32 @@ void SendRecord(ReliableLink& link, const MessageBytes& record) {
   }
 }
 
+std::size_t PrependFragment(const ReliableLink& link, std::uint8_t* buffer) {
+  std::memcpy(buffer, link.fragment.data(), link.fragmentSize);
+  return link.fragmentSize;
+}
+
+std::size_t KeepFragment(ReliableLink& link, std::uint8_t* buffer, std::size_t total) {
+  const std::size_t whole = total - total % kMessageSize;
+  link.fragmentSize = total - whole;
+  std::memcpy(link.fragment.data(), buffer + whole, link.fragmentSize);
+  return whole;
+}
+
 std::size_t ReadRecords(ReliableLink& link, std::uint8_t* buffer, int& lastResult) {
   if (!WorthReading(link.socket)) {
     lastResult = UDT::ERROR;
     return 0;
   }
-  std::memcpy(buffer, link.fragment.data(), link.fragmentSize);
-  const int n = UDT::recv(link.socket, reinterpret_cast<char*>(buffer + link.fragmentSize),
-                          kReliableReadSize, 0);
+  const std::size_t kept = PrependFragment(link, buffer);
+  const int n =
+      UDT::recv(link.socket, reinterpret_cast<char*>(buffer + kept), kReliableReadSize, 0);
   lastResult = n;
   if (n <= 0) {
     if (n == 0 || ConnectionGone(UDT::getlasterror().getErrorCode())) ReportClosed(link);
     return 0;
   }
-  const std::size_t total = link.fragmentSize + static_cast<std::size_t>(n);
-  const std::size_t whole = total - total % kMessageSize;
-  link.fragmentSize = total - whole;
-  std::memcpy(link.fragment.data(), buffer + whole, link.fragmentSize);
-  return whole;
+  return KeepFragment(link, buffer, kept + static_cast<std::size_t>(n));
 }
 
 void SetNoBlocking(UDTSOCKET socket) {

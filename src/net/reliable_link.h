@@ -52,6 +52,13 @@ void SendRecord(ReliableLink& link, const MessageBytes& record);
 // once: "Connection closed\n" on the console and connectionStatus 2.
 std::size_t ReadRecords(ReliableLink& link, std::uint8_t* buffer, int& lastResult);
 
+// The two halves of a read around the bytes that arrived: the kept fragment
+// is copied to the start of `buffer` (its size returned); then, with `total`
+// bytes at the start, the trailing part of a record is kept for the next
+// read and the size of the whole records before it is returned.
+std::size_t PrependFragment(const ReliableLink& link, std::uint8_t* buffer);
+std::size_t KeepFragment(ReliableLink& link, std::uint8_t* buffer, std::size_t total);
+
 // Sends and receives (and accepts) of `socket` return at once.
 void SetNoBlocking(UDTSOCKET socket);
 // Receive, then send time-out of 5 s.

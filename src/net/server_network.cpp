@@ -1,5 +1,6 @@
 #include "net/server_network.h"
 
+#include <string>
 #include <vector>
 
 #include "module/globals.h"
@@ -27,6 +28,11 @@ bool ServerNetwork::AcceptNewClient(std::uint32_t id) {
   int fromLength = sizeof from;
   clientSocket = UDT::accept(listenSocket, reinterpret_cast<sockaddr*>(&from), &fromLength);
   if (clientSocket == UDT::INVALID_SOCK) return false;
+  if (!Admits(from.sin_addr.s_addr)) {
+    UDT::close(clientSocket);
+    clientSocket = UDT::INVALID_SOCK;
+    return false;
+  }
   {
     std::lock_guard<std::mutex> lock(clientsGuard);
     std::vector<std::uint32_t> replaced;
@@ -45,6 +51,20 @@ bool ServerNetwork::AcceptNewClient(std::uint32_t id) {
   SetTimeouts(clientSocket);
   Store(connectionStatus, 1);
   return true;
+}
+
+bool ServerNetwork::Admits(std::uint32_t address) {
+  if (!peerFilter.Admits(address, kConnectionWord)) return false;
+  std::size_t open = 0;
+  {
+    std::lock_guard<std::mutex> lock(clientsGuard);
+    // A connection from the same address is about to be replaced, so it
+    // does not count against the cap.
+    for (const auto& [id, link] : clients) open += link->open && link->peer != address ? 1 : 0;
+  }
+  if (open < kMaxOpenConnections) return true;
+  peerFilter.Refuse(address, kConnectionWord, " (" + std::to_string(open) + " connections open)");
+  return false;
 }
 
 std::size_t ServerNetwork::ReceiveFromClient(std::uint32_t id, std::uint8_t* buffer) {

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 
+#include "net/peer_filter.h"
 #include "net/reliable_link.h"
 
 class ServerNetwork {
@@ -23,7 +24,9 @@ class ServerNetwork {
   // Files a pending connection under `id` (an id already filed keeps its
   // socket). A connection filed earlier from the same address is one its
   // peer has given up (it connected anew): it is closed and forgotten.
-  // Never blocks; false when nothing was pending.
+  // Never blocks; false when nothing was pending or the connection was
+  // refused and closed: one from another address than the peer's, or one
+  // more than kMaxOpenConnections.
   bool AcceptNewClient(std::uint32_t id);
   // Reads client `id` into `buffer` (kReliableReadRoom bytes) and returns
   // the bytes of whole records at its start; 0 for an id not filed. A
@@ -37,7 +40,15 @@ class ServerNetwork {
 
   UDTSOCKET ListenSocket() const { return listenSocket; }
 
+  static constexpr std::size_t kMaxOpenConnections = 4;
+
  private:
+  static constexpr const char* kConnectionWord = "reliable connection";
+
+  // Whether a connection from `address` may be kept; a refusal is logged.
+  bool Admits(std::uint32_t address);
+
+  PeerFilter peerFilter;
   UDTSOCKET listenSocket = UDT::INVALID_SOCK;
   sockaddr_in listenAddress{};
   UDTSOCKET clientSocket = UDT::INVALID_SOCK;

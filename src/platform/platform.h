@@ -51,10 +51,12 @@ bool ParseAddress(const char* text, std::uint32_t* networkOrderAddress);
 // byte count or -1.
 long SendTo(Socket s, const void* data, std::size_t length, std::uint32_t networkOrderAddress,
             std::uint16_t port);
-// recvfrom() with a 16-byte source address that is not kept. Returns the byte
-// count, or -1 when nothing is waiting or the read failed.
-long ReceiveFrom(Socket s, void* buffer, std::size_t length);
-// As ReceiveFrom, and the sender's IPv4 address (network order) and port
+// recvfrom() with a 16-byte source address. Returns the byte count, or -1
+// when nothing is waiting or the read failed; on success the sender's IPv4
+// address (network order) goes to `sourceAddress` when one is given.
+long ReceiveFrom(Socket s, void* buffer, std::size_t length,
+                 std::uint32_t* sourceAddress = nullptr);
+// As ReceiveFrom, with the sender's IPv4 address (network order) and port
 // (host order).
 long ReceiveFromSender(Socket s, void* buffer, std::size_t length, std::uint32_t* address,
                        std::uint16_t* port);

@@ -53,5 +53,5 @@ void ReceiveMessages(ServerGame& game) {
       ApplyReliableRecords(game.receiveBuffer, bytes);
     }
   }
-  ReceiveDatagram(game.datagramSocket, game.receiveBuffer);
+  ReceiveDatagram(game.datagramSocket, game.receiveBuffer, game.datagramFilter);
 }

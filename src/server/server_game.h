@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "net/peer_filter.h"
 #include "net/receive_messages.h"
 #include "net/reliable_link.h"
 #include "net/server_network.h"
@@ -20,6 +21,8 @@ class ServerGame {
 
   ServerNetwork* network = nullptr;
   platform::Socket datagramSocket = platform::kInvalidSocket;
+  // Receive thread only: datagrams from other addresses than the peer's are dropped.
+  PeerFilter datagramFilter;
   // Room for a reliable read with its kept fragment, and for a datagram read.
   std::uint8_t receiveBuffer[kReceiveBufferSize];
 };

@@ -33,6 +33,7 @@ ConfigLines ReadConfigLines(std::istream& in) {
   lines.peerAddress = line;
   if (!ReadTextLine(in, line)) return lines;
   lines.basePort = line;
+  if (ReadTextLine(in, line)) lines.sourceRule = line;
   return lines;
 }
 
@@ -53,6 +54,11 @@ std::vector<std::string> ConfigProblems(const ConfigLines& lines) {
     problems.push_back("SharedConfig.cfg line 2: \"" + *lines.basePort +
                        "\" is not a port number from 1 to 65534 (the module uses " +
                        std::to_string(PortNumberOf(*lines.basePort)) + ")");
+  }
+  if (lines.sourceRule && !lines.sourceRule->empty() && !lines.AnySource()) {
+    problems.push_back("SharedConfig.cfg line 3: \"" + *lines.sourceRule +
+                       "\" is ignored; only " + kAnySourceWord +
+                       " (records from every address) is understood there");
   }
   return problems;
 }

@@ -9,17 +9,26 @@
 #include <string>
 #include <vector>
 
-// The first two lines, whole (a byte-order mark and CRs dropped); a line the
-// file lacks is nothing.
+// The word of the optional line 3 that lets records from every address in,
+// for routers that rewrite the peer's address.
+inline constexpr const char* kAnySourceWord = "any";
+
+// The first three lines, whole (a byte-order mark and CRs dropped); a line
+// the file lacks is nothing.
 struct ConfigLines {
   std::optional<std::string> peerAddress;  // line 1
   std::optional<std::string> basePort;     // line 2
+  std::optional<std::string> sourceRule;   // line 3, optional
+
+  // Line 3 reads exactly kAnySourceWord.
+  bool AnySource() const { return sourceRule && *sourceRule == kAnySourceWord; }
 };
 
 ConfigLines ReadConfigLines(std::istream& in);
 
 // One log line for each mistake: line 1 not an IPv4 address, line 2 not a
-// port number from 1 to 65534, a missing line.
+// port number from 1 to 65534, a missing line, a line 3 that is neither
+// empty nor kAnySourceWord.
 std::vector<std::string> ConfigProblems(const ConfigLines& lines);
 
 // P as the module takes it: atoi of the text (0 for text without leading

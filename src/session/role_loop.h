@@ -48,7 +48,7 @@ RoleOutput OutputOf(Game& game) {
 void RunSendPass(const RoleOutput& output, ReliableChangeRule rule);
 
 // Writes connectionStatus to "MP_STS" when it differs from what was shown;
-// each role's send loop does so every pass.
+// both roles' send loops call it every pass.
 void ShowConnectionStatus();
 
 // The cockpit's request to swap who flies ("MP_TGL"), taken by the receive

@@ -8,6 +8,7 @@
 #include "session/log.h"
 
 void ReadSessionConfig() {
+  Store(anySourceAllowed, false);
   const auto path = ModuleFilePath("SharedConfig.cfg");
   if (!path) return;
   LogMessage(*path);
@@ -28,6 +29,8 @@ void ReadSessionConfig() {
     LogMessage(basePort);
   }
   for (const auto& problem : ConfigProblems(lines)) LogMessage(problem);
+  Store(anySourceAllowed, lines.AnySource());
+  if (lines.AnySource()) LogMessage("Records accepted from any address");
 }
 
 int BasePortNumber() { return PortNumberOf(basePort); }

@@ -1,12 +1,16 @@
 // The peer settings of SharedConfig.cfg: line 1 the peer's IPv4 address,
 // line 2 the base port P. Both are kept as text and converted at each use.
+// An optional line 3 reading exactly "any" lets records from every address
+// in (for routers that rewrite the peer's address); without it only the
+// peer's address is heard.
 #pragma once
 
 #include <cstdint>
 
 // Logs the file's path, then reads its first two lines whole into
-// peerAddress and basePort, logging each. A missing file or documents folder
-// leaves both as they were.
+// peerAddress and basePort, logging each, and line 3 into anySourceAllowed.
+// A missing file or documents folder leaves the first two as they were;
+// anySourceAllowed is false unless line 3 says otherwise.
 void ReadSessionConfig();
 
 // P: atoi of basePort (0 for text without leading digits).

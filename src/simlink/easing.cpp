@@ -14,6 +14,14 @@ constexpr double kMaxPositionDivisor = 55.0;
 // The received position weighs 89 parts to the eased one's 1, so that the
 // aircraft stays on the simulator's own track and only drifts toward the peer.
 double BlendPosition(double eased, double received) { return (eased + 89.0 * received) / 90.0; }
+
+void ResetRecord(SharedState& state, const SmoothedValueSource& source) {
+  SmoothedValue& record = state.*source.record;
+  const double own = Load((*state.aircraft).*source.source);
+  record.current = own;
+  Store(record.target, own);
+  record.divisor = source.resetDivisor;
+}
 }  // namespace
 
 SmoothedValue& SmoothStep(SmoothedValue& record) {
@@ -40,8 +48,18 @@ double PositionDivisor(double latitude, double longitude) {
   return std::clamp(std::fabs(std::min(g, h)), kMinPositionDivisor, kMaxPositionDivisor);
 }
 
+void ResetUnusableDivisors(SharedState& state) {
+  for (const SmoothedValueSource& source : kSmoothedValueSources) {
+    const SmoothedValue& record = state.*source.record;
+    if (record.divisor == 0.0 || !std::isfinite(record.divisor) || !std::isfinite(record.current)) {
+      ResetRecord(state, source);
+    }
+  }
+}
+
 void EaseAircraft(SharedState& state) {
   const AircraftState& aircraft = *state.aircraft;
+  ResetUnusableDivisors(state);
   SetSimValueFrom(&SmoothStep(state.velocityBodyZ), definition::kVelocityBodyZ);
   SetSimValueFrom(&SmoothStep(state.velocityBodyX), definition::kVelocityBodyX);
   SetSimValueFrom(&SmoothStep(state.accelBodyZ), definition::kAccelBodyZ);
@@ -67,12 +85,5 @@ void EaseAircraft(SharedState& state) {
 }
 
 void ResetSmoothedValues(SharedState& state) {
-  const AircraftState& aircraft = *state.aircraft;
-  for (const SmoothedValueSource& source : kSmoothedValueSources) {
-    SmoothedValue& record = state.*source.record;
-    const double own = Load(aircraft.*source.source);
-    record.current = own;
-    Store(record.target, own);
-    record.divisor = source.resetDivisor;
-  }
+  for (const SmoothedValueSource& source : kSmoothedValueSources) ResetRecord(state, source);
 }

@@ -13,8 +13,13 @@ SmoothedValue& SmoothAngleStep(SmoothedValue& record);
 // near the equator and the prime meridian, always within 45 to 55.
 double PositionDivisor(double latitude, double longitude);
 
-// One easing step of every applied record, each written to the simulation at
-// once, then the new position divisor.
+// A record whose divisor is 0 or not finite (the first frame after the
+// shared state was made, before any reset) or whose current value is not
+// finite is reset as ResetSmoothedValues does it, so that a step never
+// yields a value that is not a number.
+void ResetUnusableDivisors(SharedState& state);
+// One easing step of every applied record (after ResetUnusableDivisors),
+// each written to the simulation at once, then the new position divisor.
 void EaseAircraft(SharedState& state);
 // Makes every record's current and target the local aircraft's own value and
 // restores its reset divisor; writes nothing to the simulation.

@@ -11,8 +11,6 @@ namespace {
 
 using trace::By;
 
-constexpr std::uint32_t kDefinitionLatitude = 31;
-constexpr std::uint32_t kDefinitionGearHandle = 32;
 constexpr std::uint32_t kRelayedKeyEvent = 0x10042;    // in the relayed table
 constexpr std::uint32_t kUnrelayedKeyEvent = 0x10043;  // just beside it, not in the table
 constexpr std::uint32_t kMarkerEventId = 66771;

@@ -1,6 +1,7 @@
 #include "shared_flight.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -73,6 +74,7 @@ void SharedFlightTest::SetUp() {
 }
 
 void SharedFlightTest::TearDown() {
+  helpers_.clear();
   for (auto& sim : sims_) sim.reset();  // kills what still runs
   if (runFolder_.empty()) return;
   if (HasFailure()) {
@@ -153,6 +155,46 @@ std::string SharedFlightTest::ErrorOutput(int side) const {
   std::ifstream file(fs::path(runFolder_) / SideName(side) / "stderr.txt");
   const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   return text.size() > kTail ? "..." + text.substr(text.size() - kTail) : text;
+}
+
+CommandResult SharedFlightTest::InNamespace(int side, const std::vector<std::string>& argv) const {
+  std::vector<std::string> command{"ip", "netns", "exec", net_->Namespace(side)};
+  command.insert(command.end(), argv.begin(), argv.end());
+  return RunCommand(command);
+}
+
+void SharedFlightTest::LoadRules(int side, const std::string& ruleset) {
+  const fs::path file = fs::path(runFolder_) / (std::string(SideName(side)) + ".nft");
+  WriteText(file, ruleset);
+  const CommandResult result = InNamespace(side, {"nft", "-f", file.string()});
+  ASSERT_EQ(result.exitCode, 0) << "nft: " << result.output;
+}
+
+pid_t SharedFlightTest::SimPid(int side) const { return sims_[side] ? sims_[side]->Pid() : -1; }
+
+void SharedFlightTest::StartHelper(int side, const std::string& name,
+                                   const std::vector<std::string>& argv) {
+  std::vector<std::string> command{"ip", "netns", "exec", net_->Namespace(side)};
+  command.insert(command.end(), argv.begin(), argv.end());
+  const fs::path base = fs::path(runFolder_) / name;
+  helpers_.push_back(
+      std::make_unique<ChildProcess>(command, base.string() + ".out", base.string() + ".err"));
+}
+
+double CpuSeconds(pid_t pid) {
+  std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  // Fields after the command name (which may hold blanks) end with ")".
+  const auto close = text.rfind(')');
+  if (close == std::string::npos) return -1.0;
+  std::istringstream fields(text.substr(close + 2));
+  std::string field;
+  double ticks = 0.0;
+  for (int i = 3; fields >> field; ++i) {
+    if (i == 14 || i == 15) ticks += std::stod(field);
+    if (i == 15) break;
+  }
+  return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
 SideTrace SharedFlightTest::Trace(int side, const std::string& run) const {

@@ -22,6 +22,9 @@ namespace e2e {
 inline constexpr int kServer = 0;
 inline constexpr int kClient = 1;
 inline constexpr int kBasePort = 5000;
+// SimConnect data definitions the module writes through.
+inline constexpr std::uint32_t kDefinitionLatitude = 31;
+inline constexpr std::uint32_t kDefinitionGearHandle = 32;
 
 template <typename T>
 struct Timed {
@@ -88,11 +91,26 @@ class SharedFlightTest : public ::testing::Test {
   std::string ErrorOutput(int side) const;
   const NetnsPair& Net() const { return *net_; }
 
+  // Runs a command inside the namespace of `side` ("ip netns exec").
+  CommandResult InNamespace(int side, const std::vector<std::string>& argv) const;
+  // Loads an nftables ruleset (text in nft's file syntax) into that namespace.
+  void LoadRules(int side, const std::string& ruleset);
+  // The process id of that side's simulator (-1 before it starts).
+  pid_t SimPid(int side) const;
+  // Starts `argv` in the background inside the namespace of `side`; its
+  // output goes to NAME.out and NAME.err in the run folder and it ends with
+  // the test.
+  void StartHelper(int side, const std::string& name, const std::vector<std::string>& argv);
+
  private:
   std::unique_ptr<NetnsPair> net_;
   std::string runFolder_;
   std::unique_ptr<ChildProcess> sims_[2];
+  std::vector<std::unique_ptr<ChildProcess>> helpers_;
 };
+
+// CPU seconds (user and system) that process `pid` has used so far.
+double CpuSeconds(pid_t pid);
 
 // Script lines that start a role: "MP_CONN" first, then "MP_START".
 std::string StartRoleLines(double atSeconds, int side);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <cstdint>
@@ -41,6 +42,7 @@ class NetFixture : public ModuleFixture {
     for (UDTSOCKET s : udtSockets_) UDT::close(s);
     UDT::cleanup();
     if (udpSocket_ != platform::kInvalidSocket) platform::CloseSocket(udpSocket_);
+    if (strangerSocket_ != platform::kInvalidSocket) platform::CloseSocket(strangerSocket_);
     ModuleFixture::TearDown();
   }
 
@@ -69,10 +71,33 @@ class NetFixture : public ModuleFixture {
                      static_cast<std::uint16_t>(port_ + 1));
   }
 
-  // A UDT connection to the module's listener (blocking connect).
-  UDTSOCKET ConnectToServer() {
+  // One datagram to the module's datagram port from another loopback
+  // address than the configured peer's.
+  void SendStrangerDatagram(const std::uint8_t* data, std::size_t length) {
+    if (strangerSocket_ == platform::kInvalidSocket) {
+      strangerSocket_ = platform::OpenUdpSocket();
+      sockaddr_in local{};
+      local.sin_family = AF_INET;
+      local.sin_addr.s_addr = platform::ParseDottedAddress(kStranger);
+      ASSERT_EQ(::bind(static_cast<int>(strangerSocket_), reinterpret_cast<sockaddr*>(&local),
+                       sizeof local),
+                0);
+    }
+    platform::SendTo(strangerSocket_, data, length, platform::ParseDottedAddress("127.0.0.1"),
+                     static_cast<std::uint16_t>(port_ + 1));
+  }
+
+  // A UDT connection to the module's listener (blocking connect), from
+  // `from` when given (a loopback address) or from the peer's address.
+  UDTSOCKET ConnectToServer(const char* from = nullptr) {
     const UDTSOCKET s = UDT::socket(AF_INET, SOCK_STREAM, 0);
     udtSockets_.push_back(s);
+    if (from != nullptr) {
+      sockaddr_in local{};
+      local.sin_family = AF_INET;
+      local.sin_addr.s_addr = platform::ParseDottedAddress(from);
+      EXPECT_NE(UDT::bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local), UDT::ERROR);
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(SwappedPort(port_));
@@ -132,8 +157,11 @@ class NetFixture : public ModuleFixture {
   }
 
   int port_ = 0;
+  // A loopback address that is not the configured peer's.
+  static constexpr const char* kStranger = "127.0.0.2";
 
  private:
   std::vector<UDTSOCKET> udtSockets_;
   platform::Socket udpSocket_ = platform::kInvalidSocket;
+  platform::Socket strangerSocket_ = platform::kInvalidSocket;
 };

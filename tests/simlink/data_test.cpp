@@ -195,4 +195,24 @@ TEST_F(DataTest, PositionThatIsNotANumberLeavesAUsableDivisor) {
   EXPECT_TRUE(std::isfinite(sharedState->longitude.current));
 }
 
+TEST_F(DataTest, UnusableDivisorsResetTheirRecordAndOnlyNumbersAreWritten) {
+  // Following from the very first frame, before any reset: every divisor is
+  // still 0; one record also holds a divisor and a current that are no numbers.
+  for (const SmoothedValueSource& source : kSmoothedValueSources) {
+    (sharedState->*source.record).divisor = 0.0;
+  }
+  sharedState->bank.divisor = std::numeric_limits<double>::infinity();
+  sharedState->pitch.current = std::numeric_limits<double>::quiet_NaN();
+  SetPeerTargets();
+  Follow();
+  Local().Deliver();
+  const auto calls = standin::SetDataCalls();
+  ASSERT_EQ(calls.size(), 14u);
+  for (const auto& call : calls) EXPECT_TRUE(std::isfinite(call.value)) << call.defineId;
+  // Reset records step from the local aircraft toward itself.
+  EXPECT_EQ(sharedState->pitch.current, 2.0);
+  EXPECT_EQ(sharedState->bank.divisor, 50.0);
+  EXPECT_EQ(Load(sharedState->altitude.target), 1000.0);
+}
+
 }  // namespace

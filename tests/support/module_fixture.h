@@ -61,6 +61,7 @@ class ModuleFixture : public ::testing::Test {
     receiveThreadHandle = platform::kNoThread;
     peerAddress.clear();
     basePort.clear();
+    anySourceAllowed = false;
     connectionStatus = 0;
     connectedClientCount = 0;
   }

@@ -66,10 +66,12 @@ long SendTo(Socket s, const void* data, std::size_t length, std::uint32_t networ
                   reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
 }
 
-long ReceiveFrom(Socket s, void* buffer, std::size_t length) {
+long ReceiveFrom(Socket s, void* buffer, std::size_t length, std::uint32_t* sourceAddress) {
   std::uint32_t address = 0;
   std::uint16_t port = 0;
-  return ReceiveFromSender(s, buffer, length, &address, &port);
+  const long received = ReceiveFromSender(s, buffer, length, &address, &port);
+  if (received >= 0 && sourceAddress != nullptr) *sourceAddress = address;
+  return received;
 }
 
 long ReceiveFromSender(Socket s, void* buffer, std::size_t length, std::uint32_t* address,

@@ -1,0 +1,186 @@
+// What a receiver does with what it must not apply: records from another
+// address than the peer's, too many connections, numbers that are not
+// finite, a button the local cockpit never releases, a stop amid a long read.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "net/receive_messages.h"
+#include "net_fixture.h"
+#include "server/server_game.h"
+#include "session/session_config.h"
+
+namespace {
+
+using Cat = LVarCategory;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+class HostileInputTest : public NetFixture {
+ protected:
+  void StartServer(int portSlot) {
+    UseBasePort(portSlot);
+    AddEntries({{"A", Cat::kNone}, {"B", Cat::kFctl}, {"M", Cat::kMbtn}});
+    game_ = std::make_unique<ServerGame>();
+  }
+  void ConnectPeer() {
+    peer_ = ConnectToServer();
+    ASSERT_TRUE(PumpUntil([] {}, [&] { return game_->network->AcceptNewClient(0); }));
+  }
+  bool ReceiveUntil(const std::string& name, double value) {
+    return PumpUntil([&] { ReceiveMessages(*game_); }, [&] { return Named(name) == value; });
+  }
+  long LogCount(const std::string& line) const {
+    const auto lines = LogLines();
+    return std::count(lines.begin(), lines.end(), line);
+  }
+  std::unique_ptr<ServerGame> game_;
+  UDTSOCKET peer_ = UDT::INVALID_SOCK;
+};
+
+TEST_F(HostileInputTest, DatagramsFromAStrangerAreDroppedAndItsAddressLoggedOnce) {
+  StartServer(40);
+  const MessageBytes bytes = EncodeMessage(MakeMessage(kind::kVarValue, 0, 7.0, 0));
+  AircraftStateRecord state;
+  state.latitude = 66.0;
+  SendStrangerDatagram(bytes.data(), bytes.size());
+  SendStrangerDatagram(EncodeState(state).data(), kStateSize);
+  SendVarDatagram(1, 2.0);  // the peer's marker
+  ASSERT_TRUE(ReceiveUntil("B", 2.0));
+  EXPECT_NE(Named("A"), 7.0);
+  EXPECT_NE(Load(sharedState->latitude.target), 66.0);
+  EXPECT_EQ(LogCount("Refused datagram from 127.0.0.2"), 1);
+}
+
+TEST_F(HostileInputTest, AnyOnLineThreeLetsEveryAddressIn) {
+  Store(anySourceAllowed, true);
+  StartServer(41);
+  const MessageBytes bytes = EncodeMessage(MakeMessage(kind::kVarValue, 0, 7.0, 0));
+  SendStrangerDatagram(bytes.data(), bytes.size());
+  ASSERT_TRUE(ReceiveUntil("A", 7.0));
+  peer_ = ConnectToServer(kStranger);
+  EXPECT_TRUE(PumpUntil([] {}, [&] { return game_->network->AcceptNewClient(0); }));
+}
+
+TEST_F(HostileInputTest, OnlyExactlyAnyOnLineThreeTurnsTheCheckOff) {
+  const struct {
+    const char* text;
+    bool any;
+  } cases[] = {{"10.0.0.1\n5000\nany\n", true},   {"10.0.0.1\r\n5000\r\nany", true},
+               {"10.0.0.1\n5000\n", false},       {"10.0.0.1\n5000\nAny\n", false},
+               {"10.0.0.1\n5000\nany \n", false}, {"any\n", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    Store(anySourceAllowed, !c.any);
+    WriteFile("SharedConfig.cfg", c.text);
+    ReadSessionConfig();
+    EXPECT_EQ(Load(anySourceAllowed), c.any);
+  }
+  EXPECT_EQ(peerAddress, "any");
+  EXPECT_EQ(basePort, "5000");
+}
+
+TEST_F(HostileInputTest, ConnectionsFromAStrangerAreClosedAtAcceptAndNeverFiled) {
+  StartServer(42);
+  const UDTSOCKET stranger = ConnectToServer(kStranger);
+  // Passes enough for the pending connection to be taken and refused.
+  EXPECT_FALSE(PumpUntil([&] { ReceiveMessages(*game_); },
+                         [&] { return game_->network->AcceptNewClient(0); }));
+  EXPECT_FALSE(game_->network->NextClientId(std::nullopt).has_value());
+  EXPECT_EQ(LogCount("Refused reliable connection from 127.0.0.2"), 1);
+  // Nothing the stranger sends is read (once closed, its socket may take
+  // nothing at all), and nothing is sent to it.
+  const MessageBytes bytes = EncodeMessage(MakeMessage(kind::kVarValue, 0, 9.0, 0));
+  UDT::send(stranger, reinterpret_cast<const char*>(bytes.data()), 24, 0);
+  ConnectPeer();
+  game_->network->SendToAll(EncodeMessage(MakeMessage(kind::kVarValue, 1, 1.0, 0)));
+  SendMessage(peer_, kind::kVarValue, 1, 3.0, 0);
+  ASSERT_TRUE(ReceiveUntil("B", 3.0));
+  EXPECT_NE(Named("A"), 9.0);
+  char byte = 0;
+  EXPECT_LE(UDT::recv(stranger, &byte, 1, 0), 0);
+}
+
+TEST_F(HostileInputTest, AtMostFourOpenConnectionsAreKept) {
+  StartServer(43);
+  std::uint32_t id = 0;
+  for (int i = 0; i < 4; ++i) {
+    ConnectToServer();
+    ASSERT_TRUE(PumpUntil([] {}, [&] { return game_->network->AcceptNewClient(id); }));
+    ++id;
+  }
+  ConnectToServer();
+  EXPECT_FALSE(PumpUntil([] {}, [&] { return game_->network->AcceptNewClient(id); }));
+  EXPECT_EQ(LogCount("Refused reliable connection from 127.0.0.1 (4 connections open)"), 1);
+}
+
+TEST_F(HostileInputTest, RecordsWithNumbersThatAreNotFiniteAreDroppedWhole) {
+  StartServer(44);
+  ConnectPeer();
+  Store(isFollower, 0);
+  const double notFloats[] = {kNaN, kInf, -kInf, 1e39};
+  for (const double v : notFloats) {
+    SendMessage(peer_, kind::kVarValue, 0, v, 0);
+    SendMessage(peer_, kind::kGearHandle, 0, v, 0);
+    SendMessage(peer_, kind::kKeyEvent, 0, v, 66000.0);
+    SendVarDatagram(0, v);
+  }
+  SendMessage(peer_, kind::kFollowerFlag, 0, kNaN, 0);
+  AircraftStateRecord state;
+  state.latitude = 10.0;
+  state.altitude = kInf;
+  SendDatagramBytes(EncodeState(state).data(), kStateSize);
+  state.altitude = 500.0;
+  state.airspeed = kNaN;
+  SendDatagramBytes(EncodeState(state).data(), kStateSize);
+  const double latitude = Load(sharedState->latitude.target);
+  SendMessage(peer_, kind::kVarValue, 1, 4.0, 0);  // markers, one per channel
+  ASSERT_TRUE(ReceiveUntil("B", 4.0));
+  SendVarDatagram(1, 5.0);
+  ASSERT_TRUE(ReceiveUntil("B", 5.0));
+
+  EXPECT_TRUE(std::isfinite(lvarTable[0]->value.load()));
+  // Only 1e39 is a gear position (a double, finite).
+  const auto gear = standin::SetDataCalls();
+  ASSERT_EQ(gear.size(), 1u);
+  EXPECT_EQ(gear[0].value, 1e39);
+  EXPECT_TRUE(standin::PerformedKeyEvents().empty());
+  standin::PerformKeyEvents();
+  EXPECT_TRUE(standin::PerformedKeyEvents().empty());
+  EXPECT_EQ(Load(isFollower), 0);
+  EXPECT_EQ(Load(sharedState->latitude.target), latitude);
+}
+
+TEST_F(HostileInputTest, AButtonTheCockpitNeverReleasesIsAppliedAfterASecond) {
+  StartServer(45);
+  ConnectPeer();
+  standin::WriteNamed("M", 0.0);
+  standin::WriteNamed("MCDU_KeysClear", 1.0);  // and it stays so
+  SendMessage(peer_, kind::kVarValue, 2, 1.0, 0);
+  SendMessage(peer_, kind::kVarValue, 1, 6.0, 0);
+  ASSERT_TRUE(ReceiveUntil("B", 6.0));
+  EXPECT_EQ(Named("M"), 1.0);
+  EXPECT_EQ(lvarTable[2]->syncMark.load(), -1);
+  EXPECT_EQ(LogCount("Button wait timed out: M"), 1);
+}
+
+TEST_F(HostileInputTest, AStopRequestEndsAWalkBetweenRecords) {
+  StartServer(46);
+  std::vector<std::uint8_t> records;
+  for (int i = 0; i < 1000; ++i) {
+    const MessageBytes bytes = EncodeMessage(MakeMessage(kind::kVarValue, 0, 8.0, 0));
+    records.insert(records.end(), bytes.begin(), bytes.end());
+  }
+  Store(shutdownState, shutdown_state::kStopRequested);
+  ApplyReliableRecords(records.data(), records.size());
+  WalkDatagram(records.data(), records.size());
+  EXPECT_NE(Named("A"), 8.0);
+  Store(shutdownState, shutdown_state::kRunning);
+  WalkDatagram(records.data(), records.size());
+  EXPECT_EQ(Named("A"), 8.0);
+}
+
+}  // namespace
