@@ -113,10 +113,3 @@ void TakeToggleRequest(const RoleOutput& output) {
   LogMessage("MasterTGL" + std::to_string(follower));
   panel::WriteNamedValue(Load(vars.id[slot::kMpConn]), follower);
 }
-
-void ShowConnectionStatus() {
-  const double status = Load(connectionStatus);
-  if (ValueOf(slot::kShownStatus) == status) return;
-  Store(Vars().value[slot::kShownStatus], status);
-  panel::WriteNamedValue(Load(Vars().id[slot::kMpStsId]), status);
-}

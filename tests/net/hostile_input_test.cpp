@@ -105,16 +105,23 @@ TEST_F(HostileInputTest, ConnectionsFromAStrangerAreClosedAtAcceptAndNeverFiled)
 }
 
 TEST_F(HostileInputTest, AtMostFourOpenConnectionsAreKept) {
+  // A new connection from an address already filed replaces the old one, so
+  // only connections from distinct addresses (heard with "any") add up.
+  Store(anySourceAllowed, true);
   StartServer(43);
+  const char* const sources[] = {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5"};
   std::uint32_t id = 0;
-  for (int i = 0; i < 4; ++i) {
-    ConnectToServer();
+  for (const char* source : sources) {
+    ConnectToServer(source);
     ASSERT_TRUE(PumpUntil([] {}, [&] { return game_->network->AcceptNewClient(id); }));
     ++id;
   }
-  ConnectToServer();
+  ConnectToServer("127.0.0.6");
   EXPECT_FALSE(PumpUntil([] {}, [&] { return game_->network->AcceptNewClient(id); }));
-  EXPECT_EQ(LogCount("Refused reliable connection from 127.0.0.1 (4 connections open)"), 1);
+  EXPECT_EQ(LogCount("Refused reliable connection from 127.0.0.6 (4 connections open)"), 1);
+  // The peer coming back from an address already filed is not refused.
+  ConnectToServer("127.0.0.3");
+  EXPECT_TRUE(PumpUntil([] {}, [&] { return game_->network->AcceptNewClient(id); }));
 }
 
 TEST_F(HostileInputTest, RecordsWithNumbersThatAreNotFiniteAreDroppedWhole) {
