@@ -111,10 +111,75 @@ void WriteTrackMarks(const fs::path& path, const std::vector<Sample>& samples,
   mark(samples.back(), "end");
 }
 
+// Dashed lines at the swaps, for the plots over time.
+void WriteSwaps(const fs::path& path, const std::vector<std::int64_t>& swaps,
+                const HostClock& clock) {
+  std::ofstream file(path);
+  for (const auto ns : swaps) {
+    file << "set arrow from " << clock.Seconds(ns) << ", graph 0 to " << clock.Seconds(ns)
+         << ", graph 1 nohead dashtype 2 linewidth 1.5 linecolor rgb 'gray30'\n"
+         << "set label 'swap' at " << clock.Seconds(ns) << ", graph 0.97 left offset 0.5,0\n";
+  }
+}
+
+struct Distances {
+  std::vector<double> metres;
+  double minimum = 0.0;
+  double minimumSeconds = 0.0;
+};
+
+// The distance at each guest sample to the host's nearest in time, while both
+// fly, and its minimum labelled.
+Distances WriteDistances(const fs::path& out, const std::vector<Sample>& host,
+                         const std::vector<Sample>& guest, const HostClock& clock) {
+  Distances distances;
+  std::ofstream file(out / "distance.dat");
+  file << "# seconds distance_m\n";
+  for (const auto& g : guest) {
+    if (g.monoNs < host.front().monoNs || g.monoNs > host.back().monoNs) continue;
+    const double d = trace::DistanceMetres(g.aircraft, Nearest(host, g.monoNs).aircraft);
+    if (distances.metres.empty() || d < distances.minimum) {
+      distances.minimum = d;
+      distances.minimumSeconds = clock.Seconds(g.monoNs);
+    }
+    distances.metres.push_back(d);
+    file << clock.Seconds(g.monoNs) << ' ' << d << '\n';
+  }
+  std::ofstream mark(out / "distance_min.dat");
+  mark << "# seconds distance_m label\n"
+       << distances.minimumSeconds << ' ' << distances.minimum << " \"minimum "
+       << std::lround(distances.minimum) << " m\"\n";
+  return distances;
+}
+
 // How the module sends a change of each category: values of no category and
 // momentary buttons on the reliable channel, the others as datagrams.
 const char* Channel(const std::string& category) {
   return category.empty() || category == "MBTN" ? "reliable" : "datagram";
+}
+
+// One row of the delay plot per variable that had a change arrive, in table
+// order, named with its category and channel; returns each name's row.
+std::map<std::string, int> WriteDelayRows(
+    const fs::path& path, const std::vector<trace::TableEntry>& table,
+    std::initializer_list<const std::vector<trace::Arrival>*> arrivals) {
+  std::set<std::string> arrived;
+  for (const auto* list : arrivals) {
+    for (const auto& a : *list) arrived.insert(a.name);
+  }
+  std::map<std::string, int> rows;
+  std::ofstream file(path);
+  file << "set ytics (";
+  for (const auto& entry : table) {
+    if (!arrived.count(entry.name)) continue;
+    const int row = static_cast<int>(rows.size());
+    rows[entry.name] = row;
+    file << (row == 0 ? "" : ", ") << "\"" << entry.name << "  "
+         << (entry.category.empty() ? "none" : entry.category) << ", " << Channel(entry.category)
+         << "\" " << row;
+  }
+  file << ")\nset yrange [" << static_cast<int>(rows.size()) - 0.5 << ":-0.5]\n";
+  return rows;
 }
 
 double Percentile(std::vector<double> values, double fraction) {
@@ -165,35 +230,9 @@ int RunReport(const Sides& traces, const Sides& logs, const std::string& lvarsFi
   WriteTrack(out / "track_guest.dat", guestSamples, clock, origin);
   WriteTrackMarks(out / "marks_host.dat", hostSamples, swaps, clock, origin, true);
   WriteTrackMarks(out / "marks_guest.dat", guestSamples, swaps, clock, origin, false);
-  {
-    std::ofstream file(out / "swaps.gp");
-    for (const auto ns : swaps) {
-      file << "set arrow from " << clock.Seconds(ns) << ", graph 0 to " << clock.Seconds(ns)
-           << ", graph 1 nohead dashtype 2 linewidth 1.5 linecolor rgb 'gray30'\n"
-           << "set label 'swap' at " << clock.Seconds(ns) << ", graph 0.97 left offset 0.5,0\n";
-    }
-  }
+  WriteSwaps(out / "swaps.gp", swaps, clock);
 
-  // The distance at each guest sample to the host's nearest in time, while both fly.
-  std::vector<double> distances;
-  double minimum = 0.0, minimumSeconds = 0.0;
-  {
-    std::ofstream file(out / "distance.dat");
-    file << "# seconds distance_m\n";
-    for (const auto& g : guestSamples) {
-      if (g.monoNs < hostSamples.front().monoNs || g.monoNs > hostSamples.back().monoNs) continue;
-      const double d = trace::DistanceMetres(g.aircraft, Nearest(hostSamples, g.monoNs).aircraft);
-      if (distances.empty() || d < minimum) {
-        minimum = d;
-        minimumSeconds = clock.Seconds(g.monoNs);
-      }
-      distances.push_back(d);
-      file << clock.Seconds(g.monoNs) << ' ' << d << '\n';
-    }
-    std::ofstream mark(out / "distance_min.dat");
-    mark << "# seconds distance_m label\n"
-         << minimumSeconds << ' ' << minimum << " \"minimum " << std::lround(minimum) << " m\"\n";
-  }
+  const Distances distances = WriteDistances(out, hostSamples, guestSamples, clock);
 
   // Delays, one row of the plot per variable that had a change arrive.
   const auto table = trace::ReadTable(lvarsFile);
@@ -201,24 +240,7 @@ int RunReport(const Sides& traces, const Sides& logs, const std::string& lvarsFi
   for (const auto& entry : table) shared.insert(entry.name);
   const auto hostToGuest = trace::Arrivals(host, guest, shared);
   const auto guestToHost = trace::Arrivals(guest, host, shared);
-  std::map<std::string, int> rows;
-  {
-    std::set<std::string> arrived;
-    for (const auto* list : {&hostToGuest, &guestToHost}) {
-      for (const auto& a : *list) arrived.insert(a.name);
-    }
-    std::ofstream file(out / "delay_rows.gp");
-    file << "set ytics (";
-    for (const auto& entry : table) {
-      if (!arrived.count(entry.name)) continue;
-      const int row = static_cast<int>(rows.size());
-      rows[entry.name] = row;
-      file << (row == 0 ? "" : ", ") << "\"" << entry.name << "  "
-           << (entry.category.empty() ? "none" : entry.category) << ", " << Channel(entry.category)
-           << "\" " << row;
-    }
-    file << ")\nset yrange [" << static_cast<int>(rows.size()) - 0.5 << ":-0.5]\n";
-  }
+  const auto rows = WriteDelayRows(out / "delay_rows.gp", table, {&hostToGuest, &guestToHost});
   std::map<std::string, std::string> categories;
   for (const auto& entry : table) categories[entry.name] = entry.category;
   std::vector<double> allDelays;
@@ -228,7 +250,7 @@ int RunReport(const Sides& traces, const Sides& logs, const std::string& lvarsFi
     file << "# row delay_ms seconds\n";
     for (const auto& a : *list) {
       const double ms = (a.arrivalNs - a.changeNs) / 1e6;
-      file << rows[a.name] << ' ' << ms << ' ' << clock.Seconds(a.changeNs) << '\n';
+      file << rows.at(a.name) << ' ' << ms << ' ' << clock.Seconds(a.changeNs) << '\n';
       allDelays.push_back(ms);
     }
   }
@@ -258,10 +280,12 @@ int RunReport(const Sides& traces, const Sides& logs, const std::string& lvarsFi
          << "| flight length | " << clock.Seconds(hostSamples.back().monoNs) << " s |\n"
          << "| aircraft samples host / guest | " << hostSamples.size() << " / "
          << guestSamples.size() << " |\n"
-         << "| distance between the aircraft: minimum (at " << minimumSeconds << " s) / median / "
-         << "95 % / max | " << minimum << " / " << Percentile(distances, 0.5) << " / "
-         << Percentile(distances, 0.95) << " / " << Percentile(distances, 1.0) << " m |\n"
-         << "| distance at the end | " << (distances.empty() ? 0.0 : distances.back()) << " m |\n"
+         << "| distance between the aircraft: minimum (at " << distances.minimumSeconds
+         << " s) / median / 95 % / max | " << distances.minimum << " / "
+         << Percentile(distances.metres, 0.5) << " / " << Percentile(distances.metres, 0.95)
+         << " / " << Percentile(distances.metres, 1.0) << " m |\n"
+         << "| distance at the end | " << (distances.metres.empty() ? 0.0 : distances.metres.back())
+         << " m |\n"
          << "| shared-variable values applied from the peer (\"LvarsSet\" in its log) host / "
             "guest | "
          << CountAppliedValues(logs.host) << " / " << CountAppliedValues(logs.guest) << " |\n"
