@@ -13,24 +13,44 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 
+# Each stage names itself and, when it is over, how long it took.
+stage_start=$SECONDS
+stage() {
+  printf '\n== %s\n' "$*"
+  stage_start=$SECONDS
+}
+stage_done() { printf '   done in %ds\n' $((SECONDS - stage_start)); }
+
+stage "1/4 Debian packages: installing what is missing (scripts/install-deps.sh)"
 ./scripts/install-deps.sh
+stage_done
 
 build=build/default
-echo "Building the module, simhost and the monitor (cmake preset \"default\") ..."
+stage "2/4 Build: the module, simhost and the monitor (cmake preset \"default\"," \
+  "log in demo-output/build.log)"
 mkdir -p demo-output
+# The build's own progress, one line per file compiled or program linked.
+progress() {
+  awk 'match($0, /^\[ *[0-9]+%\] (Building|Linking)/) {
+         file = $NF; sub(/.*\.dir\//, "", file); sub(/\.o$/, "", file)
+         print "   " substr($0, 1, 6) ($0 ~ /\] Linking/ ? " linking " : " compiling ") file
+         fflush()
+       }'
+}
 if ! { cmake --preset default && cmake --build --preset default -j "$(nproc)" \
-         --target MultiShared simhost demo_monitor; } >demo-output/build.log 2>&1; then
+         --target MultiShared simhost demo_monitor; } 2>&1 | tee demo-output/build.log | progress; then
   tail -n 40 demo-output/build.log >&2
   echo "The build failed; the whole log is in demo-output/build.log" >&2
   exit 1
 fi
+stage_done
 simhost=$build/standin/simhost
 module=$build/src/libMultiShared.so
 monitor=$build/tools/demo_monitor
 
 out=demo-output
 run=$out/run
-rm -rf "$run" "$out"/*.png "$out"/*.dat "$out"/report.md
+rm -rf "$run" "$out"/*.png "$out"/*.dat "$out"/*.gp "$out"/report.md
 flight_seconds=58
 
 # ---- Two computers, their documents folders -----------------------------
@@ -104,7 +124,7 @@ start_sim() {  # side namespace
   pids+=($!)
 }
 
-echo "Shared flight of ${flight_seconds} s: host in namespace $ns_host ($addr_host)," \
+stage "3/4 Shared flight of ${flight_seconds} s: host in namespace $ns_host ($addr_host)," \
   "guest in $ns_guest ($addr_guest)"
 start_sim host "$ns_host"
 host_pid=$!
@@ -122,7 +142,9 @@ for side in host guest; do
   fi
 done
 
-"$monitor" live "$run/host/trace.jsonl" "$run/guest/trace.jsonl" \
+logs=(--host-log "$run/host/Veltrana/Quelvo/SharedDetails.log"
+  --guest-log "$run/guest/Veltrana/Quelvo/SharedDetails.log")
+"$monitor" live "$run/host/trace.jsonl" "$run/guest/trace.jsonl" "${logs[@]}" \
   --watch-pid "$host_pid" --watch-pid "$guest_pid"
 host_rc=0; guest_rc=0
 wait "$host_pid" || host_rc=$?
@@ -134,7 +156,8 @@ if [ "$host_rc" -ne 0 ] || [ "$guest_rc" -ne 0 ]; then
 fi
 
 # ---- The report ----------------------------------------------------------
-"$monitor" report "$run/host/trace.jsonl" "$run/guest/trace.jsonl" \
+stage "4/4 Report and plots"
+"$monitor" report "$run/host/trace.jsonl" "$run/guest/trace.jsonl" "${logs[@]}" \
   --lvars samples/LVars.cfg --output "$out"
 gnuplot -e "dir='$out'" tools/demo_monitor_plots.gp
 

@@ -24,5 +24,10 @@ echo "Installing: ${missing[*]}"
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 export DEBIAN_FRONTEND=noninteractive
+echo "  updating the package lists ..."
 "${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+# One short line per package downloaded and set up, so a long install shows
+# that it is moving.
+"${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}" |
+  awk '/^Get:/ { print "  downloaded " $5; fflush() }
+       /^Setting up / { print "  set up " $3; fflush() }'

@@ -6,10 +6,27 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-./scripts/install-deps.sh
 jobs=$(nproc)
 
-step() { printf '\n==== %s\n' "$*"; }
+# Each stage starts with step; its time is printed when the next one starts,
+# and the last one's with the total when the script ends (also on a failure).
+stage=""
+stage_start=$SECONDS
+minutes() { printf '%dm%02ds' $(($1 / 60)) $(($1 % 60)); }
+stage_time() {
+  [ -n "$stage" ] && printf '==== %s: %s\n' "$stage" "$(minutes $((SECONDS - stage_start)))"
+  return 0
+}
+step() {
+  stage_time
+  stage="$*"
+  stage_start=$SECONDS
+  printf '\n==== %s\n' "$*"
+}
+trap 'stage_time; printf "==== total: %s\n" "$(minutes "$SECONDS")"' EXIT
+
+step "Packages"
+./scripts/install-deps.sh
 
 # Configures, builds and tests one CMake preset.
 run_preset() {

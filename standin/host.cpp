@@ -51,7 +51,10 @@ bool ReadOwnMemory(std::uintptr_t address, void* out, std::size_t size) {
 bool Load(const std::string& path, LoadedModule& module) {
   // Kept mapped after dlclose: the module keeps its SharedState for the life
   // of the process, and a leak checker must still find it reachable.
-  module.library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+  // A bare file name would send dlopen to the library search path; the
+  // option names a file, so it is taken from the current folder.
+  const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+  module.library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (module.library == nullptr) {
     std::cerr << "simhost: cannot load module " << path << ": " << dlerror() << '\n';
     return false;

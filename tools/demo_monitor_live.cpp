@@ -1,5 +1,6 @@
 #include <signal.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -15,17 +16,17 @@ namespace {
 
 constexpr std::uint32_t kDefinitionLatitude = 31;
 
-// A trace that another process is still writing: each call returns the
-// records completed since the last one.
-class FollowedTrace {
+// A file that another process is still appending to: each call returns the
+// lines completed since the last one.
+class FollowedFile {
  public:
-  explicit FollowedTrace(std::string path) : path_(std::move(path)) {}
+  explicit FollowedFile(std::string path) : path_(std::move(path)) {}
 
-  std::vector<trace::Record> ReadNew() {
-    std::vector<trace::Record> records;
+  std::vector<std::string> ReadNewLines() {
+    std::vector<std::string> lines;
     if (!file_.is_open()) {
       file_.open(path_);
-      if (!file_.is_open()) return records;
+      if (!file_.is_open()) return lines;
     }
     std::string line;
     while (std::getline(file_, line)) {
@@ -33,11 +34,11 @@ class FollowedTrace {
         partial_ += line;
         break;
       }
-      if (auto record = trace::ParseTraceLine(partial_ + line)) records.push_back(*record);
+      lines.push_back(partial_ + line);
       partial_.clear();
     }
     file_.clear();
-    return records;
+    return lines;
   }
 
  private:
@@ -46,34 +47,39 @@ class FollowedTrace {
   std::string partial_;
 };
 
-// What one side's trace has shown so far.
+struct Sample {
+  std::int64_t monoNs;
+  trace::Aircraft aircraft;
+};
+
+// What one side's trace and log have shown so far.
 struct SideStatus {
-  double linkState = -1.0;  // last "MP_STS" the module wrote
-  double follower = -1.0;   // last "MP_CONN" the module wrote: 0 flies, 1 follows
-  std::optional<trace::Aircraft> aircraft;
-  std::deque<std::int64_t> receivedNs;  // variables and aircraft states applied from the peer
+  double scriptSeconds = -1.0;  // "t" of the newest record: that simulator's script time
+  double linkState = -1.0;      // last "MP_STS" the module wrote
+  double follower = -1.0;       // last "MP_CONN" the module wrote: 0 flies, 1 follows
+  std::vector<Sample> samples;
+  std::deque<std::int64_t> easedNs;  // eased frames of the followed aircraft
+  int appliedValues = 0;             // shared-variable values applied from the peer
 
   void Take(const trace::Record& record) {
+    scriptSeconds = record.t;
     if (const auto* w = std::get_if<trace::LvarWrite>(&record.body)) {
       if (w->by != trace::By::kModule) return;
-      if (w->name == "MP_STS") {
-        linkState = w->value;
-      } else if (w->name == "MP_CONN") {
-        follower = w->value;
-      } else {
-        receivedNs.push_back(record.monoNs);
-      }
+      if (w->name == "MP_STS") linkState = w->value;
+      if (w->name == "MP_CONN") follower = w->value;
     } else if (const auto* s = std::get_if<trace::SetData>(&record.body)) {
       // One eased frame writes many definitions; its latitude counts it once.
-      if (s->definition == kDefinitionLatitude) receivedNs.push_back(record.monoNs);
+      if (s->definition == kDefinitionLatitude) easedNs.push_back(record.monoNs);
     } else if (const auto* a = std::get_if<trace::Aircraft>(&record.body)) {
-      aircraft = *a;
+      samples.push_back({record.monoNs, *a});
     }
   }
 
-  std::size_t ReceivedSince(std::int64_t ns) {
-    while (!receivedNs.empty() && receivedNs.front() < ns) receivedNs.pop_front();
-    return receivedNs.size();
+  void TakeLogLine(const std::string& line) { appliedValues += trace::IsAppliedValueLine(line); }
+
+  std::size_t EasedSince(std::int64_t ns) {
+    while (!easedNs.empty() && easedNs.front() < ns) easedNs.pop_front();
+    return easedNs.size();
   }
 };
 
@@ -81,6 +87,20 @@ std::string Number(double value) {
   if (value < 0) return "-";
   char text[32];
   std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+// The guest's newest position against the host's at the same moment, as the
+// report measures it; after one side stopped, where the two last met.
+std::string Distance(const SideStatus& host, const SideStatus& guest) {
+  if (host.samples.empty() || guest.samples.empty()) return "-";
+  const Sample& g = guest.samples.back();
+  auto h = std::lower_bound(host.samples.begin(), host.samples.end(), g.monoNs,
+                            [](const Sample& s, std::int64_t ns) { return s.monoNs < ns; });
+  if (h == host.samples.end()) --h;
+  if (h != host.samples.begin() && g.monoNs - std::prev(h)->monoNs < h->monoNs - g.monoNs) --h;
+  char text[32];
+  std::snprintf(text, sizeof text, "%.0f m", trace::DistanceMetres(g.aircraft, h->aircraft));
   return text;
 }
 
@@ -105,35 +125,35 @@ std::int64_t MonotonicNs() {
 
 }  // namespace
 
-int RunLive(const std::string& hostTrace, const std::string& guestTrace,
-            const std::vector<int>& watchPids) {
-  FollowedTrace traces[2] = {FollowedTrace(hostTrace), FollowedTrace(guestTrace)};
+int RunLive(const Sides& traces, const Sides& logs, const std::vector<int>& watchPids) {
+  FollowedFile traceFiles[2] = {FollowedFile(traces.host), FollowedFile(traces.guest)};
+  FollowedFile logFiles[2] = {FollowedFile(logs.host), FollowedFile(logs.guest)};
   SideStatus status[2];
-  const auto start = std::chrono::steady_clock::now();
-  auto next = start;
-  std::printf("  time | link (MP_STS)    | flying | applied/s host guest | distance\n");
+  auto next = std::chrono::steady_clock::now();
+  std::printf(
+      "    time | link (MP_STS) | flying | eased frames/s | values from peer | distance\n"
+      "         |   host  guest |        |    host  guest |     host  guest  |\n");
   bool running = true;
   while (running) {
     next += std::chrono::seconds(1);
     std::this_thread::sleep_until(next);
     running = AnyRunning(watchPids);
     for (int side = 0; side < 2; ++side) {
-      for (const auto& record : traces[side].ReadNew()) status[side].Take(record);
+      for (const auto& line : traceFiles[side].ReadNewLines()) {
+        if (auto record = trace::ParseTraceLine(line)) status[side].Take(*record);
+      }
+      for (const auto& line : logFiles[side].ReadNewLines()) status[side].TakeLogLine(line);
     }
     const std::int64_t oneSecondAgo = MonotonicNs() - 1'000'000'000;
-    std::string distance = "-";
-    if (status[0].aircraft && status[1].aircraft) {
-      distance = Number(static_cast<int>(
-                     trace::DistanceMetres(*status[0].aircraft, *status[1].aircraft) + 0.5)) +
-                 " m";
-    }
-    const auto seconds =
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
-    std::printf("%5llds | host %-2s guest %-2s | %s  | %9zu %5zu | %s\n",
-                static_cast<long long>(seconds.count()), Number(status[0].linkState).c_str(),
-                Number(status[1].linkState).c_str(), WhoFlies(status[0], status[1]),
-                status[0].ReceivedSince(oneSecondAgo), status[1].ReceivedSince(oneSecondAgo),
-                distance.c_str());
+    SideStatus& host = status[0];
+    SideStatus& guest = status[1];
+    char time[16] = "-";
+    if (host.scriptSeconds >= 0) std::snprintf(time, sizeof time, "%.1f", host.scriptSeconds);
+    std::printf("%6s s | %6s %6s | %s  | %7zu %6zu | %8d %6d  | %s\n", time,
+                Number(host.linkState).c_str(), Number(guest.linkState).c_str(),
+                WhoFlies(host, guest), host.EasedSince(oneSecondAgo),
+                guest.EasedSince(oneSecondAgo), host.appliedValues, guest.appliedValues,
+                Distance(host, guest).c_str());
     std::fflush(stdout);
   }
   return 0;

@@ -86,16 +86,20 @@ double DistanceMetres(const Aircraft& a, const Aircraft& b) {
   return std::hypot(ground, vertical);
 }
 
-std::vector<std::string> ReadTableNames(const std::string& path) {
-  std::vector<std::string> names;
+std::vector<TableEntry> ReadTable(const std::string& path) {
+  std::vector<TableEntry> entries;
   std::ifstream file(path);
   std::string line;
   while (std::getline(file, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty()) continue;
-    names.push_back(line.substr(0, line.find(';')));
+    const auto separator = line.find(';');
+    entries.push_back({line.substr(0, separator),
+                       separator == std::string::npos ? "" : line.substr(separator + 1)});
   }
-  return names;
+  return entries;
 }
+
+bool IsAppliedValueLine(const std::string& line) { return line.rfind("LvarsSet: ", 0) == 0; }
 
 }  // namespace trace

@@ -53,8 +53,19 @@ std::vector<Record> ReadTraceFile(const std::string& path, int* badLines = nullp
 // distance over the ground combined with the altitude difference.
 double DistanceMetres(const Aircraft& a, const Aircraft& b);
 
-// Names of the shared variables of an "LVars.cfg" file (first field of each
-// non-empty line), in file order.
-std::vector<std::string> ReadTableNames(const std::string& path);
+// A shared variable of an "LVars.cfg" file: its name and its category (the
+// second field, empty for none).
+struct TableEntry {
+  std::string name;
+  std::string category;
+};
+
+// The shared variables of an "LVars.cfg" file (one per non-empty line), in
+// file order.
+std::vector<TableEntry> ReadTable(const std::string& path);
+
+// True for a line of SharedDetails.log that records a shared-variable value
+// the module applied from its peer.
+bool IsAppliedValueLine(const std::string& line);
 
 }  // namespace trace

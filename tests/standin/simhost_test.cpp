@@ -41,12 +41,13 @@ class SimhostTest : public ::testing::Test {
     return path;
   }
 
-  // Runs simhost with the arguments and waits for it.
-  RunResult Run(std::vector<std::string> args) const {
+  // Runs simhost with the arguments, in `folder` when one is given, and waits for it.
+  RunResult Run(std::vector<std::string> args, const fs::path& folder = {}) const {
     args.insert(args.begin(), SIMHOST_PATH);
     const fs::path errPath = dir_ / "stderr.txt";
     const pid_t pid = ::fork();
     if (pid == 0) {
+      if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(126);
       const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       ::dup2(err, 2);
       const int quiet = ::open("/dev/null", O_WRONLY);
@@ -151,6 +152,22 @@ TEST_F(SimhostTest, AModuleWhoseRecordsAreNotAtTheSimulatorsLayoutIsRefused) {
               std::string::npos)
         << result.stderrText;
   }
+}
+
+TEST_F(SimhostTest, AModuleNamedRelativeToTheCurrentFolderLoads) {
+  const fs::path module = fs::absolute(MODULE_PATH);
+  const fs::path folder = module.parent_path();
+  const std::string documents = (dir_ / "documents").string();
+  // A bare file name, which dlopen alone would look for on the library path.
+  RunResult result =
+      Run({"--module", module.filename().string(), "--documents", documents, "--duration", "0"},
+          folder);
+  EXPECT_EQ(result.exitCode, 0) << result.stderrText;
+  const fs::path belowParent = folder.filename() / module.filename();
+  result = Run({"--module", belowParent.string(), "--documents", documents, "--duration", "0"},
+               folder.parent_path());
+  EXPECT_EQ(result.exitCode, 0) << result.stderrText;
+  EXPECT_FALSE(LogLines().empty()) << "the module must have run";
 }
 
 TEST_F(SimhostTest, AQuitRunsTheModuleFromStartToStop) {
