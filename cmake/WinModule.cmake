@@ -31,9 +31,16 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     CMAKE_ARGS -DCMAKE_BUILD_TYPE=RelWithDebInfo
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON)
+  # With a udt.dll built here, the checks also hold the module's imports
+  # against that DLL's exports.
+  set(ms_udt_dll)
+  if(TARGET udt)
+    set(ms_udt_dll $<TARGET_FILE:udt>)
+  endif()
   add_test(NAME module_dll_check
-           COMMAND ${ms_host_tools_dir}/check_module_dll $<TARGET_FILE:MultiShared>)
+           COMMAND ${ms_host_tools_dir}/check_module_dll $<TARGET_FILE:MultiShared> ${ms_udt_dll})
   add_test(NAME module_dll_checker_tests
-           COMMAND ${ms_host_tools_dir}/check_module_dll_tests $<TARGET_FILE:MultiShared>)
+           COMMAND ${ms_host_tools_dir}/check_module_dll_tests $<TARGET_FILE:MultiShared>
+                   ${ms_udt_dll})
   set_tests_properties(module_dll_check module_dll_checker_tests PROPERTIES LABELS windows)
 endif()
