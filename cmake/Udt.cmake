@@ -14,7 +14,7 @@ if(WIN32)
     ms_stage_udt_header(${MS_HOST_UDT_INCLUDE_DIR}/udt/udt.h)
     set(UDT_LIBRARY ${MS_UDT_LIBRARY})
   else()
-    message(STATUS "udt.dll: no UDT source folder given (MS_UDT_SOURCE_DIR), so no udt.dll "
+    message(WARNING "udt.dll: no UDT source folder given (MS_UDT_SOURCE_DIR), so no udt.dll "
                    "is built and no pilots' package made; MultiShared.dll links against an "
                    "import library made from win/udt.def")
     ms_stage_udt_header(${MS_HOST_UDT_INCLUDE_DIR}/udt/udt.h)

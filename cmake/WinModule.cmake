@@ -18,7 +18,18 @@ set_target_properties(MultiShared PROPERTIES PREFIX "" SUFFIX ".dll")
 # winpthreads are linked in. A release DLL leaves their symbols out.
 target_link_options(MultiShared PRIVATE -static -static-libgcc -static-libstdc++
                     $<$<CONFIG:Release>:-s>)
-target_link_libraries(MultiShared PRIVATE ms_simconnect_import ws2_32 shell32)
+target_link_libraries(MultiShared PRIVATE ws2_32 shell32)
+# With the stand-in built, the module imports its SimConnect functions from
+# the stand-in's SimConnect.dll; otherwise from the simulator's, by our list.
+# It then lies in the stand-in's Gauges folder, away from the DLLs it needs,
+# as in the simulator.
+if(MS_BUILD_STANDIN)
+  target_link_libraries(MultiShared PRIVATE $<TARGET_LINKER_FILE:standin>)
+  add_dependencies(MultiShared standin)
+  set_target_properties(MultiShared PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/sim/Gauges)
+else()
+  target_link_libraries(MultiShared PRIVATE ms_simconnect_import)
+endif()
 
 # Checks of the DLL file, run by CTest: the checker is a program for the build
 # machine, so it is built by the host compiler in a project of its own.

@@ -83,8 +83,29 @@ void SharedFlightTest::TearDown() {
   }
 }
 
+std::string SharedFlightTest::Documents(int side) const {
+  return (fs::path(runFolder_) / SideName(side)).string();
+}
+
 std::string SharedFlightTest::Folder(int side) const {
-  return (fs::path(runFolder_) / SideName(side) / "Veltrana" / "Quelvo").string();
+  return (fs::path(Documents(side)) / "Veltrana" / "Quelvo").string();
+}
+
+std::vector<std::string> SharedFlightTest::SimulatorCommand(int, const std::string& base,
+                                                            const std::string& duration,
+                                                            const std::string& run) const {
+  const fs::path folder(base);
+  return {SIMHOST_PATH,
+          "--module",
+          MODULE_PATH,
+          "--documents",
+          folder.string(),
+          "--script",
+          (folder / ("script" + run + ".txt")).string(),
+          "--duration",
+          duration,
+          "--trace",
+          (folder / ("trace" + run + ".jsonl")).string()};
 }
 
 void SharedFlightTest::WriteTable(const std::string& text) {
@@ -97,21 +118,8 @@ void SharedFlightTest::Start(int side, const std::string& script, double duratio
   WriteText(base / ("script" + run + ".txt"), script);
   std::ostringstream duration;
   duration << durationSeconds;
-  const std::vector<std::string> argv{"ip",
-                                      "netns",
-                                      "exec",
-                                      net_->Namespace(side),
-                                      SIMHOST_PATH,
-                                      "--module",
-                                      MODULE_PATH,
-                                      "--documents",
-                                      base.string(),
-                                      "--script",
-                                      (base / ("script" + run + ".txt")).string(),
-                                      "--duration",
-                                      duration.str(),
-                                      "--trace",
-                                      (base / ("trace" + run + ".jsonl")).string()};
+  std::vector<std::string> argv{"ip", "netns", "exec", net_->Namespace(side)};
+  for (auto& arg : SimulatorCommand(side, base.string(), duration.str(), run)) argv.push_back(arg);
   sims_[side] = std::make_unique<ChildProcess>(argv, (base / ("stdout" + run + ".txt")).string(),
                                                (base / ("stderr" + run + ".txt")).string());
 }
@@ -138,7 +146,7 @@ void SharedFlightTest::RunBoth(const std::string& serverScript, const std::strin
                                double durationSeconds) {
   Start(kServer, serverScript, durationSeconds);
   // Either order works; the server first keeps the scenarios' clocks close.
-  ASSERT_TRUE(WaitForLogLine(kServer, "serverLoop start", std::chrono::seconds(10)))
+  ASSERT_TRUE(WaitForLogLine(kServer, "serverLoop start", roleStartLimit_))
       << "the server role did not start; see " << runFolder_;
   Start(kClient, clientScript, durationSeconds);
   const auto limit = std::chrono::milliseconds(static_cast<int>(durationSeconds * 1000) + 20000);

@@ -81,12 +81,23 @@ class SharedFlightTest : public ::testing::Test {
   void RunBoth(const std::string& serverScript, const std::string& clientScript,
                double durationSeconds);
 
+  // The simulator program and its arguments for `side`, run inside that
+  // side's namespace; `base` is the side's run folder, which holds its
+  // documents folder, and its script and trace of run `run`.
+  virtual std::vector<std::string> SimulatorCommand(int side, const std::string& base,
+                                                    const std::string& duration,
+                                                    const std::string& run) const;
+
   SideTrace Trace(int side, const std::string& run = "") const;
   std::vector<std::string> LogLines(int side) const;
-  std::string Folder(int side) const;  // the module's folder in that documents folder
+  std::string Folder(int side) const;     // the module's folder in that documents folder
+  std::string Documents(int side) const;  // that side's documents folder
   // The end of the simulator's standard error (sanitizer reports, script errors).
   std::string ErrorOutput(int side) const;
   const NetnsPair& Net() const { return *net_; }
+
+  // How long RunBoth waits for the server's role to start.
+  std::chrono::seconds roleStartLimit_{10};
 
  private:
   std::unique_ptr<NetnsPair> net_;
