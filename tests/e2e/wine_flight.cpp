@@ -40,7 +40,6 @@ void WineFlightTest::StopWineServer(int side) const {
 void WineFlightTest::SetUp() {
   wine_ = WINE_PROGRAM;
   if (wine_.empty()) GTEST_SKIP() << "Windows end-to-end test skipped: wine64 is not installed";
-  wineServer_ = (fs::path(wine_).parent_path() / "wineserver").string();
   for (const char* program : kPrograms) {
     if (!fs::exists(fs::path(WINDOWS_SIM_DIR) / program)) {
       GTEST_SKIP() << "Windows end-to-end test skipped: no " << program << " in " << WINDOWS_SIM_DIR
@@ -52,6 +51,7 @@ void WineFlightTest::SetUp() {
   }
   ASSERT_NO_FATAL_FAILURE(SharedFlightTest::SetUp());
   if (IsSkipped()) return;
+  wineServer_ = (fs::path(wine_).parent_path() / "wineserver").string();
 
   // A fresh prefix takes Wine a minute to make: both at once, and only once.
   std::unique_ptr<ChildProcess> boots[2];
