@@ -192,6 +192,18 @@ std::size_t CountLines(const std::vector<std::string>& log, const std::string& l
   return static_cast<std::size_t>(std::count(log.begin(), log.end(), line));
 }
 
+std::vector<double> Values(const std::vector<Timed<trace::LvarWrite>>& writes) {
+  std::vector<double> values;
+  for (const auto& w : writes) values.push_back(w.body.value);
+  return values;
+}
+
+std::size_t CountBetween(const std::vector<Timed<trace::SetData>>& records, std::int64_t fromNs,
+                         std::int64_t toNs) {
+  return std::count_if(records.begin(), records.end(),
+                       [&](const auto& r) { return r.monoNs >= fromNs && r.monoNs < toNs; });
+}
+
 void ExpectShutdownHandshake(const std::vector<std::string>& log, const char* who) {
   SCOPED_TRACE(who);
   const auto at = [&](const std::string& line, std::ptrdiff_t from) -> std::ptrdiff_t {

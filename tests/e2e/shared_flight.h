@@ -115,4 +115,11 @@ void ExpectShutdownHandshake(const std::vector<std::string>& log, const char* wh
 
 std::size_t CountLines(const std::vector<std::string>& log, const std::string& line);
 
+// The values of a run of named-variable writes, in order.
+std::vector<double> Values(const std::vector<Timed<trace::LvarWrite>>& writes);
+
+// How many of `records` fall in [fromNs, toNs).
+std::size_t CountBetween(const std::vector<Timed<trace::SetData>>& records, std::int64_t fromNs,
+                         std::int64_t toNs);
+
 }  // namespace e2e

@@ -18,18 +18,6 @@ constexpr std::uint32_t kDefinitionLatitude = 31;
 constexpr std::uint32_t kRelayedKey = 65602;
 constexpr std::int64_t kHalfSecondNs = 500'000'000;
 
-std::size_t CountBetween(const std::vector<Timed<trace::SetData>>& records, std::int64_t fromNs,
-                         std::int64_t toNs) {
-  return std::count_if(records.begin(), records.end(),
-                       [&](const auto& r) { return r.monoNs >= fromNs && r.monoNs < toNs; });
-}
-
-std::vector<double> Values(const std::vector<Timed<trace::LvarWrite>>& writes) {
-  std::vector<double> values;
-  for (const auto& w : writes) values.push_back(w.body.value);
-  return values;
-}
-
 // Every line of the log is one whole message of the module, ended by CR LF
 // (text mode on Windows): a torn or interleaved append breaks one of them.
 void ExpectWholeLines(const std::string& logPath, const char* who) {
