@@ -10,8 +10,8 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "cannot unpack ${PACKAGE}")
 endif()
 set(root ${WORK_DIR}/${NAME})
-foreach(file MultiShared.dll udt.dll UDT-LICENSE.txt windows.md samples/SharedConfig.cfg
-             samples/LVars.cfg)
+foreach(file MultiShared.dll udt.dll multishared-check.exe UDT-LICENSE.txt windows.md
+             pilots.md samples/SharedConfig.cfg samples/LVars.cfg)
   if(NOT EXISTS ${root}/${file})
     message(FATAL_ERROR "the package lacks ${file}")
   endif()

@@ -15,15 +15,13 @@ set(ms_package_dir ${CMAKE_BINARY_DIR}/package/${ms_package_name})
 set(MS_PACKAGE_FILE ${CMAKE_BINARY_DIR}/package/${ms_package_name}.zip)
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 
-set(ms_package_programs $<TARGET_FILE:MultiShared> $<TARGET_FILE:udt>)
-# The configuration checker, where this build makes one.
-if(TARGET multishared-check)
-  list(APPEND ms_package_programs $<TARGET_FILE:multishared-check>)
-endif()
+# With the checker pilots run beside the module.
+set(ms_package_programs $<TARGET_FILE:MultiShared> $<TARGET_FILE:udt>
+                        $<TARGET_FILE:multishared-check>)
 set(ms_package_samples
   ${PROJECT_SOURCE_DIR}/samples/SharedConfig.cfg
   ${PROJECT_SOURCE_DIR}/samples/LVars.cfg)
-set(ms_package_texts ${PROJECT_SOURCE_DIR}/docs/windows.md)
+set(ms_package_texts ${PROJECT_SOURCE_DIR}/docs/windows.md ${PROJECT_SOURCE_DIR}/docs/pilots.md)
 
 add_custom_command(
   OUTPUT ${MS_PACKAGE_FILE}
