@@ -30,6 +30,8 @@ void ExpectWholeLines(const std::string& logPath, const char* who) {
       R"(.*\\Veltrana\\Quelvo\\SharedConfig\.cfg|198\.18\.0\.[12]|5000|Launch|)"
       R"(No of LVars in Table ?\d+|serverLoop (start|init|UDP Bind Process completed|)"
       R"(R UDP Bind Process completed|Binded Port: 5000)|clientLoop start|R UDP start|)"
+      R"(R UDP connected to 198\.18\.0\.[12]|client \d+ has been connected to the server|)"
+      R"(Connection closed|)"
       R"(Thread close initiated|Waiting for thread close|Thread Close Process Completed|)"
       R"(MasterTGL[01]|LvarsSet: QV_\w+ Value: -?[0-9.]+|SimEvent: \d+ Value: -?\d+|)"
       R"(thread close start, thread2 wait close|thread closed)");
