@@ -1,19 +1,28 @@
 # Debian's libudt-dev ships neither a pkg-config file nor a CMake package.
 if(WIN32)
-  # Stages the header for the cross compiler and makes the import libraries.
-  include(${CMAKE_CURRENT_LIST_DIR}/WinImportLibs.cmake)
-endif()
-find_path(UDT_INCLUDE_DIR NAMES udt/udt.h REQUIRED)
-if(WIN32)
-  # The Windows module links against udt.dll: either a UDT build named by the
-  # user or an import library made from our own list of the functions we call.
+  # The Windows module links against udt.dll, in this order of preference: a
+  # udt.dll built here from a UDT 4.11 source folder, a UDT build named by the
+  # user, or an import library made from our own list of the functions we call.
+  set(MS_UDT_SOURCE_DIR "" CACHE PATH
+      "UDT 4.11 source folder (holding src/udt.h): udt.dll is built from a patched copy")
   set(MS_UDT_LIBRARY "" CACHE FILEPATH "Import library of a MinGW build of UDT 4 (udt.dll)")
-  if(MS_UDT_LIBRARY)
+  include(${CMAKE_CURRENT_LIST_DIR}/WinImportLibs.cmake)
+  if(MS_UDT_SOURCE_DIR)
+    include(${CMAKE_CURRENT_LIST_DIR}/UdtFromSource.cmake)
+    set(UDT_LIBRARY udt)
+  elseif(MS_UDT_LIBRARY)
+    ms_stage_udt_header(${MS_HOST_UDT_INCLUDE_DIR}/udt/udt.h)
     set(UDT_LIBRARY ${MS_UDT_LIBRARY})
   else()
+    message(WARNING "udt.dll: no UDT source folder given (MS_UDT_SOURCE_DIR), so no udt.dll "
+                   "is built and no pilots' package made; MultiShared.dll links against an "
+                   "import library made from win/udt.def")
+    ms_stage_udt_header(${MS_HOST_UDT_INCLUDE_DIR}/udt/udt.h)
+    ms_import_library(ms_udt_import ${PROJECT_SOURCE_DIR}/win/udt.def udt.dll)
     set(UDT_LIBRARY ms_udt_import)
   endif()
 else()
+  find_path(UDT_INCLUDE_DIR NAMES udt/udt.h REQUIRED)
   find_library(UDT_LIBRARY NAMES udt REQUIRED)
 endif()
 add_library(udt_lib INTERFACE)

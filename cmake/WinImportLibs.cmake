@@ -1,15 +1,20 @@
-# Import libraries for the two DLLs the Windows module links against but that
-# the build machine does not have: SimConnect.dll (part of the simulator) and
-# udt.dll (built by the user). Each is made at build time with dlltool from our
-# own list of the functions the module calls.
+# Import libraries for DLLs the Windows module links against but that the
+# build machine does not have: SimConnect.dll (part of the simulator) and, when
+# no UDT source is given, udt.dll. Each is made at build time with dlltool from
+# our own list of the functions the module calls.
 
-# The UDT header comes from Debian's libudt-dev. It is copied into a folder of
-# its own: pointing the cross compiler at the host's whole include folder would
-# put the host's C library headers before MinGW's.
-find_path(MS_HOST_UDT_INCLUDE_DIR NAMES udt/udt.h NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-set(ms_udt_staged_include ${CMAKE_BINARY_DIR}/udt-include)
-file(COPY ${MS_HOST_UDT_INCLUDE_DIR}/udt/udt.h DESTINATION ${ms_udt_staged_include}/udt)
-set(UDT_INCLUDE_DIR ${ms_udt_staged_include} CACHE PATH "Folder holding udt/udt.h" FORCE)
+# Without a UDT source folder the UDT header comes from Debian's libudt-dev
+# (the same file as UDT 4.11's). It is copied into a folder of its own:
+# pointing the cross compiler at the host's whole include folder would put the
+# host's C library headers before MinGW's.
+find_path(MS_HOST_UDT_INCLUDE_DIR NAMES udt/udt.h NO_CMAKE_FIND_ROOT_PATH)
+
+# ms_stage_udt_header(FILE): makes FILE the module's <udt/udt.h>.
+function(ms_stage_udt_header header)
+  set(staged ${CMAKE_BINARY_DIR}/udt-include)
+  file(COPY ${header} DESTINATION ${staged}/udt)
+  set(UDT_INCLUDE_DIR ${staged} CACHE PATH "Folder holding udt/udt.h" FORCE)
+endfunction()
 
 find_program(MS_DLLTOOL NAMES ${CMAKE_DLLTOOL} dlltool REQUIRED)
 
@@ -38,4 +43,3 @@ endfunction()
 
 ms_import_library(ms_simconnect_import ${PROJECT_SOURCE_DIR}/win/SimConnect.def SimConnect.dll
                   KILL_AT)
-ms_import_library(ms_udt_import ${PROJECT_SOURCE_DIR}/win/udt.def udt.dll)

@@ -18,7 +18,18 @@ set_target_properties(MultiShared PROPERTIES PREFIX "" SUFFIX ".dll")
 # winpthreads are linked in. A release DLL leaves their symbols out.
 target_link_options(MultiShared PRIVATE -static -static-libgcc -static-libstdc++
                     $<$<CONFIG:Release>:-s>)
-target_link_libraries(MultiShared PRIVATE ms_simconnect_import ws2_32 shell32)
+target_link_libraries(MultiShared PRIVATE ws2_32 shell32)
+# With the stand-in built, the module imports its SimConnect functions from
+# the stand-in's SimConnect.dll; otherwise from the simulator's, by our list.
+# It then lies in the stand-in's Gauges folder, away from the DLLs it needs,
+# as in the simulator.
+if(MS_BUILD_STANDIN)
+  target_link_libraries(MultiShared PRIVATE $<TARGET_LINKER_FILE:standin>)
+  add_dependencies(MultiShared standin)
+  set_target_properties(MultiShared PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/sim/Gauges)
+else()
+  target_link_libraries(MultiShared PRIVATE ms_simconnect_import)
+endif()
 
 # Checks of the DLL file, run by CTest: the checker is a program for the build
 # machine, so it is built by the host compiler in a project of its own.
@@ -31,9 +42,16 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     CMAKE_ARGS -DCMAKE_BUILD_TYPE=RelWithDebInfo
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON)
+  # With a udt.dll built here, the checks also hold the module's imports
+  # against that DLL's exports.
+  set(ms_udt_dll)
+  if(TARGET udt)
+    set(ms_udt_dll $<TARGET_FILE:udt>)
+  endif()
   add_test(NAME module_dll_check
-           COMMAND ${ms_host_tools_dir}/check_module_dll $<TARGET_FILE:MultiShared>)
+           COMMAND ${ms_host_tools_dir}/check_module_dll $<TARGET_FILE:MultiShared> ${ms_udt_dll})
   add_test(NAME module_dll_checker_tests
-           COMMAND ${ms_host_tools_dir}/check_module_dll_tests $<TARGET_FILE:MultiShared>)
+           COMMAND ${ms_host_tools_dir}/check_module_dll_tests $<TARGET_FILE:MultiShared>
+                   ${ms_udt_dll})
   set_tests_properties(module_dll_check module_dll_checker_tests PROPERTIES LABELS windows)
 endif()

@@ -1,15 +1,12 @@
 #include "host.h"
 
-#include <dlfcn.h>
-#include <sys/uio.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstring>
 #include <iostream>
 #include <thread>
 
 #include "callconv.h"
+#include "host_os.h"
 #include "record_reader.h"
 #include "standin.h"
 #include "trace.h"
@@ -40,27 +37,15 @@ struct LoadedModule {
   void Call(std::uintptr_t routine) const { reinterpret_cast<StartStopRoutine>(routine)(); }
 };
 
-// Reads this process's memory, failing on an address that is not mapped
-// instead of faulting: a module's records may hold any value.
-bool ReadOwnMemory(std::uintptr_t address, void* out, std::size_t size) {
-  iovec local{out, size};
-  iovec remote{reinterpret_cast<void*>(address), size};
-  return ::process_vm_readv(::getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(size);
-}
-
 bool Load(const std::string& path, LoadedModule& module) {
-  // Kept mapped after dlclose: the module keeps its SharedState for the life
-  // of the process, and a leak checker must still find it reachable.
-  // A bare file name would send dlopen to the library search path; the
-  // option names a file, so it is taken from the current folder.
-  const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
-  module.library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+  std::string error;
+  module.library = OpenLibrary(path, &error);
   if (module.library == nullptr) {
-    std::cerr << "simhost: cannot load module " << path << ": " << dlerror() << '\n';
+    std::cerr << "simhost: cannot load module " << path << ": " << error << '\n';
     return false;
   }
-  void* imports = dlsym(module.library, "ImportTable");
-  void* linkage = dlsym(module.library, "Linkage");
+  void* imports = LibrarySymbol(module.library, "ImportTable");
+  void* linkage = LibrarySymbol(module.library, "Linkage");
   std::string refusal;
   if (imports == nullptr || linkage == nullptr) {
     refusal = std::string("has no ") + (imports == nullptr ? "ImportTable" : "Linkage");
@@ -76,7 +61,7 @@ bool Load(const std::string& path, LoadedModule& module) {
   }
   if (!refusal.empty()) {
     std::cerr << "simhost: module " << path << " " << refusal << '\n';
-    dlclose(module.library);
+    CloseLibrary(module.library);
     return false;
   }
   return true;
@@ -163,7 +148,7 @@ int RunHost(const HostOptions& options, const std::vector<ScriptCommand>& script
   RunFrames(options, script, module);
   module.Service(kPreKill);
   module.Call(module.entry.stop);
-  dlclose(module.library);
+  CloseLibrary(module.library);
   return 0;
 }
 

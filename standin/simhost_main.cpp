@@ -1,7 +1,6 @@
 // simhost: the stand-in simulator as a program. It loads the module, drives
 // it frame by frame, plays a script of cockpit actions and traces what it sees.
 #include <CLI/CLI.hpp>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -10,6 +9,7 @@
 #include <variant>
 
 #include "host.h"
+#include "host_os.h"
 #include "script.h"
 #include "standin.h"
 #include "trace.h"
@@ -29,8 +29,10 @@ int main(int argc, char** argv) {
   std::optional<std::string> scriptPath;
   std::optional<std::string> tracePath;
   app.add_option("--module", options.modulePath, "module library to load")->required();
+#ifndef _WIN32
   app.add_option("--documents", documents, "the module's documents folder (XDG_DOCUMENTS_DIR)")
       ->required();
+#endif
   app.add_option("--script", scriptPath, "script of timed cockpit and simulator actions");
   app.add_option("--rate", options.rateHz, "frames per second")
       ->capture_default_str()
@@ -73,8 +75,12 @@ int main(int argc, char** argv) {
     standin::SetTrace(trace.get());
   }
 
-  // The module finds its files under the documents folder it is given.
-  ::setenv("XDG_DOCUMENTS_DIR", documents.c_str(), 1);
+  // The module finds its files under the documents folder it is given; on
+  // Windows under the user's.
+  if (!documents.empty() && !standin::SetDocumentsFolder(documents)) {
+    std::cerr << "simhost: cannot set the documents folder " << documents << '\n';
+    return kUsageError;
+  }
   const int result = standin::RunHost(options, script);
   standin::SetTrace(nullptr);
   return result;

@@ -1,14 +1,6 @@
 #include "trace.h"
 
-#include <time.h>
-
 namespace standin {
-
-std::int64_t MonotonicNs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
 
 Trace::Trace(const std::string& path, std::int64_t startNs)
     : out_(path, std::ios::trunc), startNs_(startNs) {}

@@ -8,10 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-namespace standin {
+#include "host_os.h"
 
-// CLOCK_MONOTONIC in nanoseconds: comparable between processes on one machine.
-std::int64_t MonotonicNs();
+namespace standin {
 
 class Trace {
  public:

@@ -49,12 +49,6 @@ std::string CockpitChanges(double t0, const std::string& suffix, int cat0Value, 
          at(5.0) + "set QV_Btn" + suffix + " 0\n";      // a release is not sent
 }
 
-std::vector<double> Values(const std::vector<Timed<trace::LvarWrite>>& writes) {
-  std::vector<double> values;
-  for (const auto& w : writes) values.push_back(w.body.value);
-  return values;
-}
-
 class CockpitSyncTest : public SharedFlightTest {
  protected:
   // What the module of `receiver` wrote for the variables that `suffix`'s

@@ -12,18 +12,6 @@ using trace::By;
 constexpr std::uint32_t kDefinitionLatitude = 31;
 constexpr std::int64_t kHalfSecondNs = 500'000'000;
 
-std::size_t CountBetween(const std::vector<Timed<trace::SetData>>& records, std::int64_t fromNs,
-                         std::int64_t toNs) {
-  return std::count_if(records.begin(), records.end(),
-                       [&](const auto& r) { return r.monoNs >= fromNs && r.monoNs < toNs; });
-}
-
-std::vector<double> Values(const std::vector<Timed<trace::LvarWrite>>& writes) {
-  std::vector<double> values;
-  for (const auto& w : writes) values.push_back(w.body.value);
-  return values;
-}
-
 std::vector<std::string> ToggleLines(const std::vector<std::string>& log) {
   std::vector<std::string> lines;
   std::copy_if(log.begin(), log.end(), std::back_inserter(lines),

@@ -85,8 +85,29 @@ void SharedFlightTest::TearDown() {
   }
 }
 
+std::string SharedFlightTest::Documents(int side) const {
+  return (fs::path(runFolder_) / SideName(side)).string();
+}
+
 std::string SharedFlightTest::Folder(int side) const {
-  return (fs::path(runFolder_) / SideName(side) / "Veltrana" / "Quelvo").string();
+  return (fs::path(Documents(side)) / "Veltrana" / "Quelvo").string();
+}
+
+std::vector<std::string> SharedFlightTest::SimulatorCommand(int, const std::string& base,
+                                                            const std::string& duration,
+                                                            const std::string& run) const {
+  const fs::path folder(base);
+  return {SIMHOST_PATH,
+          "--module",
+          MODULE_PATH,
+          "--documents",
+          folder.string(),
+          "--script",
+          (folder / ("script" + run + ".txt")).string(),
+          "--duration",
+          duration,
+          "--trace",
+          (folder / ("trace" + run + ".jsonl")).string()};
 }
 
 void SharedFlightTest::WriteTable(const std::string& text) {
@@ -99,21 +120,8 @@ void SharedFlightTest::Start(int side, const std::string& script, double duratio
   WriteText(base / ("script" + run + ".txt"), script);
   std::ostringstream duration;
   duration << durationSeconds;
-  const std::vector<std::string> argv{"ip",
-                                      "netns",
-                                      "exec",
-                                      net_->Namespace(side),
-                                      SIMHOST_PATH,
-                                      "--module",
-                                      MODULE_PATH,
-                                      "--documents",
-                                      base.string(),
-                                      "--script",
-                                      (base / ("script" + run + ".txt")).string(),
-                                      "--duration",
-                                      duration.str(),
-                                      "--trace",
-                                      (base / ("trace" + run + ".jsonl")).string()};
+  std::vector<std::string> argv{"ip", "netns", "exec", net_->Namespace(side)};
+  for (auto& arg : SimulatorCommand(side, base.string(), duration.str(), run)) argv.push_back(arg);
   sims_[side] = std::make_unique<ChildProcess>(argv, (base / ("stdout" + run + ".txt")).string(),
                                                (base / ("stderr" + run + ".txt")).string());
 }
@@ -140,7 +148,7 @@ void SharedFlightTest::RunBoth(const std::string& serverScript, const std::strin
                                double durationSeconds) {
   Start(kServer, serverScript, durationSeconds);
   // Either order works; the server first keeps the scenarios' clocks close.
-  ASSERT_TRUE(WaitForLogLine(kServer, "serverLoop start", std::chrono::seconds(10)))
+  ASSERT_TRUE(WaitForLogLine(kServer, "serverLoop start", roleStartLimit_))
       << "the server role did not start; see " << runFolder_;
   Start(kClient, clientScript, durationSeconds);
   const auto limit = std::chrono::milliseconds(static_cast<int>(durationSeconds * 1000) + 20000);
@@ -224,6 +232,18 @@ std::string StartRoleLines(double atSeconds, int side) {
 
 std::size_t CountLines(const std::vector<std::string>& log, const std::string& line) {
   return static_cast<std::size_t>(std::count(log.begin(), log.end(), line));
+}
+
+std::vector<double> Values(const std::vector<Timed<trace::LvarWrite>>& writes) {
+  std::vector<double> values;
+  for (const auto& w : writes) values.push_back(w.body.value);
+  return values;
+}
+
+std::size_t CountBetween(const std::vector<Timed<trace::SetData>>& records, std::int64_t fromNs,
+                         std::int64_t toNs) {
+  return std::count_if(records.begin(), records.end(),
+                       [&](const auto& r) { return r.monoNs >= fromNs && r.monoNs < toNs; });
 }
 
 void ExpectShutdownHandshake(const std::vector<std::string>& log, const char* who) {

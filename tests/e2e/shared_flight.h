@@ -84,9 +84,17 @@ class SharedFlightTest : public ::testing::Test {
   void RunBoth(const std::string& serverScript, const std::string& clientScript,
                double durationSeconds);
 
+  // The simulator program and its arguments for `side`, run inside that
+  // side's namespace; `base` is the side's run folder, which holds its
+  // documents folder, and its script and trace of run `run`.
+  virtual std::vector<std::string> SimulatorCommand(int side, const std::string& base,
+                                                    const std::string& duration,
+                                                    const std::string& run) const;
+
   SideTrace Trace(int side, const std::string& run = "") const;
   std::vector<std::string> LogLines(int side) const;
-  std::string Folder(int side) const;  // the module's folder in that documents folder
+  std::string Folder(int side) const;     // the module's folder in that documents folder
+  std::string Documents(int side) const;  // that side's documents folder
   // The end of the simulator's standard error (sanitizer reports, script errors).
   std::string ErrorOutput(int side) const;
   const NetnsPair& Net() const { return *net_; }
@@ -101,6 +109,9 @@ class SharedFlightTest : public ::testing::Test {
   // output goes to NAME.out and NAME.err in the run folder and it ends with
   // the test.
   void StartHelper(int side, const std::string& name, const std::vector<std::string>& argv);
+
+  // How long RunBoth waits for the server's role to start.
+  std::chrono::seconds roleStartLimit_{10};
 
  private:
   std::unique_ptr<NetnsPair> net_;
@@ -121,5 +132,12 @@ std::string StartRoleLines(double atSeconds, int side);
 void ExpectShutdownHandshake(const std::vector<std::string>& log, const char* who);
 
 std::size_t CountLines(const std::vector<std::string>& log, const std::string& line);
+
+// The values of a run of named-variable writes, in order.
+std::vector<double> Values(const std::vector<Timed<trace::LvarWrite>>& writes);
+
+// How many of `records` fall in [fromNs, toNs).
+std::size_t CountBetween(const std::vector<Timed<trace::SetData>>& records, std::int64_t fromNs,
+                         std::int64_t toNs);
 
 }  // namespace e2e

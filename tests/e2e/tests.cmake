@@ -1,10 +1,17 @@
 # End-to-end tests: two simhost processes in two network namespaces. They
 # need root; otherwise every test reports itself skipped and why.
 if(TARGET simhost AND TARGET MultiShared)
-  add_executable(e2e_tests
+  add_library(e2e_harness STATIC
     ${CMAKE_CURRENT_LIST_DIR}/process.cpp
     ${CMAKE_CURRENT_LIST_DIR}/netns_pair.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/shared_flight.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/shared_flight.cpp)
+  target_link_libraries(e2e_harness PUBLIC demo_monitor_trace GTest::gtest)
+  target_include_directories(e2e_harness PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+  target_compile_definitions(e2e_harness PRIVATE
+    SIMHOST_PATH="$<TARGET_FILE:simhost>"
+    MODULE_PATH="$<TARGET_FILE:MultiShared>")
+
+  add_executable(e2e_tests
     ${CMAKE_CURRENT_LIST_DIR}/netns_pair_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/flight_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cockpit_sync_test.cpp
@@ -13,11 +20,8 @@ if(TARGET simhost AND TARGET MultiShared)
     ${CMAKE_CURRENT_LIST_DIR}/reconnect_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/link_check_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/link_faults_test.cpp)
-  target_link_libraries(e2e_tests PRIVATE demo_monitor_trace GTest::gtest GTest::gtest_main)
-  target_include_directories(e2e_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+  target_link_libraries(e2e_tests PRIVATE e2e_harness GTest::gtest_main)
   target_compile_definitions(e2e_tests PRIVATE
-    SIMHOST_PATH="$<TARGET_FILE:simhost>"
-    MODULE_PATH="$<TARGET_FILE:MultiShared>"
     MULTISHARED_CHECK_PATH="$<TARGET_FILE:multishared-check>"
     STRANGER_PATH="$<TARGET_FILE:e2e_stranger>")
   # A sender on the link that is not the peer (link_faults_test.cpp).
@@ -26,4 +30,25 @@ if(TARGET simhost AND TARGET MultiShared)
   # The tests run the programs, so building them builds those too.
   add_dependencies(e2e_tests simhost MultiShared multishared-check e2e_stranger)
   gtest_discover_tests(e2e_tests PROPERTIES LABELS e2e TIMEOUT 180 DISCOVERY_TIMEOUT 60)
+
+  # The same harness drives the Windows build of the stand-in and the module
+  # under wine64. They come from the 64-bit Windows build folder (preset
+  # mingw64-tests); without it, or without wine64, the test says it skipped.
+  set(MS_WINE_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/mingw64-tests CACHE PATH
+      "Build folder of the 64-bit Windows stand-in and module")
+  find_program(MS_WINE64 NAMES wine64 wine HINTS /usr/lib/wine)
+  set(ms_wine_program "")
+  if(MS_WINE64)
+    set(ms_wine_program ${MS_WINE64})
+  endif()
+  add_executable(wine_e2e_tests
+    ${CMAKE_CURRENT_LIST_DIR}/wine_flight.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/wine_flight_test.cpp)
+  target_link_libraries(wine_e2e_tests PRIVATE e2e_harness GTest::gtest_main)
+  target_compile_definitions(wine_e2e_tests PRIVATE
+    WINE_PROGRAM="${ms_wine_program}"
+    WINDOWS_SIM_DIR="${MS_WINE_BUILD_DIR}/sim"
+    WINDOWS_MODULE_PATH="${MS_WINE_BUILD_DIR}/sim/Gauges/MultiShared.dll"
+    WINE_PREFIX_ROOT="${CMAKE_BINARY_DIR}/wine-e2e")
+  gtest_discover_tests(wine_e2e_tests PROPERTIES LABELS wine TIMEOUT 600 DISCOVERY_TIMEOUT 60)
 endif()

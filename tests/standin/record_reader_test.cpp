@@ -1,15 +1,18 @@
 // The stand-in's reader of exported records: a 32-bit module image laid out
 // byte by byte at the simulator's offsets, the faults it must refuse, and the
-// module of this build read in this process.
+// module of this build read in this process through simhost's memory reader.
 #include "record_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "host_os.h"
 #include "module/gauge.h"
 #include "module/module.h"
 #include "module/module_records.h"
@@ -202,6 +205,37 @@ TEST(RecordReader, ReadsThisBuildsModuleInProcess) {
   EXPECT_EQ(entry.elementRoutines[6], reinterpret_cast<std::uintptr_t>(gauge.killRoutine));
   EXPECT_EQ(entry.element, reinterpret_cast<std::uintptr_t>(gauge.elements[0]));
   EXPECT_EQ(entry.mouseRects, reinterpret_cast<std::uintptr_t>(gauge.mouseRects));
+}
+
+// simhost reads its own memory through ReadOwnMemory: bytes that are mapped
+// arrive unchanged, a page that is gone is a failure, and a Linkage whose gauge
+// points there is refused instead of crashing the reader.
+TEST(RecordReader, OwnMemoryReaderRefusesAGaugeOnAnUnmappedPage) {
+  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  void* gone = ::mmap(nullptr, page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(gone, MAP_FAILED);
+  ASSERT_EQ(::munmap(gone, page), 0);
+  const auto goneAddress = reinterpret_cast<std::uintptr_t>(gone);
+
+  const char text[] = "MultiShared";
+  char copy[sizeof text] = {};
+  EXPECT_TRUE(standin::ReadOwnMemory(reinterpret_cast<std::uintptr_t>(text), copy, sizeof text));
+  EXPECT_STREQ(copy, text);
+  EXPECT_FALSE(standin::ReadOwnMemory(goneAddress, copy, 4));
+  EXPECT_FALSE(standin::ReadOwnMemory(0, copy, 4));
+
+  const auto& linkage = Linkage;
+  EXPECT_TRUE(std::holds_alternative<ModuleEntry>(standin::ReadModuleRecords(
+      reinterpret_cast<std::uintptr_t>(&ImportTable), reinterpret_cast<std::uintptr_t>(&linkage),
+      sizeof(void*), standin::ReadOwnMemory)));
+  LinkageRecord faulty = linkage;
+  faulty.gauges[0] = reinterpret_cast<GaugeHeader*>(gone);
+  const auto read = standin::ReadModuleRecords(reinterpret_cast<std::uintptr_t>(&ImportTable),
+                                               reinterpret_cast<std::uintptr_t>(&faulty),
+                                               sizeof(void*), standin::ReadOwnMemory);
+  ASSERT_TRUE(std::holds_alternative<RecordError>(read));
+  EXPECT_NE(std::get<RecordError>(read).what.find("cannot read"), std::string::npos)
+      << std::get<RecordError>(read).what;
 }
 
 }  // namespace

@@ -16,9 +16,10 @@
 namespace {
 
 std::string dllPath;
+std::string udtPath;  // the udt.dll to lie beside the module; empty when none was built
 
-std::vector<std::uint8_t> ReadDll() {
-  std::ifstream file(dllPath, std::ios::binary);
+std::vector<std::uint8_t> ReadDll(const std::string& path = dllPath) {
+  std::ifstream file(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
@@ -305,6 +306,37 @@ TEST_F(CheckerOnModule, RejectsExportAndImportFaults) {
   EXPECT_TRUE(AnyContains(Failures(decorated), "plain name (found: SimConnect_Clos@)"));
 }
 
+// A udt.dll that lacks one name the module imports, or a module that asks for a
+// name under another spelling, must fail on exactly that name.
+TEST_F(CheckerOnModule, ChecksEveryUdtImportAgainstTheUdtDll) {
+  if (udtPath.empty()) GTEST_SKIP() << "no udt.dll was built (no UDT source folder)";
+  const auto udtBytes = ReadDll(udtPath);
+  ASSERT_FALSE(udtBytes.empty()) << "cannot read " << udtPath;
+  const auto failures = [&](const std::vector<std::uint8_t>& module,
+                            const std::vector<std::uint8_t>& udt) {
+    std::vector<std::string> texts;
+    for (const auto& f : module_check::CheckImportsExported(Parse(module), Parse(udt), "udt.dll")) {
+      if (!f.ok) texts.push_back(f.text);
+    }
+    return texts;
+  };
+  EXPECT_EQ(failures(bytes_, udtBytes), std::vector<std::string>{});
+
+  const std::string send = "_ZN3UDT4sendEiPKcii";
+  auto udtWithoutSend = udtBytes;
+  const auto at = std::search(udtWithoutSend.begin(), udtWithoutSend.end(), send.c_str(),
+                              send.c_str() + send.size() + 1);
+  ASSERT_NE(at, udtWithoutSend.end());
+  at[8] = 'S';
+  EXPECT_EQ(failures(bytes_, udtWithoutSend),
+            std::vector<std::string>{"udt.dll does not export " + send});
+
+  auto moduleAsksOtherName = bytes_;
+  moduleAsksOtherName[FindInSection(".idata", "_ZN3UDT6listenEii") + 8] = 'L';
+  EXPECT_EQ(failures(moduleAsksOtherName, udtBytes),
+            std::vector<std::string>{"udt.dll does not export _ZN3UDT6ListenEii"});
+}
+
 TEST(PeImage, RefusesFilesThatAreNoPeImage) {
   std::string error;
   EXPECT_FALSE(pe::Image::Parse({}, &error));
@@ -333,10 +365,11 @@ TEST_F(CheckerOnModule, RefusesTruncatedCopies) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s MultiShared.dll\n", argv[0]);
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: %s MultiShared.dll [udt.dll]\n", argv[0]);
     return 2;
   }
   dllPath = argv[1];
+  if (argc == 3) udtPath = argv[2];
   return RUN_ALL_TESTS();
 }

@@ -289,6 +289,28 @@ class Checker {
 
 std::vector<Finding> CheckModuleDll(const pe::Image& image) { return Checker(image).Run(); }
 
+std::vector<Finding> CheckImportsExported(const pe::Image& module, const pe::Image& library,
+                                          const std::string& dllName) {
+  std::string error;
+  const auto imports = module.Imports(&error);
+  if (!imports) return {{false, "import table: " + error}};
+  const auto exports = library.Exports(&error);
+  if (!exports) return {{false, dllName + " export table: " + error}};
+  std::set<std::string> exported;
+  for (const auto& e : *exports) exported.insert(e.name);
+
+  std::vector<Finding> findings;
+  for (const auto& import : *imports) {
+    if (Lower(import.dll) != Lower(dllName)) continue;
+    for (const auto& name : import.functions) {
+      const bool found = exported.count(name) == 1;
+      findings.push_back({found, dllName + (found ? " exports " : " does not export ") + name});
+    }
+  }
+  if (findings.empty()) findings.push_back({false, "imports nothing from " + dllName});
+  return findings;
+}
+
 bool AllPassed(const std::vector<Finding>& findings) {
   return std::all_of(findings.begin(), findings.end(), [](const Finding& f) { return f.ok; });
 }

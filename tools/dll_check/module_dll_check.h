@@ -17,6 +17,12 @@ struct Finding {
 
 std::vector<Finding> CheckModuleDll(const pe::Image& image);
 
+// Windows refuses to load a module unless every function it imports from the
+// DLL named `dllName` is exported by that DLL under the same name: one finding
+// per imported name, checked against `library`, the DLL that will lie beside it.
+std::vector<Finding> CheckImportsExported(const pe::Image& module, const pe::Image& library,
+                                          const std::string& dllName);
+
 bool AllPassed(const std::vector<Finding>& findings);
 
 }  // namespace module_check
