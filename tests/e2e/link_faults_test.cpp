@@ -33,12 +33,6 @@ constexpr const char* kLossRules = R"(table inet msfault {
 }
 )";
 
-std::vector<double> Values(const std::vector<Timed<trace::LvarWrite>>& writes) {
-  std::vector<double> values;
-  for (const auto& w : writes) values.push_back(w.body.value);
-  return values;
-}
-
 std::vector<double> Sequence(int count, double step) {
   std::vector<double> values;
   for (int i = 1; i <= count; ++i) values.push_back(i * step);
