@@ -138,16 +138,19 @@ TEST_F(RoleStartTest, ClientConnectsOffTheFrameKeepsTryingAndConnectsAgainAfterA
     EXPECT_EQ(DecodeMessage(reinterpret_cast<const std::uint8_t*>(greeting.data())).kind,
               kind::kGreeting);
     EXPECT_TRUE(WaitUntil([] { return Named("MP_STS") == 1.0; }));
-    // The server end goes away: the client notices and connects anew.
+    // The server end goes away: the client notices and connects anew. The
+    // listener is still there, so the cockpit may show 2 only for a pass or
+    // two before the new connection shows 1; the log keeps the close.
     UDT::close(accepted);
-    EXPECT_TRUE(WaitUntil([] { return Named("MP_STS") == 2.0; }));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return Count(LogLines(), "Connection closed") >= connection + 1; }));
   }
   KillGauge();
   EXPECT_EQ(Load(shutdownState), 2);
   const auto lines = LogLines();
   EXPECT_TRUE(InOrder(lines, {"Launch", "R UDP start", "clientLoop start"}));
   EXPECT_EQ(Count(lines, "R UDP connected to 127.0.0.1"), 2);
-  EXPECT_EQ(Count(lines, "Connection closed"), 2);
+  EXPECT_GE(Count(lines, "Connection closed"), 2);
   // The failed attempts before the server came: the first one is logged.
   EXPECT_EQ(
       Count(lines, "R UDP connect to 127.0.0.1 (UDP port " + std::to_string(SwappedPort(port_)) +
