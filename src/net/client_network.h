@@ -46,7 +46,6 @@ class ClientNetwork {
   int lastResult = 0;
   ReliableLink channel;
   sockaddr_in serverAddress{};
-  bool addressValid = false;
   platform::ThreadHandle connectThread = platform::kNoThread;
   std::atomic<bool> stopping{false};
   // Set by the receive thread when a connection is wanted, cleared by the
