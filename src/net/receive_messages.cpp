@@ -11,6 +11,7 @@
 #include "net/format_number.h"
 #include "net/wire_records.h"
 #include "session/log.h"
+#include "session/role_loop.h"
 #include "simlink/definitions.h"
 #include "simlink/key_event_relay.h"
 #include "simlink/simconnect_api.h"
@@ -27,7 +28,6 @@ bool FitsFloat(double x) {
   return std::isfinite(x) && std::fabs(x) <= std::numeric_limits<float>::max();
 }
 
-bool StopRequested() { return Load(shutdownState) != shutdown_state::kRunning; }
 
 CockpitVars& Vars() { return *sharedState->vars; }
 
@@ -53,7 +53,7 @@ bool WaitForButtonRelease(LVarEntry& entry, Channel channel) {
         (channel != Channel::kReliable || entry.syncMark.load(std::memory_order_relaxed) != -1) &&
         panel::ReadNamedValue(Load(Vars().id[slot::kKeysClear])) == 0.0;
     if (released) return true;
-    if (StopRequested()) return false;
+    if (!RoleRunning()) return false;
     if (std::chrono::steady_clock::now() >= giveUp) {
       LogMessage("Button wait timed out: " + entry.name);
       return true;
@@ -116,7 +116,7 @@ void ApplyKeyEvent(const MessageRecord& record) {
 void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes) {
   for (std::size_t offset = 0; offset + kMessageSize <= bytes; offset += kMessageSize) {
     // A full read holds some 200,000 records; a stop must not wait for all.
-    if (StopRequested()) return;
+    if (!RoleRunning()) return;
     const MessageRecord record = DecodeMessage(data + offset);
     switch (record.kind) {
       case kind::kVarValue:
@@ -141,7 +141,7 @@ bool WalkDatagram(const std::uint8_t* data, std::size_t length) {
   bool greeting = false;
   std::size_t offset = 0;
   while (offset < length && length - offset >= kMessageSize) {
-    if (StopRequested()) return greeting;
+    if (!RoleRunning()) return greeting;
     const std::uint8_t* at = data + offset;
     switch (DecodeKind(at)) {
       case kind::kGreeting:
