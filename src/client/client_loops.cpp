@@ -4,7 +4,7 @@
 #include "module/panel_services.h"
 #include "session/role_finish.h"
 
-void ClientSendLoop(void*) {
+unsigned ClientSendLoop(void*) {
   ClientGame& game = *Load(clientGame);
   const RoleOutput output = OutputOf(game);
   platform::NameThisThread(kSendThreadName);
@@ -14,6 +14,7 @@ void ClientSendLoop(void*) {
     platform::SleepMs(kSendPauseMs);
   }
   FinishRole();
+  return 0;
 }
 
 unsigned ClientReceiveLoop(void*) {

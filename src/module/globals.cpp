@@ -19,6 +19,7 @@ std::atomic<ServerGame*> serverGame{nullptr};
 std::atomic<ClientGame*> clientGame{nullptr};
 std::mutex roleGuard;
 platform::ThreadHandle receiveThreadHandle = platform::kNoThread;
+platform::ThreadHandle sendThreadHandle = platform::kNoThread;
 std::string peerAddress;
 std::string basePort;
 std::atomic<bool> anySourceAllowed{false};

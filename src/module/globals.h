@@ -4,8 +4,9 @@
 //   simulator thread - ModuleInit/ModuleDeinit, GaugeCallback, SimConnectDispatch,
 //     KeyEventRelay for the pilot's events. Writes simConnect, lastSimConnectResult,
 //     setDataScratch, lvarTable/lvarCount (only while no role runs), roleStarted,
-//     peerAddress/basePort/anySourceAllowed/receiveThreadHandle (before the role threads start),
-//     the role pointers at role start, shutdownState = 1 at gauge kill.
+//     peerAddress/basePort/anySourceAllowed/receiveThreadHandle/sendThreadHandle (before the
+//     role threads start), the role pointers at role start, shutdownState = 1 at gauge kill;
+//     joins the send thread at module stop.
 //   role send thread - writes shutdownState = 2 and resets the role pointer at the end.
 //   role receive thread - writes isFollower (toggle, follower flag record).
 //   any of them - connectionStatus (reliable endpoint results), LVarEntry fields.
@@ -53,6 +54,7 @@ extern std::atomic<ServerGame*> serverGame;
 extern std::atomic<ClientGame*> clientGame;
 extern std::mutex roleGuard;
 extern platform::ThreadHandle receiveThreadHandle;
+extern platform::ThreadHandle sendThreadHandle;
 extern std::string peerAddress;
 extern std::string basePort;
 // SharedConfig.cfg's third line "any": records from every address are heard.

@@ -48,6 +48,11 @@ void MS_STDCALL ModuleDeinit() {
       shutdownState.load(std::memory_order_acquire) != shutdown_state::kFinished) {
     RunShutdownHandshake();
   }
+  // The send thread still writes its last log line after it reports the role
+  // finished; the simulator unloads the module after this returns, so the
+  // thread must be gone by then.
+  platform::WaitThread(sendThreadHandle);
+  sendThreadHandle = platform::kNoThread;
   panel::UnhookKeyEvents(KeyEventRelay, nullptr);
   lastSimConnectResult = SimConnect_Close(simConnect);
   delete sharedState->vars;

@@ -71,11 +71,8 @@ int LastSocketError();
 using ThreadHandle = std::intptr_t;
 inline constexpr ThreadHandle kNoThread = -1;
 
-using DetachedRoutine = void (*)(void*);
 using JoinableRoutine = unsigned (*)(void*);
 
-// Starts a thread that nobody joins. Returns false when none could be had.
-bool StartDetachedThread(DetachedRoutine routine, void* argument);
 // Starts a thread whose handle is kept; kNoThread when none could be had.
 ThreadHandle StartJoinableThread(JoinableRoutine routine, void* argument);
 // Waits, without a time limit, for a joinable thread to end, and releases it.

@@ -27,7 +27,7 @@ namespace {
 constexpr unsigned kConnectedAcceptPasses = 25;
 }  // namespace
 
-void ServerSendLoop(void*) {
+unsigned ServerSendLoop(void*) {
   ServerGame& game = *Load(serverGame);
   const RoleOutput output = OutputOf(game);
   platform::NameThisThread(kSendThreadName);
@@ -37,6 +37,7 @@ void ServerSendLoop(void*) {
     platform::SleepMs(kSendPauseMs);
   }
   FinishRole();
+  return 0;
 }
 
 unsigned ServerReceiveLoop(void*) {

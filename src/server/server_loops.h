@@ -6,7 +6,7 @@
 
 // Send thread: every 5 ms shows the link state, runs a send pass (one
 // category-0 change per pass) and, once a stop is requested, ends the role.
-void ServerSendLoop(void* unused);
+unsigned ServerSendLoop(void* unused);
 // Receive thread: every 2 ms accepts a client (every 50 ms while one is
 // connected), applies what arrived and takes the cockpit's swap request.
 unsigned ServerReceiveLoop(void* unused);

@@ -14,12 +14,12 @@
 
 namespace {
 
-constexpr RoleThreadStarter kPlatformThreads{platform::StartDetachedThread,
+constexpr RoleThreadStarter kPlatformThreads{platform::StartJoinableThread,
                                              platform::StartJoinableThread};
 
 struct RoleParts {
   const char* loopStartLine;
-  platform::DetachedRoutine sendLoop;
+  platform::JoinableRoutine sendLoop;
   platform::JoinableRoutine receiveLoop;
 };
 
@@ -56,13 +56,14 @@ bool Launch(std::atomic<Game*>& rolePointer, const RoleParts& parts,
     return false;
   }
   Store(rolePointer, game);
-  receiveThreadHandle = starter.startJoinable(parts.receiveLoop, nullptr);
+  receiveThreadHandle = starter.startReceive(parts.receiveLoop, nullptr);
   if (receiveThreadHandle == platform::kNoThread) {
     LogMessage("Role start failed: no receive thread");
     AbandonStart(rolePointer);
     return false;
   }
-  if (!starter.startDetached(parts.sendLoop, nullptr)) {
+  sendThreadHandle = starter.startSend(parts.sendLoop, nullptr);
+  if (sendThreadHandle == platform::kNoThread) {
     LogMessage("Role start failed: no send thread");
     AbandonStart(rolePointer);
     return false;

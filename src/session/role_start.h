@@ -6,8 +6,8 @@
 // How the role's threads are started: the platform's functions, or others
 // where a start has to be made to fail.
 struct RoleThreadStarter {
-  bool (*startDetached)(platform::DetachedRoutine routine, void* argument);
-  platform::ThreadHandle (*startJoinable)(platform::JoinableRoutine routine, void* argument);
+  platform::ThreadHandle (*startReceive)(platform::JoinableRoutine routine, void* argument);
+  platform::ThreadHandle (*startSend)(platform::JoinableRoutine routine, void* argument);
 };
 
 // Reads SharedConfig.cfg, drops a pending "MP_TGL", and, once per module load

@@ -28,8 +28,6 @@ unsigned Counting(void* raw) {
   return 0;
 }
 
-void Detached(void* raw) { static_cast<Work*>(raw)->done.store(1); }
-
 TEST(ThreadsTest, WaitReturnsOnlyAfterTheJoinableThreadEnded) {
   Work work;
   const platform::ThreadHandle thread = platform::StartJoinableThread(SlowJoinable, &work);
@@ -47,13 +45,6 @@ TEST(ThreadsTest, SeveralJoinableThreadsRunAtOnceAndAreAllWaitedFor) {
     platform::WaitThread(thread);
   }
   EXPECT_EQ(work.counter.load(), 8000u);
-}
-
-TEST(ThreadsTest, DetachedThreadRunsWithItsArgument) {
-  Work work;
-  ASSERT_TRUE(platform::StartDetachedThread(Detached, &work));
-  for (int i = 0; i < 5000 && work.done.load() == 0; ++i) platform::SleepMs(1);
-  EXPECT_EQ(work.done.load(), 1);
 }
 
 TEST(ThreadsTest, SleepPausesAtLeastAboutTheTimeAsked) {

@@ -59,6 +59,7 @@ class ModuleFixture : public ::testing::Test {
     serverGame = nullptr;
     clientGame = nullptr;
     receiveThreadHandle = platform::kNoThread;
+    sendThreadHandle = platform::kNoThread;
     peerAddress.clear();
     basePort.clear();
     anySourceAllowed = false;

@@ -10,22 +10,10 @@ namespace platform {
 
 namespace {
 
-struct DetachedStart {
-  DetachedRoutine routine;
-  void* argument;
-};
-
 struct JoinableStart {
   JoinableRoutine routine;
   void* argument;
 };
-
-void* RunDetached(void* raw) {
-  const DetachedStart start = *static_cast<DetachedStart*>(raw);
-  delete static_cast<DetachedStart*>(raw);
-  start.routine(start.argument);
-  return nullptr;
-}
 
 void* RunJoinable(void* raw) {
   const JoinableStart start = *static_cast<JoinableStart*>(raw);
@@ -35,18 +23,6 @@ void* RunJoinable(void* raw) {
 }
 
 }  // namespace
-
-bool StartDetachedThread(DetachedRoutine routine, void* argument) {
-  auto* start = new (std::nothrow) DetachedStart{routine, argument};
-  if (start == nullptr) return false;
-  pthread_t thread;
-  if (pthread_create(&thread, nullptr, RunDetached, start) != 0) {
-    delete start;
-    return false;
-  }
-  pthread_detach(thread);
-  return true;
-}
 
 ThreadHandle StartJoinableThread(JoinableRoutine routine, void* argument) {
   static_assert(sizeof(pthread_t) <= sizeof(ThreadHandle));

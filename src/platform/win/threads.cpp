@@ -27,11 +27,6 @@ unsigned __stdcall RunJoinable(void* raw) {
 
 }  // namespace
 
-bool StartDetachedThread(DetachedRoutine routine, void* argument) {
-  // _beginthread closes the thread's handle itself when the routine returns.
-  return _beginthread(routine, 0, argument) != static_cast<std::uintptr_t>(-1);
-}
-
 ThreadHandle StartJoinableThread(JoinableRoutine routine, void* argument) {
   static_assert(sizeof(HANDLE) == sizeof(ThreadHandle));
   auto* start = new (std::nothrow) JoinableStart{routine, argument};
