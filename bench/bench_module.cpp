@@ -44,7 +44,7 @@ void UseTable(const std::vector<LVarCategory>& categories) {
   for (std::size_t i = 0; i < categories.size(); ++i) {
     auto entry = std::make_unique<LVarEntry>();
     entry->name = "BENCH_" + std::to_string(i);
-    entry->category = static_cast<std::int32_t>(categories[i]);
+    entry->category = categories[i];
     standin::WriteNamed(entry->name, 0.0);
     lvarTable.push_back(std::move(entry));
   }

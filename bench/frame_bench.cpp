@@ -12,6 +12,7 @@
 #include "module/globals.h"
 #include "simlink/definitions.h"
 #include "simlink/dispatch.h"
+#include "simlink/eased_values.h"
 #include "standin.h"
 
 namespace {
@@ -42,7 +43,7 @@ void BM_SimFrameData(benchmark::State& state) {
   if (state.range(0) != 0) {
     Store(sharedState->vars->value[slot::kMpConn], 1.0);
     Store(isFollower, 1);
-    for (const SmoothedValueSource& source : kSmoothedValueSources) {
+    for (const EasedValue& source : kEasedValues) {
       Store((sharedState->*source.record).target, 500.0);
     }
   }

@@ -24,7 +24,7 @@ struct SendCounts {
 RoleOutput CountingOutput(SendCounts& counts) {
   return RoleOutput{[&counts](std::int32_t, double, double, double) { ++counts.reliable; },
                     [&counts](double, double, double) { ++counts.datagram; },
-                    [](const AircraftStateRecord&) {}};
+                    [](const AircraftStateRecord&) {}, [] {}};
 }
 
 // Arguments: table entries; 0 for a pass that sees no change, 1 for a pass

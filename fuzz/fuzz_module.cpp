@@ -34,7 +34,7 @@ void BringUp() {
   for (const LVarCategory category : kFuzzCategories) {
     auto entry = std::make_unique<LVarEntry>();
     entry->name = "FUZZ_" + std::to_string(static_cast<int>(category));
-    entry->category = static_cast<std::int32_t>(category);
+    entry->category = category;
     lvarTable.push_back(std::move(entry));
   }
   Store(lvarCount, lvarTable.size());

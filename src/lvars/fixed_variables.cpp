@@ -8,10 +8,6 @@ namespace {
 // Marks that the latest "MCDU_KeysClear" command has been carried out.
 constexpr double kKeysClearHandled = -1.0;
 
-bool IsMomentaryButton(const LVarEntry& entry) {
-  return entry.category == static_cast<std::int32_t>(LVarCategory::kMbtn);
-}
-
 }  // namespace
 
 void RegisterFixedVariables() {
@@ -42,7 +38,7 @@ void PollLVarTable() {
   for (std::uint32_t i = 0; i < count && i < lvarTable.size(); ++i) {
     LVarEntry& entry = *lvarTable[i];
     PollEntry(entry);
-    if (keysClear == 1.0 && Load(entry.value) == 1.0f && IsMomentaryButton(entry)) {
+    if (keysClear == 1.0 && Load(entry.value) == 1.0f && entry.category == LVarCategory::kMbtn) {
       SetLVar(entry, 0.0f);
     }
   }

@@ -29,6 +29,6 @@ struct LVarEntry {
   // from the peer can never fall between the read and the stores of a poll
   // and then look like a local change that is sent back.
   std::mutex pollGuard;
-  std::int32_t category = 0;
+  LVarCategory category = LVarCategory::kNone;
   std::string name;
 };

@@ -112,7 +112,7 @@ std::vector<std::unique_ptr<LVarEntry>> TableEntries(const std::vector<LVarLine>
   for (const auto& line : lines) {
     auto entry = std::make_unique<LVarEntry>();
     entry->name = line.name;
-    entry->category = static_cast<std::int32_t>(line.category);
+    entry->category = line.category;
     entries.push_back(std::move(entry));
   }
   return entries;

@@ -5,7 +5,6 @@
 #include "lvars/lvar_file.h"
 #include "module/globals.h"
 #include "session/log.h"
-#include "session/role_start.h"
 
 namespace {
 
@@ -22,25 +21,12 @@ void ReadTableFile() {
   for (const auto& problem : LVarTableProblems(lines)) LogMessage(problem);
 }
 
-void TellStartWaits() {
-  // The table is tried every frame; the pilot is told once.
-  if (startWaitLogged.exchange(true, std::memory_order_relaxed)) return;
-  const auto path = ModuleFilePath("LVars.cfg");
-  LogMessage("MP_START is set, but " + path.value_or(std::string("LVars.cfg")) +
-             " is missing or lists no variable; the session starts once it does");
-}
-
 }  // namespace
 
-void LoadLVarTable() {
-  const bool startAsked = Load(sharedState->vars->value[slot::kMpStart]) != 0.0;
+bool LoadLVarTable() {
   if (Load(lvarCount) == 0) {
     ReadTableFile();
     Store(lvarCount, lvarTable.size());
-    if (Load(lvarCount) == 0) {
-      if (startAsked && !Load(roleStarted)) TellStartWaits();
-      return;
-    }
   }
-  if (startAsked && !Load(roleStarted)) StartRole();
+  return Load(lvarCount) != 0;
 }

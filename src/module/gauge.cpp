@@ -6,6 +6,7 @@
 #include "module/panel_services.h"
 #include "platform/platform.h"
 #include "session/log.h"
+#include "session/role_start.h"
 
 namespace {
 
@@ -25,6 +26,25 @@ void MS_STDCALL ElementGenerate(std::uint32_t phase) {
 }
 void MS_STDCALL ElementDraw() { panel::CallElementService(panel::kElementDraw, FirstElement()); }
 void MS_STDCALL ElementKill() { panel::CallElementService(panel::kElementKill, FirstElement()); }
+
+void TellStartWaits() {
+  // The table is tried every frame; the pilot is told once.
+  if (startWaitLogged.exchange(true, std::memory_order_relaxed)) return;
+  const auto path = ModuleFilePath("LVars.cfg");
+  LogMessage("MP_START is set, but " + path.value_or(std::string("LVars.cfg")) +
+             " is missing or lists no variable; the session starts once it does");
+}
+
+// "MP_START" starts the role once per module load, as soon as the shared
+// table has an entry to share.
+void StartRoleWhenAsked(bool tableLoaded) {
+  if (Load(sharedState->vars->value[slot::kMpStart]) == 0.0 || Load(roleStarted)) return;
+  if (tableLoaded) {
+    StartRole();
+  } else {
+    TellStartWaits();
+  }
+}
 
 // The header, its element and its mouse list are writable: the simulator
 // stores its own values into them. Fields not named are 0.
@@ -90,7 +110,7 @@ void MS_STDCALL GaugeCallback(GaugeHeader*, std::int32_t service, std::uint32_t)
       break;
     case kServicePreUpdate:
       PollFixedVariables();
-      LoadLVarTable();
+      StartRoleWhenAsked(LoadLVarTable());
       PollLVarTable();
       break;
     case kServicePreKill:

@@ -24,5 +24,5 @@ std::string peerAddress;
 std::string basePort;
 std::atomic<bool> anySourceAllowed{false};
 
-std::atomic<std::uint8_t> connectionStatus{0};
+std::atomic<std::uint8_t> connectionStatus{connection_status::kNothingYet};
 std::atomic<std::int32_t> connectedClientCount{0};

@@ -70,6 +70,12 @@ inline constexpr std::int32_t kStopRequested = 1;
 inline constexpr std::int32_t kFinished = 2;
 }  // namespace shutdown_state
 
+namespace connection_status {
+inline constexpr std::uint8_t kNothingYet = 0;
+inline constexpr std::uint8_t kConnected = 1;
+inline constexpr std::uint8_t kFailedOrClosed = 2;
+}  // namespace connection_status
+
 // Relaxed loads and stores, the common case for these globals.
 template <typename T>
 T Load(const std::atomic<T>& a) {

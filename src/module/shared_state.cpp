@@ -43,21 +43,3 @@ const std::array<AircraftStateField, kAircraftStateFieldCount> kAircraftStateFie
     {&AircraftState::comStandbyFrequency2, "COM STANDBY FREQUENCY:2", "Number"},
     {&AircraftState::comActiveFrequency2, "COM ACTIVE FREQUENCY:2", "Number"},
 }};
-
-const std::array<SmoothedValueSource, kSmoothedValueCount> kSmoothedValueSources = {{
-    {&SharedState::latitude, &AircraftState::planeLatitude, 50},
-    {&SharedState::longitude, &AircraftState::planeLongitude, 50},
-    {&SharedState::heading, &AircraftState::planeHeadingDegreesTrue, 50},
-    {&SharedState::pitch, &AircraftState::planePitchDegrees, 50},
-    {&SharedState::bank, &AircraftState::planeBankDegrees, 50},
-    {&SharedState::accelBodyZ, &AircraftState::accelerationBodyZ, 5},
-    {&SharedState::accelBodyX, &AircraftState::accelerationBodyX, 5},
-    {&SharedState::accelBodyY, &AircraftState::accelerationBodyY, 5},
-    {&SharedState::velocityBodyZ, &AircraftState::velocityBodyZ, 5},
-    {&SharedState::velocityBodyX, &AircraftState::velocityBodyX, 5},
-    {&SharedState::velocityBodyY, &AircraftState::velocityBodyY, 5},
-    {&SharedState::altitude, &AircraftState::planeAltitude, 25},
-    {&SharedState::elevatorTrim, &AircraftState::elevatorTrimPosition, 1},
-    {&SharedState::verticalSpeed, &AircraftState::verticalSpeed, 5},
-    {&SharedState::airspeed, &AircraftState::airspeedIndicated, 15},
-}};

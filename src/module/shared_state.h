@@ -124,16 +124,6 @@ struct SharedState {
 };
 static_assert(offsetof(SharedState, latitude) % 8 == 0);
 
-// The easing records with their source field in AircraftState and the divisor
-// a reset gives them, in SharedState order.
-struct SmoothedValueSource {
-  SmoothedValue SharedState::*record;
-  AtomicDouble AircraftState::*source;
-  double resetDivisor;
-};
-inline constexpr std::size_t kSmoothedValueCount = 15;
-extern const std::array<SmoothedValueSource, kSmoothedValueCount> kSmoothedValueSources;
-
 // Slots of CockpitVars used by name in the code.
 namespace slot {
 inline constexpr std::size_t kTillerEnabled = 0;   // value and id

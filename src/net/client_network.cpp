@@ -35,14 +35,14 @@ ClientNetwork::ClientNetwork() {
   // Text that is no IPv4 address names no server (the configuration's check
   // has said so); connecting to the zero address would reach this machine.
   if (!platform::ParseAddress(peerAddress.c_str(), &address)) {
-    Store(connectionStatus, 2);
+    Store(connectionStatus, connection_status::kFailedOrClosed);
     return;
   }
   serverAddress.sin_addr.s_addr = address;
   connectThread = platform::StartJoinableThread(ConnectLoop, this);
   if (connectThread == platform::kNoThread) {
     LogMessage("R UDP: no thread to connect with; the reliable channel stays down");
-    Store(connectionStatus, 2);
+    Store(connectionStatus, connection_status::kFailedOrClosed);
   }
 }
 
@@ -78,7 +78,7 @@ bool ClientNetwork::TryConnect() {
                         ") failed: " + error.getErrorMessage() + "; trying again every " +
                         std::to_string(kRetryPauseMs / 1000) + " s");
     UDT::close(socket);
-    Store(connectionStatus, 2);
+    Store(connectionStatus, connection_status::kFailedOrClosed);
     return false;
   }
   SetNoBlocking(socket);
@@ -111,7 +111,7 @@ void ClientNetwork::PeerStarted() {
     if (NowMs() - adoptedAtMs < kGreetingGraceMs) return;
     LogMessage("The server has started again; connecting anew");
     channel.open = false;
-    Store(connectionStatus, 2);
+    Store(connectionStatus, connection_status::kFailedOrClosed);
     Drop();
   }
   hurry.store(true, std::memory_order_relaxed);
@@ -126,7 +126,7 @@ void ClientNetwork::Adopt(UDTSOCKET socket) {
   channel.open = true;
   adoptedAtMs = NowMs();
   connectFailures.Reset();
-  Store(connectionStatus, 1);
+  Store(connectionStatus, connection_status::kConnected);
   LogMessage("R UDP connected to " + peerAddress);
   // The reliable greeting carries the simulator time; the server ignores it.
   const double time = sharedState->aircraft->absoluteTime.load(std::memory_order_relaxed);

@@ -7,12 +7,14 @@
 
 #include "lvars/entry_ops.h"
 #include "module/globals.h"
+#include "module/low_word.h"
 #include "module/panel_services.h"
 #include "net/format_number.h"
 #include "net/wire_records.h"
 #include "session/log.h"
 #include "session/role_loop.h"
 #include "simlink/definitions.h"
+#include "simlink/eased_values.h"
 #include "simlink/key_event_relay.h"
 #include "simlink/simconnect_api.h"
 
@@ -27,7 +29,6 @@ constexpr auto kButtonWaitLimit = std::chrono::seconds(1);
 bool FitsFloat(double x) {
   return std::isfinite(x) && std::fabs(x) <= std::numeric_limits<float>::max();
 }
-
 
 CockpitVars& Vars() { return *sharedState->vars; }
 
@@ -65,7 +66,7 @@ bool WaitForButtonRelease(LVarEntry& entry, Channel channel) {
 void ApplyVarValue(const MessageRecord& record, Channel channel) {
   LVarEntry* entry = EntryAt(record.index);
   if (entry == nullptr || !FitsFloat(record.value)) return;
-  if (entry->category == static_cast<std::int32_t>(LVarCategory::kMbtn)) {
+  if (entry->category == LVarCategory::kMbtn) {
     if (!WaitForButtonRelease(*entry, channel)) return;
     entry->syncMark.store(-1, std::memory_order_relaxed);
   }
@@ -91,11 +92,11 @@ void ApplyGearHandle(const MessageRecord& record) {
 
 void ApplyAircraftState(const AircraftStateRecord& record) {
   // One field that is not a number would reach the simulator through easing.
-  for (const auto& field : kStateWireFields) {
+  for (const EasedValue& field : kEasedValues) {
     if (!std::isfinite(record.*field.wire)) return;
   }
-  for (const auto& field : kStateWireFields) {
-    (sharedState->*field.target).target.store(record.*field.wire, std::memory_order_relaxed);
+  for (const EasedValue& field : kEasedValues) {
+    (sharedState->*field.record).target.store(record.*field.wire, std::memory_order_relaxed);
   }
 }
 

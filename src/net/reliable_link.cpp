@@ -26,7 +26,7 @@ void ReportClosed(ReliableLink& link) {
   std::printf("Connection closed\n");
   std::fflush(stdout);
   LogMessage("Connection closed");
-  Store(connectionStatus, 2);
+  Store(connectionStatus, connection_status::kFailedOrClosed);
 }
 
 // Whether a read can return anything but "nothing yet": bytes are waiting,

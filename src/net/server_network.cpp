@@ -14,7 +14,7 @@ ServerNetwork::ServerNetwork() {
   listenAddress.sin_addr.s_addr = INADDR_ANY;
   if (UDT::bind(listenSocket, reinterpret_cast<const sockaddr*>(&listenAddress),
                 sizeof listenAddress) == UDT::ERROR) {
-    Store(connectionStatus, 2);
+    Store(connectionStatus, connection_status::kFailedOrClosed);
     return;
   }
   SetNoBlocking(listenSocket);
@@ -49,7 +49,7 @@ bool ServerNetwork::AcceptNewClient(std::uint32_t id) {
     }
   }
   SetTimeouts(clientSocket);
-  Store(connectionStatus, 1);
+  Store(connectionStatus, connection_status::kConnected);
   return true;
 }
 
@@ -79,7 +79,7 @@ std::size_t ServerNetwork::ReceiveFromClient(std::uint32_t id, std::uint8_t* buf
   if (!link->open) {
     std::lock_guard<std::mutex> lock(clientsGuard);
     Forget(id);
-    if (!clients.empty()) Store(connectionStatus, 1);
+    if (!clients.empty()) Store(connectionStatus, connection_status::kConnected);
   }
   return whole;
 }

@@ -1,7 +1,9 @@
 #include "net/wire_records.h"
 
 #include <bit>
-#include <cmath>
+
+#include "module/low_word.h"
+#include "simlink/eased_values.h"
 
 namespace {
 
@@ -28,36 +30,6 @@ std::int32_t GetI32(const std::uint8_t* at) { return static_cast<std::int32_t>(G
 double GetDouble(const std::uint8_t* at) { return std::bit_cast<double>(GetU64(at)); }
 
 }  // namespace
-
-const std::array<StateWireField, 15> kStateWireFields = {{
-    {&AircraftStateRecord::latitude, &AircraftState::planeLatitude, &SharedState::latitude},
-    {&AircraftStateRecord::longitude, &AircraftState::planeLongitude, &SharedState::longitude},
-    {&AircraftStateRecord::heading, &AircraftState::planeHeadingDegreesTrue, &SharedState::heading},
-    {&AircraftStateRecord::pitch, &AircraftState::planePitchDegrees, &SharedState::pitch},
-    {&AircraftStateRecord::bank, &AircraftState::planeBankDegrees, &SharedState::bank},
-    {&AircraftStateRecord::accelBodyZ, &AircraftState::accelerationBodyZ, &SharedState::accelBodyZ},
-    {&AircraftStateRecord::accelBodyX, &AircraftState::accelerationBodyX, &SharedState::accelBodyX},
-    {&AircraftStateRecord::accelBodyY, &AircraftState::accelerationBodyY, &SharedState::accelBodyY},
-    {&AircraftStateRecord::velocityBodyZ, &AircraftState::velocityBodyZ,
-     &SharedState::velocityBodyZ},
-    {&AircraftStateRecord::velocityBodyY, &AircraftState::velocityBodyY,
-     &SharedState::velocityBodyY},
-    {&AircraftStateRecord::altitude, &AircraftState::planeAltitude, &SharedState::altitude},
-    {&AircraftStateRecord::elevatorTrim, &AircraftState::elevatorTrimPosition,
-     &SharedState::elevatorTrim},
-    {&AircraftStateRecord::verticalSpeed, &AircraftState::verticalSpeed,
-     &SharedState::verticalSpeed},
-    {&AircraftStateRecord::velocityBodyX, &AircraftState::velocityBodyX,
-     &SharedState::velocityBodyX},
-    {&AircraftStateRecord::airspeed, &AircraftState::airspeedIndicated, &SharedState::airspeed},
-}};
-
-std::uint32_t LowWord(double x) {
-  // Anything outside the 64-bit range (or NaN) has no integer to truncate to.
-  constexpr double kLimit = 9.2e18;
-  if (!std::isfinite(x) || std::fabs(x) >= kLimit) return 0;
-  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(x)));
-}
 
 MessageRecord MakeMessage(std::int32_t kind, double index, double value, double extra) {
   return MessageRecord{kind, static_cast<std::int32_t>(LowWord(index)), value, extra};
@@ -91,7 +63,7 @@ std::size_t OffsetOf(double AircraftStateRecord::*field) {
 StateBytes EncodeState(const AircraftStateRecord& record) {
   StateBytes bytes{};
   PutI32(bytes.data() + offsetof(AircraftStateRecord, kind), record.kind);
-  for (const auto& field : kStateWireFields) {
+  for (const EasedValue& field : kEasedValues) {
     PutDouble(bytes.data() + OffsetOf(field.wire), record.*field.wire);
   }
   PutI32(bytes.data() + offsetof(AircraftStateRecord, checkWord), record.checkWord);
@@ -101,7 +73,7 @@ StateBytes EncodeState(const AircraftStateRecord& record) {
 AircraftStateRecord DecodeState(const std::uint8_t* bytes) {
   AircraftStateRecord record;
   record.kind = GetI32(bytes + offsetof(AircraftStateRecord, kind));
-  for (const auto& field : kStateWireFields) {
+  for (const EasedValue& field : kEasedValues) {
     record.*field.wire = GetDouble(bytes + OffsetOf(field.wire));
   }
   record.checkWord = GetI32(bytes + offsetof(AircraftStateRecord, checkWord));
@@ -112,7 +84,7 @@ std::int32_t DecodeKind(const std::uint8_t* bytes) { return GetI32(bytes); }
 
 AircraftStateRecord StateRecordFrom(const AircraftState& aircraft) {
   AircraftStateRecord record;
-  for (const auto& field : kStateWireFields) {
+  for (const EasedValue& field : kEasedValues) {
     record.*field.wire = (aircraft.*field.source).load(std::memory_order_relaxed);
   }
   return record;

@@ -82,19 +82,6 @@ inline constexpr std::size_t kGreetingDatagramSize = kStateSize;
 using MessageBytes = std::array<std::uint8_t, kMessageSize>;
 using StateBytes = std::array<std::uint8_t, kStateSize>;
 
-// One of the fifteen doubles of a state record: where the sender reads it and
-// where the receiver eases toward it. In wire order.
-struct StateWireField {
-  double AircraftStateRecord::*wire;
-  AtomicDouble AircraftState::*source;
-  SmoothedValue SharedState::*target;
-};
-extern const std::array<StateWireField, 15> kStateWireFields;
-
-// `x` truncated toward zero to a 64-bit integer, of which the low 32 bits are
-// kept (0 for NaN or a value beyond 64 bits).
-std::uint32_t LowWord(double x);
-
 // A record of `kind` whose index is `index` truncated toward zero, keeping the
 // low 32 bits, as the callers pass table indices and key ids as doubles.
 MessageRecord MakeMessage(std::int32_t kind, double index, double value, double extra);

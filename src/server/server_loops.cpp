@@ -46,7 +46,8 @@ unsigned ServerReceiveLoop(void*) {
   panel::WriteNamedValue(Load(sharedState->vars->id[slot::kMpConn]), Load(isFollower));
   platform::NameThisThread(kReceiveThreadName);
   for (unsigned pass = 0; RoleRunning(); ++pass) {
-    if (Load(connectionStatus) != 1 || pass % kConnectedAcceptPasses == 0) {
+    if (Load(connectionStatus) != connection_status::kConnected ||
+        pass % kConnectedAcceptPasses == 0) {
       AcceptPendingClient(game);
     }
     ReceiveMessages(game);

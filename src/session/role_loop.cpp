@@ -13,10 +13,6 @@ CockpitVars& Vars() { return *sharedState->vars; }
 
 double ValueOf(std::size_t s) { return Load(Vars().value[s]); }
 
-bool Is(const LVarEntry& e, LVarCategory category) {
-  return e.category == static_cast<std::int32_t>(category);
-}
-
 float ValueOf(const LVarEntry& e) { return e.value.load(std::memory_order_relaxed); }
 
 void SendGearIfMoved(const RoleOutput& output) {
@@ -42,7 +38,7 @@ void ReleaseButton(const RoleOutput& output, LVarEntry& e, std::uint32_t i) {
 void SendFcuPair(const RoleOutput& output, const LVarEntry& e, std::uint32_t i) {
   if (i == 0) return;
   LVarEntry& d = *lvarTable[i - 1];
-  if (EntryChanged(d) && Is(d, LVarCategory::kFcu) && ValueOf(e) != ValueOf(d)) {
+  if (EntryChanged(d) && d.category == LVarCategory::kFcu && ValueOf(e) != ValueOf(d)) {
     output.datagram(i - 1, ValueOf(d), 0.0);
     output.datagram(i, ValueOf(e), 0.0);
   }
@@ -54,20 +50,20 @@ void ScanTable(const RoleOutput& output, ReliableChangeRule rule) {
     LVarEntry& e = *lvarTable[i];
     const bool changed = PollEntry(e);
     const float value = ValueOf(e);
-    if (changed && Is(e, LVarCategory::kNone)) {
+    if (changed && e.category == LVarCategory::kNone) {
       output.reliable(kind::kVarValue, i, value, 0.0);
       if (rule == ReliableChangeRule::kEndsScan) return;
-    } else if (keysClear && value != 0.0f && Is(e, LVarCategory::kMbtn)) {
+    } else if (keysClear && value != 0.0f && e.category == LVarCategory::kMbtn) {
       ReleaseButton(output, e, i);
-    } else if (Is(e, LVarCategory::kFcuHeading)) {
+    } else if (e.category == LVarCategory::kFcuHeading) {
       SendFcuPair(output, e, i);
-    } else if (changed && Is(e, LVarCategory::kFctl) && Load(isFollower) == 0) {
+    } else if (changed && e.category == LVarCategory::kFctl && Load(isFollower) == 0) {
       output.datagram(i, value, 0.0);
-    } else if (changed && Is(e, LVarCategory::kDisp) && ValueOf(slot::kMpSyncDsp) != 0.0) {
+    } else if (changed && e.category == LVarCategory::kDisp && ValueOf(slot::kMpSyncDsp) != 0.0) {
       output.datagram(i, value, 0.0);
-    } else if (changed && Is(e, LVarCategory::kTerrWx) && ValueOf(slot::kMpSyncWx) != 0.0) {
+    } else if (changed && e.category == LVarCategory::kTerrWx && ValueOf(slot::kMpSyncWx) != 0.0) {
       output.datagram(i, value, 0.0);
-    } else if (changed && Is(e, LVarCategory::kBtn)) {
+    } else if (changed && e.category == LVarCategory::kBtn) {
       if (value != 0.0f) output.datagram(i, value, 0.0);
     } else {
       SendGearIfMoved(output);
@@ -109,7 +105,7 @@ void TakeToggleRequest(const RoleOutput& output) {
   Store(isFollower, follower);
   panel::WriteNamedValue(Load(vars.id[slot::kMpTgl]), 0.0);
   Store(vars.value[slot::kMpTgl], 0.0);
-  output.reliable(kind::kFollowerFlag, 0.0, follower, 0.0);
+  output.followerFlag();
   LogMessage("MasterTGL" + std::to_string(follower));
   panel::WriteNamedValue(Load(vars.id[slot::kMpConn]), follower);
 }

@@ -14,6 +14,8 @@ struct RoleOutput {
   std::function<void(std::int32_t kind, double index, double value, double extra)> reliable;
   std::function<void(double index, double value, double extra)> datagram;
   std::function<void(const AircraftStateRecord& record)> state;
+  // Tells the peer the current isFollower.
+  std::function<void()> followerFlag;
 };
 
 enum class ReliableChangeRule {
@@ -35,14 +37,14 @@ bool RoleRunning();
 // The sends of a role object, as a send pass uses them.
 template <typename Game>
 RoleOutput OutputOf(Game& game) {
-  return RoleOutput{
-      [&game](std::int32_t kind, double index, double value, double extra) {
-        SendReliableRecord(game, kind, index, value, extra);
-      },
-      [&game](double index, double value, double extra) {
-        SendVarDatagram(game, index, value, extra);
-      },
-      [&game](const AircraftStateRecord& record) { SendStateDatagram(game, record); }};
+  return RoleOutput{[&game](std::int32_t kind, double index, double value, double extra) {
+                      SendReliableRecord(game, kind, index, value, extra);
+                    },
+                    [&game](double index, double value, double extra) {
+                      SendVarDatagram(game, index, value, extra);
+                    },
+                    [&game](const AircraftStateRecord& record) { SendStateDatagram(game, record); },
+                    [&game] { SendFollowerFlag(game); }};
 }
 
 void RunSendPass(const RoleOutput& output, ReliableChangeRule rule);

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "module/globals.h"
-#include "simlink/definitions.h"
+#include "simlink/eased_values.h"
 #include "simlink/sim_data.h"
 
 namespace {
@@ -15,7 +15,7 @@ constexpr double kMaxPositionDivisor = 55.0;
 // aircraft stays on the simulator's own track and only drifts toward the peer.
 double BlendPosition(double eased, double received) { return (eased + 89.0 * received) / 90.0; }
 
-void ResetRecord(SharedState& state, const SmoothedValueSource& source) {
+void ResetRecord(SharedState& state, const EasedValue& source) {
   SmoothedValue& record = state.*source.record;
   const double own = Load((*state.aircraft).*source.source);
   record.current = own;
@@ -49,7 +49,7 @@ double PositionDivisor(double latitude, double longitude) {
 }
 
 void ResetUnusableDivisors(SharedState& state) {
-  for (const SmoothedValueSource& source : kSmoothedValueSources) {
+  for (const EasedValue& source : kEasedValues) {
     const SmoothedValue& record = state.*source.record;
     if (record.divisor == 0.0 || !std::isfinite(record.divisor) || !std::isfinite(record.current)) {
       ResetRecord(state, source);
@@ -60,22 +60,23 @@ void ResetUnusableDivisors(SharedState& state) {
 void EaseAircraft(SharedState& state) {
   const AircraftState& aircraft = *state.aircraft;
   ResetUnusableDivisors(state);
-  SetSimValueFrom(&SmoothStep(state.velocityBodyZ), definition::kVelocityBodyZ);
-  SetSimValueFrom(&SmoothStep(state.velocityBodyX), definition::kVelocityBodyX);
-  SetSimValueFrom(&SmoothStep(state.accelBodyZ), definition::kAccelBodyZ);
-  SetSimValueFrom(&SmoothStep(state.accelBodyX), definition::kAccelBodyX);
-  SetSimValueFrom(&SmoothStep(state.velocityBodyY), definition::kVelocityBodyY);
-  SetSimValueFrom(&SmoothStep(state.accelBodyY), definition::kAccelBodyY);
-  SetSimValue(definition::kLatitude,
-              BlendPosition(SmoothStep(state.latitude).current, Load(aircraft.planeLatitude)));
-  SetSimValue(definition::kLongitude,
-              BlendPosition(SmoothStep(state.longitude).current, Load(aircraft.planeLongitude)));
-  SetSimValueFrom(&SmoothAngleStep(state.heading), definition::kHeading);
-  SetSimValueFrom(&SmoothStep(state.pitch), definition::kPitch);
-  SetSimValueFrom(&SmoothStep(state.bank), definition::kBank);
-  SetSimValueFrom(&SmoothStep(state.altitude), definition::kAltitude);
-  SetSimValueFrom(&SmoothStep(state.verticalSpeed), definition::kVerticalSpeed);
-  SetSimValueFrom(&SmoothStep(state.elevatorTrim), definition::kElevatorTrim);
+  for (const EasedValue& value : kEasedValues) {
+    SmoothedValue& record = state.*value.record;
+    switch (value.step) {
+      case EaseStep::kLinear:
+        SetSimValueFrom(&SmoothStep(record), value.definition);
+        break;
+      case EaseStep::kAngle:
+        SetSimValueFrom(&SmoothAngleStep(record), value.definition);
+        break;
+      case EaseStep::kPosition:
+        SetSimValue(value.definition,
+                    BlendPosition(SmoothStep(record).current, Load(aircraft.*value.source)));
+        break;
+      case EaseStep::kNone:
+        break;
+    }
+  }
 
   const double divisor =
       PositionDivisor(Load(aircraft.planeLatitude), Load(aircraft.planeLongitude));
@@ -85,5 +86,5 @@ void EaseAircraft(SharedState& state) {
 }
 
 void ResetSmoothedValues(SharedState& state) {
-  for (const SmoothedValueSource& source : kSmoothedValueSources) ResetRecord(state, source);
+  for (const EasedValue& source : kEasedValues) ResetRecord(state, source);
 }

@@ -22,7 +22,8 @@ std::ostream& operator<<(std::ostream& out, const Parsed& p) {
 std::vector<Parsed> Parse(const std::string& text) {
   std::istringstream in(text);
   std::vector<Parsed> result;
-  for (const auto& entry : ParseLVarTable(in)) result.push_back({entry->name, entry->category});
+  for (const auto& entry : ParseLVarTable(in))
+    result.push_back({entry->name, static_cast<std::int32_t>(entry->category)});
   return result;
 }
 
@@ -59,9 +60,9 @@ TEST(LVarFile, BlankLinesAddNothingAndDuplicatesStaySeparate) {
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_NE(entries[0].get(), entries[1].get());
   EXPECT_EQ(entries[0]->name, "A");
-  EXPECT_EQ(entries[0]->category, 0);
+  EXPECT_EQ(entries[0]->category, LVarCategory::kNone);
   EXPECT_EQ(entries[1]->name, "A");
-  EXPECT_EQ(entries[1]->category, 7);
+  EXPECT_EQ(entries[1]->category, LVarCategory::kBtn);
 
   EXPECT_TRUE(Parse("").empty());
   EXPECT_TRUE(Parse("\n\r\n\n").empty());

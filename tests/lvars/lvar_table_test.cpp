@@ -34,7 +34,7 @@ TEST_F(LVarTableLoad, AMissingFileIsTriedAgainOnEveryUpdate) {
   ASSERT_EQ(lvarCount.load(), 2u);
   ASSERT_EQ(lvarTable.size(), 2u);
   EXPECT_EQ(Entry(0).name, "A");
-  EXPECT_EQ(Entry(1).category, 2);
+  EXPECT_EQ(Entry(1).category, LVarCategory::kMbtn);
 }
 
 TEST_F(LVarTableLoad, AnUnknownDocumentsFolderCountsAsAMissingFile) {
@@ -72,7 +72,7 @@ TEST_F(LVarTableLoad, EditsTakeEffectAtTheNextAircraftLoadOnly) {
   ASSERT_EQ(lvarCount.load(), 3u);
   ASSERT_EQ(lvarTable.size(), 3u);
   EXPECT_EQ(Entry(0).name, "X");
-  EXPECT_EQ(Entry(0).category, 2);
+  EXPECT_EQ(Entry(0).category, LVarCategory::kMbtn);
 }
 
 TEST_F(LVarTableLoad, TheRoleNeverStartsWhileTheTableIsEmpty) {

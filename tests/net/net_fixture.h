@@ -56,7 +56,7 @@ class NetFixture : public ModuleFixture {
     for (const auto& [name, category] : entries) {
       auto entry = std::make_unique<LVarEntry>();
       entry->name = name;
-      entry->category = static_cast<std::int32_t>(category);
+      entry->category = category;
       lvarTable.push_back(std::move(entry));
     }
     Store(lvarCount, lvarTable.size());

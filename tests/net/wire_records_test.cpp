@@ -6,7 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "module/low_word.h"
 #include "net/format_number.h"
+#include "simlink/eased_values.h"
 
 namespace {
 
@@ -39,13 +41,16 @@ TEST(WireRecords, IndexIsTruncatedTowardZeroKeepingTheLow32Bits) {
   EXPECT_EQ(MakeMessage(1, 1e300, 0, 0).index, 0);
   EXPECT_EQ(LowWord(4294967295.0), 0xFFFFFFFFu);
   EXPECT_EQ(LowWord(-1.0), 0xFFFFFFFFu);
+  // Within the 64-bit range up to its very end, and 0 beyond it.
+  EXPECT_EQ(LowWord(9.22e18), 0x7D1A0000u);
+  EXPECT_EQ(LowWord(9223372036854775808.0), 0u);
 }
 
 TEST(WireRecords, StateRecordPutsEachValueAtItsOffset) {
   AircraftState aircraft{};
   // Fifteen distinct values, each at the field the sender reads.
-  for (std::size_t i = 0; i < kStateWireFields.size(); ++i) {
-    (aircraft.*kStateWireFields[i].source).store(100.0 + static_cast<double>(i));
+  for (std::size_t i = 0; i < kEasedValues.size(); ++i) {
+    (aircraft.*kEasedValues[i].source).store(100.0 + static_cast<double>(i));
   }
   AircraftStateRecord record = StateRecordFrom(aircraft);
   const StateBytes bytes = EncodeState(record);

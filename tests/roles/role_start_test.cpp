@@ -238,7 +238,7 @@ TEST_F(RoleStartTest, ConfigurationMistakesAreLoggedOnceWithFileAndLine) {
   ASSERT_TRUE(Load(roleStarted));
   ASSERT_EQ(Load(lvarCount), 5u);
   EXPECT_EQ(lvarTable[0]->name, "QV_First");
-  EXPECT_EQ(lvarTable[0]->category, static_cast<std::int32_t>(LVarCategory::kFctl));
+  EXPECT_EQ(lvarTable[0]->category, LVarCategory::kFctl);
   EXPECT_EQ(peerAddress, "peer-pc");
   const auto lines = LogLines();
   for (const std::string& line : std::vector<std::string>{

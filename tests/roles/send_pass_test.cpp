@@ -33,6 +33,9 @@ class SendPassTest : public NetFixture {
       sent_.push_back({'d', 1, index, value});
     };
     output_.state = [this](const AircraftStateRecord&) { sent_.push_back({'s', 23, 0, 0}); };
+    output_.followerFlag = [this] {
+      sent_.push_back({'f', 2, 0, static_cast<double>(Load(isFollower))});
+    };
   }
 
   // One pass; the sends it made, state records left out unless asked for.
@@ -172,7 +175,7 @@ TEST_F(SendPassTest, ToggleSwapsWhoFliesAndTellsThePeer) {
   sent_.clear();
   TakeToggleRequest(output_);
   EXPECT_EQ(Load(isFollower), 1);
-  EXPECT_EQ(sent_, (V{{'r', 2, 0, 1.0}}));
+  EXPECT_EQ(sent_, (V{{'f', 2, 0, 1.0}}));
   EXPECT_EQ(Named("MP_TGL"), 0.0);
   EXPECT_EQ(Named("MP_CONN"), 1.0);
   EXPECT_EQ(LogLines().back(), "MasterTGL1");

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <limits>
 
+#include "simlink/eased_values.h"
 #include "simlink_fixture.h"
 
 namespace {
@@ -85,13 +86,14 @@ TEST_F(DataTest, OtherRequestsAndShortMessagesAreIgnored) {
 
 // Every record holds the local aircraft's own value and its reset divisor.
 void ExpectReset() {
-  // latitude, longitude, heading, pitch, bank, the three accelerations, the
-  // three velocities, altitude, elevator trim, vertical speed, airspeed
-  const double divisors[kSmoothedValueCount] = {50, 50, 50, 50, 50, 5, 5, 5, 5, 5, 5, 25, 1, 5, 15};
-  for (std::size_t i = 0; i < kSmoothedValueCount; ++i) {
+  // velocity Z, X, acceleration Z, X, velocity Y, acceleration Y, latitude,
+  // longitude, heading, pitch, bank, altitude, vertical speed, elevator trim,
+  // airspeed
+  const double divisors[kEasedValueCount] = {5, 5, 5, 5, 5, 5, 50, 50, 50, 50, 50, 25, 5, 1, 15};
+  for (std::size_t i = 0; i < kEasedValueCount; ++i) {
     SCOPED_TRACE(i);
-    const SmoothedValue& record = sharedState->*kSmoothedValueSources[i].record;
-    const double own = Load(sharedState->aircraft->*kSmoothedValueSources[i].source);
+    const SmoothedValue& record = sharedState->*kEasedValues[i].record;
+    const double own = Load(sharedState->aircraft->*kEasedValues[i].source);
     EXPECT_NE(own, 0.0);
     EXPECT_EQ(record.current, own);
     EXPECT_EQ(Load(record.target), own);
@@ -198,7 +200,7 @@ TEST_F(DataTest, PositionThatIsNotANumberLeavesAUsableDivisor) {
 TEST_F(DataTest, UnusableDivisorsResetTheirRecordAndOnlyNumbersAreWritten) {
   // Following from the very first frame, before any reset: every divisor is
   // still 0; one record also holds a divisor and a current that are no numbers.
-  for (const SmoothedValueSource& source : kSmoothedValueSources) {
+  for (const EasedValue& source : kEasedValues) {
     (sharedState->*source.record).divisor = 0.0;
   }
   sharedState->bank.divisor = std::numeric_limits<double>::infinity();

@@ -1,0 +1,36 @@
+#include "simlink/eased_values.h"
+
+#include "simlink/definitions.h"
+
+const std::array<EasedValue, kEasedValueCount> kEasedValues = {{
+    {&SharedState::velocityBodyZ, &AircraftState::velocityBodyZ,
+     &AircraftStateRecord::velocityBodyZ, EaseStep::kLinear, definition::kVelocityBodyZ, 5},
+    {&SharedState::velocityBodyX, &AircraftState::velocityBodyX,
+     &AircraftStateRecord::velocityBodyX, EaseStep::kLinear, definition::kVelocityBodyX, 5},
+    {&SharedState::accelBodyZ, &AircraftState::accelerationBodyZ, &AircraftStateRecord::accelBodyZ,
+     EaseStep::kLinear, definition::kAccelBodyZ, 5},
+    {&SharedState::accelBodyX, &AircraftState::accelerationBodyX, &AircraftStateRecord::accelBodyX,
+     EaseStep::kLinear, definition::kAccelBodyX, 5},
+    {&SharedState::velocityBodyY, &AircraftState::velocityBodyY,
+     &AircraftStateRecord::velocityBodyY, EaseStep::kLinear, definition::kVelocityBodyY, 5},
+    {&SharedState::accelBodyY, &AircraftState::accelerationBodyY, &AircraftStateRecord::accelBodyY,
+     EaseStep::kLinear, definition::kAccelBodyY, 5},
+    {&SharedState::latitude, &AircraftState::planeLatitude, &AircraftStateRecord::latitude,
+     EaseStep::kPosition, definition::kLatitude, 50},
+    {&SharedState::longitude, &AircraftState::planeLongitude, &AircraftStateRecord::longitude,
+     EaseStep::kPosition, definition::kLongitude, 50},
+    {&SharedState::heading, &AircraftState::planeHeadingDegreesTrue, &AircraftStateRecord::heading,
+     EaseStep::kAngle, definition::kHeading, 50},
+    {&SharedState::pitch, &AircraftState::planePitchDegrees, &AircraftStateRecord::pitch,
+     EaseStep::kLinear, definition::kPitch, 50},
+    {&SharedState::bank, &AircraftState::planeBankDegrees, &AircraftStateRecord::bank,
+     EaseStep::kLinear, definition::kBank, 50},
+    {&SharedState::altitude, &AircraftState::planeAltitude, &AircraftStateRecord::altitude,
+     EaseStep::kLinear, definition::kAltitude, 25},
+    {&SharedState::verticalSpeed, &AircraftState::verticalSpeed,
+     &AircraftStateRecord::verticalSpeed, EaseStep::kLinear, definition::kVerticalSpeed, 5},
+    {&SharedState::elevatorTrim, &AircraftState::elevatorTrimPosition,
+     &AircraftStateRecord::elevatorTrim, EaseStep::kLinear, definition::kElevatorTrim, 1},
+    {&SharedState::airspeed, &AircraftState::airspeedIndicated, &AircraftStateRecord::airspeed,
+     EaseStep::kNone, definition::kAirspeedIndicated, 15},
+}};
