@@ -1,6 +1,5 @@
 #include "net/client_network.h"
 
-#include <chrono>
 #include <string>
 
 #include "module/globals.h"
@@ -17,12 +16,6 @@ constexpr std::int64_t kGreetingGraceMs = 1000;
 
 // Every failed attempt, while the server is away, would be a line.
 LogLimit connectFailures;
-
-std::int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 }  // namespace
 
@@ -108,7 +101,7 @@ std::size_t ClientNetwork::Receive(std::uint8_t* buffer) {
 
 void ClientNetwork::PeerStarted() {
   if (channel.open) {
-    if (NowMs() - adoptedAtMs < kGreetingGraceMs) return;
+    if (SteadyNowMs() - adoptedAtMs < kGreetingGraceMs) return;
     LogMessage("The server has started again; connecting anew");
     channel.open = false;
     Store(connectionStatus, connection_status::kFailedOrClosed);
@@ -124,7 +117,7 @@ void ClientNetwork::Adopt(UDTSOCKET socket) {
   }
   channel.fragmentSize = 0;
   channel.open = true;
-  adoptedAtMs = NowMs();
+  adoptedAtMs = SteadyNowMs();
   connectFailures.Reset();
   Store(connectionStatus, connection_status::kConnected);
   LogMessage("R UDP connected to " + peerAddress);

@@ -3,9 +3,7 @@
 #include "session/log.h"
 
 void LogLimit::Log(const std::string& text) {
-  const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::steady_clock::now().time_since_epoch())
-                               .count();
+  const std::int64_t now = SteadyNowMs();
   std::int64_t last = lastMs_.load(std::memory_order_relaxed);
   if (last != kNever && now - last < kPeriodMs) return;
   // Of threads that race here, one logs.

@@ -7,6 +7,13 @@
 #include <cstdint>
 #include <string>
 
+// Milliseconds of the steady clock, for spans of time within this run.
+inline std::int64_t SteadyNowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 class LogLimit {
  public:
   // Logs `text` when the first line or a minute has passed since the last
