@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "scenarios.h"
+#include "sleep_floor.h"
 
 namespace {
 
@@ -99,6 +100,8 @@ int main(int argc, char** argv) {
       std::cout << "CPU per thread with " << variables << " shared variables ..." << std::endl;
       results["cpu"].push_back(e2e_bench::RunCpu(options, variables));
     }
+    std::cout << "the pauses alone ..." << std::endl;
+    results["cpu_floor"] = e2e_bench::MeasureSleepFloor(options.smoke ? 2.0 : 30.0);
     std::cout << "stop handshakes ..." << std::endl;
     results["stop"] = e2e_bench::RunStops(options, options.smoke ? 2 : 20);
   } catch (const std::exception& e) {

@@ -7,7 +7,7 @@
 //     and ::divisor (easing and reset), most CockpitVars::value slots (polls),
 //     CockpitVars::id (gauge creation), AxisToggle.
 //   role threads: SmoothedValue::target (received aircraft state),
-//     lastGearHandle, CockpitVars::value slots 17, 18 and 78.
+//     lastGearHandle (send thread only), CockpitVars::value slots 17, 18 and 78.
 // A reader may see the fields of one record from two different updates.
 #pragma once
 

@@ -16,9 +16,13 @@ double ValueOf(std::size_t s) { return Load(Vars().value[s]); }
 float ValueOf(const LVarEntry& e) { return e.value.load(std::memory_order_relaxed); }
 
 void SendGearIfMoved(const RoleOutput& output) {
+  // The pass looks at the gear once for nearly every entry; only this thread
+  // writes the last value, so a plain load and store do, where an exchange
+  // would be one locked instruction an entry.
   const double gear = Load(sharedState->aircraft->gearHandlePosition);
-  const double last = sharedState->lastGearHandle.exchange(gear, std::memory_order_relaxed);
-  if (gear != last) output.reliable(kind::kGearHandle, 0.0, gear, 0.0);
+  if (gear == Load(sharedState->lastGearHandle)) return;
+  Store(sharedState->lastGearHandle, gear);
+  output.reliable(kind::kGearHandle, 0.0, gear, 0.0);
 }
 
 // A momentary button raised while the cockpit clears its keys: a local press
