@@ -9,6 +9,7 @@
 #include "module/globals.h"
 #include "module/module.h"
 #include "module/module_records.h"
+#include "simlink/eased_values.h"
 #include "standin.h"
 
 namespace {
@@ -52,7 +53,7 @@ void StartFuzzModule() {
 }
 
 void CheckAfterInput() {
-  for (const SmoothedValueSource& source : kSmoothedValueSources) {
+  for (const EasedValue& source : kEasedValues) {
     if (!std::isfinite(Load((sharedState->*source.record).target))) __builtin_trap();
   }
   for (const auto& entry : lvarTable) {
