@@ -11,7 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const auto& entry : ParseLVarTable(in)) {
     // A name is one field of one line.
     if (entry->name.find_first_of(";\n") != std::string::npos) __builtin_trap();
-    if (entry->category < 0 || entry->category > 7) __builtin_trap();
+    const auto category = static_cast<int>(entry->category);
+    if (category < static_cast<int>(LVarCategory::kNone) ||
+        category > static_cast<int>(LVarCategory::kBtn)) {
+      __builtin_trap();
+    }
   }
   return 0;
 }
