@@ -52,14 +52,20 @@ bool ParseAddress(const char* text, std::uint32_t* networkOrderAddress);
 long SendTo(Socket s, const void* data, std::size_t length, std::uint32_t networkOrderAddress,
             std::uint16_t port);
 // recvfrom() with a 16-byte source address. Returns the byte count, or -1
-// when nothing is waiting or the read failed; on success the sender's IPv4
-// address (network order) goes to `sourceAddress` when one is given.
-long ReceiveFrom(Socket s, void* buffer, std::size_t length,
-                 std::uint32_t* sourceAddress = nullptr);
-// As ReceiveFrom, with the sender's IPv4 address (network order) and port
-// (host order).
+// when nothing is waiting or the read failed, with the sender's IPv4 address
+// (network order) and port (host order).
 long ReceiveFromSender(Socket s, void* buffer, std::size_t length, std::uint32_t* address,
                        std::uint16_t* port);
+// As ReceiveFromSender; on success the sender's address goes to
+// `sourceAddress` when one is given.
+inline long ReceiveFrom(Socket s, void* buffer, std::size_t length,
+                        std::uint32_t* sourceAddress = nullptr) {
+  std::uint32_t address = 0;
+  std::uint16_t port = 0;
+  const long received = ReceiveFromSender(s, buffer, length, &address, &port);
+  if (received >= 0 && sourceAddress != nullptr) *sourceAddress = address;
+  return received;
+}
 // The port a socket is bound to (host order), 0 when unknown.
 std::uint16_t LocalPort(Socket s);
 void CloseSocket(Socket s);

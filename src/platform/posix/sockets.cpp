@@ -63,14 +63,6 @@ long SendTo(Socket s, const void* data, std::size_t length, std::uint32_t networ
                   reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
 }
 
-long ReceiveFrom(Socket s, void* buffer, std::size_t length, std::uint32_t* sourceAddress) {
-  std::uint32_t address = 0;
-  std::uint16_t port = 0;
-  const long received = ReceiveFromSender(s, buffer, length, &address, &port);
-  if (received >= 0 && sourceAddress != nullptr) *sourceAddress = address;
-  return received;
-}
-
 long ReceiveFromSender(Socket s, void* buffer, std::size_t length, std::uint32_t* address,
                        std::uint16_t* port) {
   sockaddr_in source{};
