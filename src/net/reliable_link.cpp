@@ -23,9 +23,7 @@ bool ConnectionGone(int error) {
 void ReportClosed(ReliableLink& link) {
   if (!link.open) return;
   link.open = false;
-  std::printf("Connection closed\n");
-  std::fflush(stdout);
-  LogMessage("Connection closed");
+  PrintAndLog("Connection closed");
   Store(connectionStatus, connection_status::kFailedOrClosed);
 }
 

@@ -1,6 +1,5 @@
 #include "server/server_loops.h"
 
-#include <cstdio>
 #include <string>
 
 #include "module/globals.h"
@@ -12,9 +11,7 @@ void AcceptPendingClient(ServerGame& game) {
   if (game.network == nullptr) return;
   const std::int32_t id = Load(connectedClientCount);
   if (!game.network->AcceptNewClient(static_cast<std::uint32_t>(id))) return;
-  std::printf("client %d has been connected to the server\n", id);
-  std::fflush(stdout);
-  LogMessage("client " + std::to_string(id) + " has been connected to the server");
+  PrintAndLog("client " + std::to_string(id) + " has been connected to the server");
   Store(connectedClientCount, id + 1);
 }
 

@@ -1,5 +1,7 @@
 #include "session/log.h"
 
+#include <cstdio>
+
 #include "platform/platform.h"
 
 namespace {
@@ -26,4 +28,10 @@ void LogMessage(std::string text) {
   if (const auto path = ModuleFilePath("SharedDetails.log")) {
     platform::AppendLine(*path, text);
   }
+}
+
+void PrintAndLog(const std::string& text) {
+  std::printf("%s\n", text.c_str());
+  std::fflush(stdout);
+  LogMessage(text);
 }

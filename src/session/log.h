@@ -13,3 +13,6 @@ std::optional<std::string> ModuleFilePath(const char* fileName);
 std::optional<std::string> ModuleFolder();
 
 void LogMessage(std::string text);
+// The reliable channel's messages go to the console, as they always did, and
+// to the log, which is all a pilot inside the simulator sees.
+void PrintAndLog(const std::string& text);
