@@ -41,14 +41,39 @@ if(TARGET simhost AND TARGET MultiShared)
   if(MS_WINE64)
     set(ms_wine_program ${MS_WINE64})
   endif()
-  add_executable(wine_e2e_tests
+  add_library(wine_harness STATIC
     ${CMAKE_CURRENT_LIST_DIR}/wine_flight.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/wine_flight_test.cpp)
-  target_link_libraries(wine_e2e_tests PRIVATE e2e_harness GTest::gtest_main)
-  target_compile_definitions(wine_e2e_tests PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/wine_cockpit_scenario.cpp)
+  target_link_libraries(wine_harness PUBLIC e2e_harness)
+  target_compile_definitions(wine_harness PRIVATE
     WINE_PROGRAM="${ms_wine_program}"
     WINDOWS_SIM_DIR="${MS_WINE_BUILD_DIR}/sim"
     WINDOWS_MODULE_PATH="${MS_WINE_BUILD_DIR}/sim/Gauges/MultiShared.dll"
     WINE_PREFIX_ROOT="${CMAKE_BINARY_DIR}/wine-e2e")
+  add_executable(wine_e2e_tests ${CMAKE_CURRENT_LIST_DIR}/wine_flight_test.cpp)
+  target_link_libraries(wine_e2e_tests PRIVATE wine_harness GTest::gtest_main)
   gtest_discover_tests(wine_e2e_tests PROPERTIES LABELS wine TIMEOUT 600 DISCOVERY_TIMEOUT 60)
+
+  # The pilots' 32-bit package from the mingw32 build and the 32-bit stand-in
+  # from mingw32-standin, run in the emulated 32-bit Windows of
+  # scripts/win32-env.sh; without any of them the tests say what they skip.
+  set(MS_WIN32_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/mingw32 CACHE PATH
+      "Build folder of the pilots' 32-bit package")
+  set(MS_WIN32_STANDIN_DIR ${PROJECT_SOURCE_DIR}/build/mingw32-standin CACHE PATH
+      "Build folder of the 32-bit Windows stand-in")
+  file(GLOB ms_dw2_dlls /usr/lib/gcc/i686-w64-mingw32/*/libgcc_s_dw2-1.dll)
+  list(APPEND ms_dw2_dlls "")
+  list(GET ms_dw2_dlls 0 ms_dw2_dll)
+  set(ms_win32_package_name MultiShared-${PROJECT_VERSION}-win32)
+  add_executable(win32_e2e_tests ${CMAKE_CURRENT_LIST_DIR}/win32_flight_test.cpp)
+  target_link_libraries(win32_e2e_tests PRIVATE wine_harness GTest::gtest_main)
+  target_compile_definitions(win32_e2e_tests PRIVATE
+    WIN32_ENV_SCRIPT="${PROJECT_SOURCE_DIR}/scripts/win32-env.sh"
+    WIN32_PACKAGE="${MS_WIN32_BUILD_DIR}/package/${ms_win32_package_name}.zip"
+    WIN32_PACKAGE_NAME="${ms_win32_package_name}"
+    WIN32_STANDIN_DIR="${MS_WIN32_STANDIN_DIR}/sim"
+    WIN32_WORK_DIR="${CMAKE_BINARY_DIR}/wine32-e2e"
+    MINGW32_DW2_DLL="${ms_dw2_dll}"
+    CMAKE_COMMAND_PATH="${CMAKE_COMMAND}")
+  gtest_discover_tests(win32_e2e_tests PROPERTIES LABELS wine32 TIMEOUT 900 DISCOVERY_TIMEOUT 60)
 endif()
