@@ -2,8 +2,9 @@
 # Installs what is missing, builds every configuration and runs all tests:
 # the Linux build (unit and end-to-end), AddressSanitizer+UBSan, ThreadSanitizer,
 # short libFuzzer runs, the 32-bit Windows module with its checker, udt.dll and
-# the pilots' package, the Windows platform tests under Wine, and two Windows
-# instances end to end under Wine.
+# the pilots' package, the Windows platform tests under Wine, two Windows
+# instances end to end under Wine, and the pilots' 32-bit package end to end
+# in an emulated 32-bit Windows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -71,3 +72,8 @@ run_preset mingw64-tests "${udt_setting[@]}"
 
 step "64-bit Windows: two instances end to end under wine64"
 ctest --preset wine-e2e
+
+step "32-bit Windows: the pilots' package, two instances end to end and the checker, emulated"
+cmake --preset mingw32-standin >/dev/null
+cmake --build --preset mingw32-standin -j "$jobs"
+ctest --preset wine32-e2e

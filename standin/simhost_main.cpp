@@ -41,9 +41,6 @@ int main(int argc, char** argv) {
       ->capture_default_str()
       ->check(CLI::NonNegativeNumber);
   app.add_option("--trace", tracePath, "JSON Lines trace file");
-  std::optional<std::string> loadFirst;
-  app.add_option("--load-first", loadFirst,
-                 "a library loaded before the module and kept, as another add-on's would be");
   bool x87Single = false;
   app.add_flag("--x87-single", x87Single,
                "run the frames with the x87 precision set to single, as Direct3D 9 sets it");
@@ -56,13 +53,6 @@ int main(int argc, char** argv) {
     return kUsageError;
   }
 
-  if (loadFirst) {
-    std::string error;
-    if (standin::OpenLibrary(*loadFirst, &error) == nullptr) {
-      std::cerr << "simhost: cannot load " << *loadFirst << ": " << error << '\n';
-      return kUsageError;
-    }
-  }
   // This thread runs every frame, so its floating-point state is the module's.
   if (x87Single && !standin::SetX87SinglePrecision()) {
     std::cerr << "simhost: --x87-single needs a 32-bit x86 build\n";

@@ -61,9 +61,6 @@ if(TARGET simhost AND TARGET MultiShared)
       "Build folder of the pilots' 32-bit package")
   set(MS_WIN32_STANDIN_DIR ${PROJECT_SOURCE_DIR}/build/mingw32-standin CACHE PATH
       "Build folder of the 32-bit Windows stand-in")
-  file(GLOB ms_dw2_dlls /usr/lib/gcc/i686-w64-mingw32/*/libgcc_s_dw2-1.dll)
-  list(APPEND ms_dw2_dlls "")
-  list(GET ms_dw2_dlls 0 ms_dw2_dll)
   set(ms_win32_package_name MultiShared-${PROJECT_VERSION}-win32)
   add_executable(win32_e2e_tests ${CMAKE_CURRENT_LIST_DIR}/win32_flight_test.cpp)
   target_link_libraries(win32_e2e_tests PRIVATE wine_harness GTest::gtest_main)
@@ -73,7 +70,6 @@ if(TARGET simhost AND TARGET MultiShared)
     WIN32_PACKAGE_NAME="${ms_win32_package_name}"
     WIN32_STANDIN_DIR="${MS_WIN32_STANDIN_DIR}/sim"
     WIN32_WORK_DIR="${CMAKE_BINARY_DIR}/wine32-e2e"
-    MINGW32_DW2_DLL="${ms_dw2_dll}"
     CMAKE_COMMAND_PATH="${CMAKE_COMMAND}")
   gtest_discover_tests(win32_e2e_tests PROPERTIES LABELS wine32 TIMEOUT 900 DISCOVERY_TIMEOUT 60)
 endif()
