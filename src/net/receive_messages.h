@@ -26,6 +26,7 @@ struct ReceiveLimits {
   // Until when momentary buttons may still wait in this pass; none may
   // before a pass has started.
   std::int64_t buttonWaitEndsMs = 0;
+  // This pass has logged its one "Button wait timed out" line.
   bool buttonWaitTimedOut = false;
   LogRateCap appliedValues{"more values applied"};
   LogRateCap keyEvents{"more key events applied"};

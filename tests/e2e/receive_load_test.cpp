@@ -181,6 +181,8 @@ TEST_F(ReceiveLoadTest, LargeDatagramsFromThePeersAddressGrowTheLogByLittle) {
   }
   std::cout << "log grew " << growth << " bytes in " << kFloodSeconds + 1.0 << " s; "
             << logged + leftOut << " values applied, " << leftOut << " of them left out\n";
+  // Of the 270,000 sent a slow (sanitized) receiver may lose many to its
+  // socket buffer; what counts is that those applied are not all logged.
   EXPECT_GT(logged + leftOut, 50000);
   EXPECT_GT(leftOut, logged);
   // A few MB an hour at most: 1 KB a second, and the burst the cap allows.
