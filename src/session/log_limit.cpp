@@ -15,12 +15,13 @@ void LogLimit::Log(const std::string& text) {
 
 void LogRateCap::Log(const std::string& text, std::int64_t nowMs) {
   Summarise(nowMs);
-  if (refilledMs_ != kNever && nowMs > refilledMs_) {
-    // Capped before multiplying: an hour's silence must not overflow.
+  if (refilledMs_ == kNever) refilledMs_ = nowMs;
+  if (nowMs > refilledMs_) {
+    // Capped before multiplying: a long silence must not overflow.
     const std::int64_t elapsed = std::min(nowMs - refilledMs_, kBurst * kLine);
     allowance_ = std::min(allowance_ + elapsed * kPerSecond, kBurst * kLine);
+    refilledMs_ = nowMs;
   }
-  if (refilledMs_ == kNever || nowMs > refilledMs_) refilledMs_ = nowMs;
   if (allowance_ >= kLine) {
     allowance_ -= kLine;
     LogMessage(text);
