@@ -43,7 +43,7 @@ TEST_F(PeerTrafficTest, ALeadingZeroOnLineOneIsRefusedAndNothingReachesAnyComput
   LoadRules(kServer, R"(table inet msseen {
   chain in {
     type filter hook input priority 0;
-    ip saddr 198.18.0.2 counter
+    ip saddr 198.18.0.2 meta l4proto udp counter
   }
 }
 )");
