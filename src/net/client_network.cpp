@@ -12,8 +12,9 @@ LogLimit connectFailures;
 // A stranger may send greetings from the server's address all the time.
 LogLimit keptLinks;
 
-// UDT's own words for an attempt that nobody answered.
+// UDT's own words for an attempt that nobody answered, or that was refused.
 std::string TimedOutText() { return UDT::ERRORINFO(1, 1, 0).getErrorMessage(); }
+std::string RejectedText() { return UDT::ERRORINFO(1, 2, 0).getErrorMessage(); }
 
 // The acknowledgements UDT has received on `socket`, or -1 when it cannot tell.
 std::int64_t AcksReceived(UDTSOCKET socket) {
@@ -98,7 +99,11 @@ bool ClientNetwork::AwaitConnect(UDTSOCKET socket, std::string& why) {
   while (!stopping.load(std::memory_order_relaxed)) {
     const UDTSTATUS state = UDT::getsockstate(socket);
     if (state == CONNECTED) return true;
-    if (state != CONNECTING || SteadyNowMs() >= deadline) {
+    if (state != CONNECTING) {
+      why = RejectedText();
+      return false;
+    }
+    if (SteadyNowMs() >= deadline) {
       why = TimedOutText();
       return false;
     }
