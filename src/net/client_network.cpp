@@ -120,6 +120,7 @@ void ClientNetwork::Adopt(UDTSOCKET socket) {
   adoptedAtMs = SteadyNowMs();
   connectFailures.Reset();
   Store(connectionStatus, connection_status::kConnected);
+  connectionGeneration.fetch_add(1, std::memory_order_relaxed);
   LogMessage("R UDP connected to " + peerAddress);
   // The reliable greeting carries the simulator time; the server ignores it.
   const double time = sharedState->aircraft->absoluteTime.load(std::memory_order_relaxed);
