@@ -102,4 +102,19 @@ std::vector<TableEntry> ReadTable(const std::string& path) {
 
 bool IsAppliedValueLine(const std::string& line) { return line.rfind("LvarsSet: ", 0) == 0; }
 
+int CorrectedValues(const std::string& line) {
+  static const std::string kPrefix = "Corrected from peer: ";
+  static const std::string kMore = " more values";
+  if (line.rfind(kPrefix, 0) != 0) return 0;
+  const std::string rest = line.substr(kPrefix.size());
+  if (rest.size() > kMore.size() &&
+      rest.compare(rest.size() - kMore.size(), kMore.size(), kMore) == 0) {
+    const std::string count = rest.substr(0, rest.size() - kMore.size());
+    if (!count.empty() && count.find_first_not_of("0123456789") == std::string::npos) {
+      return std::stoi(count);
+    }
+  }
+  return 1;
+}
+
 }  // namespace trace

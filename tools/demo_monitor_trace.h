@@ -68,4 +68,8 @@ std::vector<TableEntry> ReadTable(const std::string& path);
 // the module applied from its peer.
 bool IsAppliedValueLine(const std::string& line);
 
+// How many values a line of SharedDetails.log says the peer's snapshot or
+// refresh corrected: 1 for a named one, N for "N more values", else 0.
+int CorrectedValues(const std::string& line);
+
 }  // namespace trace

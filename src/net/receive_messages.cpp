@@ -88,11 +88,14 @@ void ApplyVarValue(const MessageRecord& record, Channel channel, bool batch) {
     // A value the cockpit already holds changes nothing but confirms it; one
     // older than the pilot's own move here would flick the control back.
     const std::int64_t now = SteadyNowMs();
-    if (LiveValue(*entry) == value) {
+    const float live = LiveValue(*entry);
+    if (live == value) {
       entry->agreed.store(value, std::memory_order_relaxed);
       entry->unconfirmed.store(false, std::memory_order_relaxed);
       return;
     }
+    // A cockpit that moved since the last poll holds a move no poll has seen.
+    if (live != entry->value.load(std::memory_order_relaxed)) return;
     if (KeepsLocalValue(*entry, now)) return;
     if (batch) correctionLog.Note(entry->name, value, now);
   }

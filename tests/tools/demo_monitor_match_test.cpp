@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "demo_monitor_trace.h"
+
 namespace {
 
 constexpr std::int64_t kMs = 1'000'000;
@@ -79,6 +81,18 @@ TEST(DemoMonitorMatch, AKeyEventIsReplayedOnThePeerAndItsEchoIsSeenWhenItComesBa
   EXPECT_TRUE(relays[1].echoed);
   EXPECT_FALSE(relays[2].replayedNs.has_value());
   EXPECT_FALSE(relays[2].echoed);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DemoMonitorLogTest, CountsNamedAndSummedCorrections) {
+  EXPECT_EQ(trace::CorrectedValues("Corrected from peer: QV_FCU_ALT Value: 12000"), 1);
+  EXPECT_EQ(trace::CorrectedValues("Corrected from peer: 37 more values"), 37);
+  // A variable whose name happens to end in the same words is one value.
+  EXPECT_EQ(trace::CorrectedValues("Corrected from peer: QV_5 more values Value: 1"), 1);
+  EXPECT_EQ(trace::CorrectedValues("LvarsSet: QV_FCU_ALT Value: 12000"), 0);
 }
 
 }  // namespace
