@@ -107,6 +107,8 @@ void ApplyVarValue(const MessageRecord& record, Channel channel, bool batch) {
 void ApplyFollowerFlag(const MessageRecord& record) {
   if (std::isnan(record.value)) return;
   const std::uint8_t follower = record.value == 0.0 ? 1 : 0;
+  // The host repeats the flag on every new connection; only a swap is shown.
+  if (Load(isFollower) == follower) return;
   Store(isFollower, follower);
   panel::WriteNamedValue(Load(Vars().id[slot::kMpConn]), follower);
 }

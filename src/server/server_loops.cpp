@@ -31,6 +31,7 @@ unsigned ServerSendLoop(void*) {
   ServerGame& game = *Load(serverGame);
   const RoleOutput output = OutputOf(game);
   ConvergeState converge;
+  converge.tellsWhoFlies = true;
   converge.packet.reserve(kRecordsPerDatagram * kMessageSize);
   platform::NameThisThread(kSendThreadName);
   while (RoleRunning()) {

@@ -42,7 +42,8 @@ std::uint32_t TableSize() {
 }
 
 // Packs VarValueRecords into datagrams of at most kRecordsPerDatagram, never
-// splitting an FCU/FCUh pair, so the pair arrives together and in order.
+// splitting an FCU/FCUh pair, so the pair arrives together and in order;
+// entries of the reliable channel go there, one record a send.
 class Packer {
  public:
   Packer(const RoleOutput& output, std::vector<std::uint8_t>& packet)
@@ -53,15 +54,14 @@ class Packer {
   Packer(const Packer&) = delete;
   Packer& operator=(const Packer&) = delete;
 
-  // Adds what entry i shares; returns the number of records added.
-  int Add(std::uint32_t i) {
+  // Adds what entry i shares.
+  void Add(std::uint32_t i) {
     const Share share = ShareOf(i);
-    if (share == Share::kNo) return 0;
-    const int records = share == Share::kWithFcu ? 2 : 1;
+    if (share == Share::kNo) return;
+    const std::size_t records = share == Share::kWithFcu ? 2 : 1;
     if (packet_.size() + records * kMessageSize > kRecordsPerDatagram * kMessageSize) Flush();
     if (share == Share::kWithFcu) Put(i - 1);
     Put(i);
-    return records;
   }
 
  private:
@@ -71,6 +71,12 @@ class Packer {
     e.agreed.store(value, std::memory_order_relaxed);
     // What the side that flies sends is what counts.
     if (Authoritative()) e.unconfirmed.store(false, std::memory_order_relaxed);
+    // An entry whose changes take the reliable channel stays on it, so that
+    // a refresh can never overtake a change still being retransmitted there.
+    if (e.category == LVarCategory::kNone) {
+      output_.reliable(kind::kVarValue, i, value, 0.0);
+      return;
+    }
     const MessageBytes bytes = EncodeMessage(MakeMessage(kind::kVarValue, i, value, 0.0));
     packet_.insert(packet_.end(), bytes.begin(), bytes.end());
   }
@@ -166,6 +172,7 @@ void ConvergePass(const RoleOutput& output, ConvergeState& state, std::int64_t n
   const std::uint32_t generation = Load(connectionGeneration);
   if (generation != state.seenGeneration) {
     state.seenGeneration = generation;
+    if (state.tellsWhoFlies) output.followerFlag();
     if (Authoritative()) SendSnapshot(output);
   }
   SendDueRepeats(output, state, nowMs);

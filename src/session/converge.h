@@ -27,6 +27,10 @@ inline constexpr std::int64_t kFreshMoveMs = 1000;
 inline constexpr std::size_t kRecordsPerDatagram = 50;
 
 struct ConvergeState {
+  // The host tells the guest who flies on every new connection, so that a
+  // swap lost while the link was down cannot leave both flying (and both
+  // refreshing, trading values back and forth) or both following.
+  bool tellsWhoFlies = false;
   std::uint32_t seenGeneration = 0;
   std::int64_t nextRefreshMs = kNeverMs;
   std::vector<std::uint8_t> packet;

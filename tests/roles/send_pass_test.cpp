@@ -42,7 +42,7 @@ class SendPassTest : public NetFixture {
         const MessageRecord r = DecodeMessage(records + at);
         sent_.push_back({'p', r.kind, static_cast<double>(r.index), r.value});
       }
-      ++datagrams_;
+      datagramRecords_.push_back(size / kMessageSize);
     };
     output_.followerFlag = [this] {
       sent_.push_back({'f', 2, 0, static_cast<double>(Load(isFollower))});
@@ -72,7 +72,7 @@ class SendPassTest : public NetFixture {
   ConvergeState converge_;
   // The passes' clock: it stands still unless a test moves it.
   std::int64_t now_ = SteadyNowMs();
-  int datagrams_ = 0;
+  std::vector<std::size_t> datagramRecords_;
 };
 
 using V = std::vector<Sent>;
@@ -222,33 +222,43 @@ TEST_F(SendPassTest, SnapshotOnEachNewConnectionFromTheSideThatFlies) {
   EXPECT_EQ(Pass(), V{}) << "once a connection";
   Store(connectionGeneration, 2);
   EXPECT_EQ(Pass(), snapshot) << "and again on a reconnect";
+  // The host first tells the guest who flies, so that both agree again.
+  converge_.tellsWhoFlies = true;
+  Store(connectionGeneration, 3);
+  V told{{'f', 2, 0, 0.0}};
+  told.insert(told.end(), snapshot.begin(), snapshot.end());
+  EXPECT_EQ(Pass(), told);
+  Store(isFollower, 1);
+  Store(connectionGeneration, 4);
+  EXPECT_EQ(Pass(), (V{{'f', 2, 0, 1.0}})) << "a following host tells, sends no snapshot";
   const auto lines = LogLines();
   EXPECT_EQ(std::count(lines.begin(), lines.end(),
                        "Cockpit sent to the peer: 5 values and the gear handle"),
-            2);
+            3);
 }
 
 TEST_F(SendPassTest, RefreshOnceASecondInFullDatagramsThatKeepPairsWhole) {
-  // 60 pairs: 120 records, so the first datagram would end in a pair's middle.
-  std::vector<std::pair<std::string, LVarCategory>> entries{{"A", Cat::kNone}};
+  // One record, then 60 pairs: a datagram of 50 would end in a pair's middle.
+  std::vector<std::pair<std::string, LVarCategory>> entries{{"A", Cat::kNone}, {"W", Cat::kTerrWx}};
   for (int k = 0; k < 60; ++k) {
     entries.push_back({"U" + std::to_string(k), Cat::kFcu});
     entries.push_back({"H" + std::to_string(k), Cat::kFcuHeading});
   }
   entries.push_back({"M", Cat::kMbtn});
   Table(entries);
+  Store(sharedState->vars->value[slot::kMpSyncWx], 1.0);
   now_ += kRefreshPeriodMs - 1;
   EXPECT_EQ(Pass(), V{});
   now_ += 1;
-  datagrams_ = 0;
+  datagramRecords_.clear();
   const V refresh = Pass();
-  ASSERT_EQ(refresh.size(), 121u);
-  EXPECT_EQ(datagrams_, 3);
+  ASSERT_EQ(refresh.size(), 122u);
   for (std::size_t k = 0; k < refresh.size(); ++k) {
-    EXPECT_EQ(refresh[k].channel, 'p');
+    // The reliable entry stays on its channel.
+    EXPECT_EQ(refresh[k].channel, k == 0 ? 'r' : 'p');
     EXPECT_EQ(refresh[k].index, static_cast<double>(k)) << "in table order, the button left out";
   }
-  // The first datagram held 49 records: a 50th would have split a pair.
+  EXPECT_EQ(datagramRecords_, (std::vector<std::size_t>{49, 50, 22}));
   now_ += kRefreshPeriodMs / 2;
   EXPECT_EQ(Pass(), V{});
   Store(isFollower, 1);
