@@ -136,9 +136,7 @@ void SendRefresh(const RoleOutput& output, ConvergeState& state) {
 bool Authoritative() { return Load(isFollower) == 0; }
 
 void NoteMotion(LVarEntry& e, std::int64_t nowMs) {
-  if (ValueOf(e) != e.previous.load(std::memory_order_relaxed)) {
-    e.movedAtMs.store(nowMs, std::memory_order_relaxed);
-  }
+  e.movedAtMs.store(nowMs, std::memory_order_relaxed);
 }
 
 bool Drifted(LVarEntry& e, std::int64_t nowMs) {

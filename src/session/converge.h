@@ -39,7 +39,7 @@ struct ConvergeState {
 // The side that flies sends snapshots and refreshes.
 bool Authoritative();
 
-// After a poll: remembers when the local cockpit moved the variable.
+// A poll saw the local cockpit move the variable.
 void NoteMotion(LVarEntry& e, std::int64_t nowMs);
 // Whether the value has left the one last agreed with the peer: by more than
 // the change threshold, or at all once the variable is at rest.

@@ -69,9 +69,10 @@ void ScanTable(const RoleOutput& output, ReliableChangeRule rule, std::int64_t n
   const bool keysClear = ValueOf(slot::kKeysClear) == 1.0;
   for (std::uint32_t i = 0; i < Load(lvarCount) && i < lvarTable.size(); ++i) {
     LVarEntry& e = *lvarTable[i];
-    const bool changed = PollEntry(e);
+    const PollResult poll = PollEntry(e);
+    const bool changed = poll.changed;
     const float value = ValueOf(e);
-    NoteMotion(e, nowMs);
+    if (poll.moved) NoteMotion(e, nowMs);
     const bool due = changed || (HeldValue(e.category) && Drifted(e, nowMs));
     if (due && e.category == LVarCategory::kNone) {
       output.reliable(kind::kVarValue, i, value, 0.0);
