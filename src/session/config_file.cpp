@@ -56,8 +56,9 @@ std::vector<std::string> ConfigProblems(const ConfigLines& lines) {
                        std::to_string(PortNumberOf(*lines.basePort)) + ")");
   }
   if (lines.sourceRule && !lines.sourceRule->empty() && !lines.AnySource()) {
-    problems.push_back("SharedConfig.cfg line 3: \"" + *lines.sourceRule + "\" is ignored; only " +
-                       kAnySourceWord + " (records from every address) is understood there");
+    problems.push_back("SharedConfig.cfg line 3: \"" + *lines.sourceRule +
+                       "\" is ignored; only " + kAnySourceWord +
+                       " (records from every address) is understood there");
   }
   return problems;
 }
