@@ -2,15 +2,20 @@
 
 #include "module/globals.h"
 #include "module/panel_services.h"
+#include "session/converge.h"
+#include "session/correction_log.h"
+#include "session/log_limit.h"
 #include "session/role_finish.h"
 
 unsigned ClientSendLoop(void*) {
   ClientGame& game = *Load(clientGame);
   const RoleOutput output = OutputOf(game);
+  ConvergeState converge;
+  converge.packet.reserve(kRecordsPerDatagram * kMessageSize);
   platform::NameThisThread(kSendThreadName);
   while (RoleRunning()) {
     ShowConnectionStatus();
-    RunSendPass(output, ReliableChangeRule::kContinues);
+    RunSendPass(output, ReliableChangeRule::kContinues, converge, SteadyNowMs());
     platform::SleepMs(kSendPauseMs);
   }
   FinishRole();
@@ -24,6 +29,7 @@ unsigned ClientReceiveLoop(void*) {
   platform::NameThisThread(kReceiveThreadName);
   while (RoleRunning()) {
     ReceiveMessages(game);
+    correctionLog.Tick(SteadyNowMs());
     TakeToggleRequest(output);
     platform::SleepMs(kReceivePauseMs);
   }

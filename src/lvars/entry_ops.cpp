@@ -17,16 +17,20 @@ namespace {
 bool Differs(float value, float previous) { return std::fabs(value - previous) > 0.2; }
 }  // namespace
 
-bool PollEntry(LVarEntry& entry) {
+PollResult PollEntry(LVarEntry& entry) {
   ResolveEntry(entry);
   const std::uint32_t id = Load(entry.id);
   std::lock_guard<std::mutex> lock(entry.pollGuard);
-  if (id == 0) return Differs(Load(entry.value), Load(entry.previous));
+  if (id == 0) {
+    const float value = Load(entry.value);
+    const float previous = Load(entry.previous);
+    return {Differs(value, previous), value != previous};
+  }
   const auto now = static_cast<float>(panel::ReadNamedValue(id));
   const float before = Load(entry.value);
   Store(entry.previous, before);
   Store(entry.value, now);
-  return Differs(now, before);
+  return {Differs(now, before), now != before};
 }
 
 bool EntryChanged(LVarEntry& entry) {

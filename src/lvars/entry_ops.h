@@ -9,13 +9,17 @@
 // the next use.
 void ResolveEntry(LVarEntry& entry);
 
+struct PollResult {
+  bool changed = false;  // a change worth sending (see EntryChanged)
+  bool moved = false;    // the cockpit moved the variable at all
+};
+
 // Reads the entry's variable, narrowed to a float, into value and keeps the
 // old value as previous. An entry whose name does not resolve keeps both.
-// Returns whether this poll saw a change worth sending (see EntryChanged),
-// decided under the entry's guard: read after it, value and previous could
-// be one applied value and one polled value, an applied value taken for a
-// local change and sent back.
-bool PollEntry(LVarEntry& entry);
+// Says what this poll saw, decided under the entry's guard: read after it,
+// value and previous could be one applied value and one polled value, an
+// applied value taken for a local move and sent back.
+PollResult PollEntry(LVarEntry& entry);
 
 // Whether the entry's latest poll saw a change worth sending: the
 // single-precision difference of value and previous is above 0.2. Reads the

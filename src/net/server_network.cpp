@@ -50,6 +50,7 @@ bool ServerNetwork::AcceptNewClient(std::uint32_t id) {
   }
   SetTimeouts(clientSocket);
   Store(connectionStatus, connection_status::kConnected);
+  connectionGeneration.fetch_add(1, std::memory_order_relaxed);
   return true;
 }
 

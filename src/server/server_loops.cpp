@@ -4,7 +4,10 @@
 
 #include "module/globals.h"
 #include "module/panel_services.h"
+#include "session/converge.h"
+#include "session/correction_log.h"
 #include "session/log.h"
+#include "session/log_limit.h"
 #include "session/role_finish.h"
 
 void AcceptPendingClient(ServerGame& game) {
@@ -27,10 +30,13 @@ constexpr unsigned kConnectedAcceptPasses = 25;
 unsigned ServerSendLoop(void*) {
   ServerGame& game = *Load(serverGame);
   const RoleOutput output = OutputOf(game);
+  ConvergeState converge;
+  converge.tellsWhoFlies = true;
+  converge.packet.reserve(kRecordsPerDatagram * kMessageSize);
   platform::NameThisThread(kSendThreadName);
   while (RoleRunning()) {
     ShowConnectionStatus();
-    RunSendPass(output, ReliableChangeRule::kEndsScan);
+    RunSendPass(output, ReliableChangeRule::kEndsScan, converge, SteadyNowMs());
     platform::SleepMs(kSendPauseMs);
   }
   FinishRole();
@@ -48,6 +54,7 @@ unsigned ServerReceiveLoop(void*) {
       AcceptPendingClient(game);
     }
     ReceiveMessages(game);
+    correctionLog.Tick(SteadyNowMs());
     TakeToggleRequest(output);
     platform::SleepMs(kReceivePauseMs);
   }
