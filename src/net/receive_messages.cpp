@@ -6,6 +6,7 @@
 #include <string>
 
 #include "lvars/entry_ops.h"
+#include "lvars/fixed_ids.h"
 #include "module/globals.h"
 #include "module/low_word.h"
 #include "module/panel_services.h"
@@ -16,6 +17,7 @@
 #include "simlink/definitions.h"
 #include "simlink/eased_values.h"
 #include "simlink/key_event_relay.h"
+#include "simlink/session_health.h"
 #include "simlink/simconnect_api.h"
 
 namespace {
@@ -29,8 +31,6 @@ constexpr auto kButtonWaitLimit = std::chrono::seconds(1);
 bool FitsFloat(double x) {
   return std::isfinite(x) && std::fabs(x) <= std::numeric_limits<float>::max();
 }
-
-CockpitVars& Vars() { return *sharedState->vars; }
 
 // The entry a record's index names, or none: any index of the table counts,
 // index 0 included, on both channels.
@@ -52,7 +52,7 @@ bool WaitForButtonRelease(LVarEntry& entry, Channel channel) {
     const bool released =
         entry.value.load(std::memory_order_relaxed) != 1.0f &&
         (channel != Channel::kReliable || entry.syncMark.load(std::memory_order_relaxed) != -1) &&
-        panel::ReadNamedValue(Load(Vars().id[slot::kKeysClear])) == 0.0;
+        ReadFixed(slot::kKeysClear).value_or(0.0) == 0.0;
     if (released) return true;
     if (!RoleRunning()) return false;
     if (std::chrono::steady_clock::now() >= giveUp) {
@@ -79,11 +79,11 @@ void ApplyFollowerFlag(const MessageRecord& record) {
   if (std::isnan(record.value)) return;
   const std::uint8_t follower = record.value == 0.0 ? 1 : 0;
   Store(isFollower, follower);
-  panel::WriteNamedValue(Load(Vars().id[slot::kMpConn]), follower);
+  WriteFixed(slot::kMpConn, follower);
 }
 
 void ApplyGearHandle(const MessageRecord& record) {
-  if (!std::isfinite(record.value)) return;
+  if (!std::isfinite(record.value) || !SessionLive()) return;
   // The receive thread's own copy: setDataScratch belongs to the simulator thread.
   double position = record.value;
   SimConnect_SetDataOnSimObject(simConnect, definition::kGearHandle, simconnect::kObjectIdUser, 0,
