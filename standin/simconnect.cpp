@@ -53,9 +53,10 @@ using Message = RecvMessage;
 struct Session {
   bool open = false;
   // The quit message went out: the simulator has ended the session, and every
-  // later call on its handle fails and is counted.
+  // later call on its handle fails.
   bool quitSent = false;
-  std::size_t callsAfterQuit = 0;
+  // Calls that failed for their handle: none open, another one, or after quit.
+  std::size_t refusedCalls = 0;
   SimConnectDispatchProc dispatch = nullptr;
   void* context = nullptr;
   std::optional<SimConnectResult> failNextOpen;
@@ -74,16 +75,14 @@ Session& TheSession() {
   return session;
 }
 
-// Counts the call off the simulator's thread and after a quit; whether the
-// handle is the open session's, which the simulator has not ended.
+// Whether the handle is the open session's, which the simulator has not
+// ended; a call that fails for its handle is counted and traced.
 bool Valid(Session& session, SimConnectHandle handle, Service service, const char* call) {
   CountCall(service);
-  if (session.quitSent) {
-    ++session.callsAfterQuit;
-    Emit("simconnect_after_quit", {{"call", call}});
-    return false;
-  }
-  return session.open && handle == &sessionToken;
+  if (!session.quitSent && session.open && handle == &sessionToken) return true;
+  ++session.refusedCalls;
+  Emit("simconnect_refused", {{"call", call}});
+  return false;
 }
 
 template <typename Record>
@@ -299,9 +298,9 @@ void QueueQuit() {
   TheSession().pending.push_back(PendingMessage::Quit());
 }
 
-std::size_t CallsAfterQuit() {
+std::size_t RefusedCalls() {
   std::lock_guard lock(SimulationMutex());
-  return TheSession().callsAfterQuit;
+  return TheSession().refusedCalls;
 }
 
 void ResetSimConnect() {

@@ -105,9 +105,11 @@ void QueueClientEvent(SimConnectDword eventId, SimConnectDword data);
 // An exception message naming the failed call's send id and parameter.
 void QueueException(SimConnectDword exception, SimConnectDword sendId, SimConnectDword index);
 // The quit message: the simulator ends the session. Nothing is delivered after
-// it, and every later call on the handle fails (E_FAIL) and is counted.
+// it, and every later call on the handle fails (E_FAIL).
 void QueueQuit();
-std::size_t CallsAfterQuit();
+// Calls that failed for their handle (no session open, another handle, or
+// after the quit message), since Reset().
+std::size_t RefusedCalls();
 // Delivers queued messages, then SIMOBJECT_DATA for every active request
 // whose definition's values changed since the last delivery.
 void DeliverMessages();
