@@ -16,9 +16,9 @@ bool SessionLive();
 void NoteSessionQuit();
 // The module closes the session itself (module stop).
 void NoteSessionClosed();
-// Logs the exception: the first kExceptionLinesPerMinute of each minute one
-// a line, the rest counted and summed up in one line when the next minute's
-// first exception comes, or at module stop. Simulator thread.
+// Logs the exception: one line each for the first kExceptionLinesPerMinute
+// of a minute; the rest are counted and summed up in one line when the next
+// minute's first exception comes, or at module stop. Simulator thread.
 void NoteSessionException(const SimConnectRecvException& exception);
 // Writes the summary of exceptions not yet logged, if any.
 void FlushSessionExceptions();
