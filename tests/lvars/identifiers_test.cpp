@@ -6,33 +6,10 @@
 #include "lvars/entry_ops.h"
 #include "lvars/fixed_ids.h"
 #include "lvars/fixed_variables.h"
-#include "lvars_fixture.h"
+#include "module/globals.h"
 #include "recording_panel.h"
 
 namespace {
-
-class IdentifierZero : public LVarsFixture {};
-
-// The aircraft's gauges register their variables before the module does, so
-// the first of them holds identifier 0.
-TEST_F(IdentifierZero, TheTableEntryHoldingItIsPolledAndWritten) {
-  ASSERT_EQ(standin::CreateNamed("QV_First"), 0u);
-  WriteFile("LVars.cfg", "QV_First;FCTL\nQV_Second;FCTL\n");
-  PreInitialize();
-  Update();
-  standin::WriteNamed("QV_First", 1.0);
-  Update();
-
-  LVarEntry& first = Entry(0);
-  EXPECT_EQ(first.id.load(), 0u);
-  EXPECT_EQ(first.value.load(), 1.0f);
-  EXPECT_EQ(first.previous.load(), 0.0f);
-  EXPECT_TRUE(EntryChanged(first));
-
-  SetLVar(first, 0.5f);
-  EXPECT_EQ(Named("QV_First"), 0.5);
-  EXPECT_EQ(Named("QV_Second"), 0.0);
-}
 
 class Resolving : public ::testing::Test {
  protected:
