@@ -1,7 +1,7 @@
 #include "client/client_loops.h"
 
+#include "lvars/fixed_ids.h"
 #include "module/globals.h"
-#include "module/panel_services.h"
 #include "session/converge.h"
 #include "session/correction_log.h"
 #include "session/log_limit.h"
@@ -25,7 +25,7 @@ unsigned ClientSendLoop(void*) {
 unsigned ClientReceiveLoop(void*) {
   ClientGame& game = *Load(clientGame);
   const RoleOutput output = OutputOf(game);
-  panel::WriteNamedValue(Load(sharedState->vars->id[slot::kMpConn]), Load(isFollower));
+  WriteFixed(slot::kMpConn, Load(isFollower));
   platform::NameThisThread(kReceiveThreadName);
   while (RoleRunning()) {
     ReceiveMessages(game);

@@ -2,12 +2,15 @@
 // table poll on the simulator thread and by the role loops on theirs.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include "lvars/lvar_entry.h"
 
-// Looks the entry's name up when its id is still 0: makes the name known to
-// the simulator, then finds its id. An id that stays 0 is looked up again at
-// the next use.
-void ResolveEntry(LVarEntry& entry);
+// Looks the entry's name up while it is unresolved: makes the name known to
+// the simulator, then finds its id. A name the simulator does not know yet is
+// looked up again at the next use. Returns the id once it is known.
+std::optional<std::uint32_t> ResolveEntry(LVarEntry& entry);
 
 struct PollResult {
   bool changed = false;  // a change worth sending (see EntryChanged)

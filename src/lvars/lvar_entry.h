@@ -24,7 +24,10 @@ inline constexpr std::int64_t kNeverMs = std::numeric_limits<std::int64_t>::min(
 // Fields that the role threads share are atomics; category and name are
 // fixed once the entry is loaded.
 struct LVarEntry {
+  // Every identifier value is one the simulator may hand out, 0 included, so
+  // whether `id` holds one is kept apart: set (release) after `id` is stored.
   std::atomic<std::uint32_t> id{0};
+  std::atomic<bool> resolved{false};
   std::atomic<float> value{0.0f};
   std::atomic<float> previous{0.0f};
   std::atomic<std::int32_t> syncMark{0};

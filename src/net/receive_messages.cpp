@@ -2,9 +2,11 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "lvars/entry_ops.h"
+#include "lvars/fixed_ids.h"
 #include "module/globals.h"
 #include "module/low_word.h"
 #include "module/panel_services.h"
@@ -18,6 +20,7 @@
 #include "simlink/definitions.h"
 #include "simlink/eased_values.h"
 #include "simlink/key_event_relay.h"
+#include "simlink/session_health.h"
 #include "simlink/simconnect_api.h"
 
 namespace {
@@ -29,8 +32,6 @@ constexpr double kKeyEventCeiling = 66860.0;  // exclusive
 bool FitsFloat(double x) {
   return std::isfinite(x) && std::fabs(x) <= std::numeric_limits<float>::max();
 }
-
-CockpitVars& Vars() { return *sharedState->vars; }
 
 // The entry a record's index names, or none: any index of the table counts,
 // index 0 included, on both channels.
@@ -52,7 +53,7 @@ bool WaitForButtonRelease(LVarEntry& entry, Channel channel, ReceiveLimits& limi
     const bool released =
         entry.value.load(std::memory_order_relaxed) != 1.0f &&
         (channel != Channel::kReliable || entry.syncMark.load(std::memory_order_relaxed) != -1) &&
-        panel::ReadNamedValue(Load(Vars().id[slot::kKeysClear])) == 0.0;
+        ReadFixed(slot::kKeysClear).value_or(0.0) == 0.0;
     if (released) return true;
     if (!RoleRunning()) return false;
     if (SteadyNowMs() >= limits.buttonWaitEndsMs) {
@@ -67,10 +68,9 @@ bool WaitForButtonRelease(LVarEntry& entry, Channel channel, ReceiveLimits& limi
 // What the cockpit holds now: read afresh, since the last poll is up to a
 // send pass old.
 float LiveValue(LVarEntry& entry) {
-  ResolveEntry(entry);
-  const std::uint32_t id = Load(entry.id);
-  return id != 0 ? static_cast<float>(panel::ReadNamedValue(id))
-                 : entry.value.load(std::memory_order_relaxed);
+  const std::optional<std::uint32_t> id = ResolveEntry(entry);
+  return id ? static_cast<float>(panel::ReadNamedValue(*id))
+            : entry.value.load(std::memory_order_relaxed);
 }
 
 // `batch`: the record came with others in one read, as the peer's snapshot,
@@ -109,11 +109,11 @@ void ApplyFollowerFlag(const MessageRecord& record) {
   // The host repeats the flag on every new connection; only a swap is shown.
   if (Load(isFollower) == follower) return;
   Store(isFollower, follower);
-  panel::WriteNamedValue(Load(Vars().id[slot::kMpConn]), follower);
+  WriteFixed(slot::kMpConn, follower);
 }
 
 void ApplyGearHandle(const MessageRecord& record) {
-  if (!std::isfinite(record.value)) return;
+  if (!std::isfinite(record.value) || !SessionLive()) return;
   // The receive thread's own copy: setDataScratch belongs to the simulator thread.
   double position = record.value;
   SimConnect_SetDataOnSimObject(simConnect, definition::kGearHandle, simconnect::kObjectIdUser, 0,

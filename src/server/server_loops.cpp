@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "lvars/fixed_ids.h"
 #include "module/globals.h"
-#include "module/panel_services.h"
 #include "session/converge.h"
 #include "session/correction_log.h"
 #include "session/log.h"
@@ -46,7 +46,7 @@ unsigned ServerSendLoop(void*) {
 unsigned ServerReceiveLoop(void*) {
   ServerGame& game = *Load(serverGame);
   const RoleOutput output = OutputOf(game);
-  panel::WriteNamedValue(Load(sharedState->vars->id[slot::kMpConn]), Load(isFollower));
+  WriteFixed(slot::kMpConn, Load(isFollower));
   platform::NameThisThread(kReceiveThreadName);
   for (unsigned pass = 0; RoleRunning(); ++pass) {
     if (Load(connectionStatus) != connection_status::kConnected ||

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "lvars/entry_ops.h"
+#include "lvars/fixed_ids.h"
 #include "module/globals.h"
-#include "module/panel_services.h"
 #include "session/converge.h"
 #include "session/log.h"
 
@@ -109,18 +109,19 @@ void ShowConnectionStatus() {
   const double status = Load(connectionStatus);
   if (Load(vars.value[slot::kShownStatus]) == status) return;
   Store(vars.value[slot::kShownStatus], status);
-  panel::WriteNamedValue(Load(vars.id[slot::kMpStsId]), status);
+  WriteFixed(slot::kMpStsId, status);
 }
 
 void RunSendPass(const RoleOutput& output, ReliableChangeRule rule, ConvergeState& converge,
                  std::int64_t nowMs) {
   CockpitVars& vars = Vars();
-  const std::uint32_t keysClearId = Load(vars.id[slot::kKeysClear]);
-  Store(vars.value[slot::kKeysClear], panel::ReadNamedValue(keysClearId));
+  if (const std::optional<double> keysClear = ReadFixed(slot::kKeysClear)) {
+    Store(vars.value[slot::kKeysClear], *keysClear);
+  }
   ScanTable(output, rule, nowMs);
   ConvergePass(output, converge, nowMs);
-  if (ValueOf(slot::kKeysClear) == 1.0 && panel::ReadNamedValue(keysClearId) == 1.0) {
-    panel::WriteNamedValue(keysClearId, 0.0);
+  if (ValueOf(slot::kKeysClear) == 1.0 && ReadFixed(slot::kKeysClear) == 1.0) {
+    WriteFixed(slot::kKeysClear, 0.0);
   }
   if (Load(isFollower) == 0) output.state(StateRecordFrom(*sharedState->aircraft));
 }
@@ -130,9 +131,9 @@ void TakeToggleRequest(const RoleOutput& output) {
   if (Load(vars.value[slot::kMpTgl]) == 0.0) return;
   const std::uint8_t follower = Load(isFollower) == 0 ? 1 : 0;
   Store(isFollower, follower);
-  panel::WriteNamedValue(Load(vars.id[slot::kMpTgl]), 0.0);
+  WriteFixed(slot::kMpTgl, 0.0);
   Store(vars.value[slot::kMpTgl], 0.0);
   output.followerFlag();
   LogMessage("MasterTGL" + std::to_string(follower));
-  panel::WriteNamedValue(Load(vars.id[slot::kMpConn]), follower);
+  WriteFixed(slot::kMpConn, follower);
 }

@@ -22,7 +22,8 @@ if(TARGET simhost AND TARGET MultiShared)
     ${CMAKE_CURRENT_LIST_DIR}/link_check_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/link_faults_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/receive_load_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/peer_traffic_test.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/peer_traffic_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/platform_truths_test.cpp)
   target_link_libraries(e2e_tests PRIVATE e2e_harness GTest::gtest_main)
   target_compile_definitions(e2e_tests PRIVATE
     MULTISHARED_CHECK_PATH="$<TARGET_FILE:multishared-check>"
