@@ -56,7 +56,7 @@ TEST_F(Resolving, AnEntryUnknownAtFirstIsResolvedOnceTheSimulatorKnowsIt) {
   LVarEntry e;
   e.name = "QV_Late";
 
-  EXPECT_FALSE(PollEntry(e));
+  EXPECT_FALSE(PollEntry(e).changed);
   SetLVar(e, 1.0f);
   EXPECT_FALSE(e.resolved.load());
   EXPECT_TRUE(recording_panel::CallsOf("write").empty());

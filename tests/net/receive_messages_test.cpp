@@ -279,7 +279,8 @@ class PeerValueTest : public NetFixture {
       const MessageBytes m = EncodeMessage(MakeMessage(kind::kVarValue, index, value, 0));
       bytes.insert(bytes.end(), m.begin(), m.end());
     }
-    WalkDatagram(bytes.data(), bytes.size());
+    ReceiveLimits limits;
+    WalkDatagram(bytes.data(), bytes.size(), limits);
   }
   long Count(const std::string& prefix) const {
     const auto lines = LogLines();

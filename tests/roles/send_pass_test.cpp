@@ -373,7 +373,8 @@ void FromPeer(const std::vector<std::pair<int, double>>& records) {
     const MessageBytes m = EncodeMessage(MakeMessage(kind::kVarValue, index, value, 0));
     bytes.insert(bytes.end(), m.begin(), m.end());
   }
-  WalkDatagram(bytes.data(), bytes.size());
+  ReceiveLimits limits;
+  WalkDatagram(bytes.data(), bytes.size(), limits);
 }
 
 TEST_F(SendPassTest, AFollowersChangeIsResentUntilTheSideThatFliesShowsItBack) {
