@@ -20,10 +20,10 @@ void AcceptPendingClient(ServerGame& game) {
 
 namespace {
 // While a client is connected the listener is looked at every 25th pass
-// (50 ms) instead of every pass: UDT reports an empty accept queue by
-// throwing inside the library, which costs more than the rest of an idle
-// pass. UDT's own threads complete a new connection at once; only its filing
-// here waits, at most this long.
+// (50 ms) instead of every pass: an unpatched UDT (Debian's, the fallback)
+// reports an empty accept queue by throwing inside the library, which costs
+// more than the rest of an idle pass. UDT's own threads complete a new
+// connection at once; only its filing here waits, at most this long.
 constexpr unsigned kConnectedAcceptPasses = 25;
 }  // namespace
 
