@@ -2,7 +2,9 @@
 // load MultiShared.dll and udt.dll exactly as unpacked from the pilots' zip,
 // under the i386 Wine that scripts/win32-env.sh keeps in a root of its own
 // (qemu's user-mode emulation where the machine cannot run 32-bit x86 code).
+#include <algorithm>
 #include <filesystem>
+#include <future>
 #include <iostream>
 
 #include "wine_flight.h"
@@ -74,6 +76,29 @@ class Win32Test : public WineCockpitScenario {
     // Every 32-bit process starts under emulation, several times slower.
     roleStartLimit_ = std::chrono::seconds(180);
   }
+
+  // MinGW's shared C++ exception runtime beside the simulator's program, and
+  // both sides' simulators loading it before the module, as another add-on
+  // built with MinGW would; false (and a skip) where it is not installed.
+  bool LoadForeignRuntimeFirst() {
+    for (const char* dll : {WIN32_SHARED_LIBGCC, WIN32_SHARED_WINPTHREAD}) {
+      if (!fs::exists(dll)) {
+        ADD_FAILURE() << "no " << dll << " (g++-mingw-w64-i686-posix)";
+        return false;
+      }
+      fs::copy_file(dll, kSim / fs::path(dll).filename(), fs::copy_options::overwrite_existing);
+    }
+    for (int side : {kServer, kClient}) {
+      simhostExtra_[side] = {"--load-first", fs::path(WIN32_SHARED_LIBGCC).filename().string()};
+    }
+    return true;
+  }
+
+  // The pilots' checker, run from the simulator's folder in that side's prefix.
+  std::vector<std::string> Checker(int side, std::vector<std::string> args) const {
+    args.insert(args.begin(), {Wine().wine, (kSim / "multishared-check.exe").string()});
+    return WineCommand(side, args);
+  }
 };
 
 TEST_F(Win32Test, TwoPilotsPackagesShareACockpit) {
@@ -91,6 +116,57 @@ TEST_F(Win32Test, SingleX87PrecisionOnTheSimulatorThread) {
   RecordProperty("follow_metres", std::to_string(followMetres_));
   std::cout << "worst follow distance with x87 at single precision: " << followMetres_ << " m\n";
   EXPECT_GT(followMetres_, 0.0);
+}
+
+// Another add-on has loaded MinGW's shared runtime into the simulator before
+// the module: the exceptions UDT throws and catches inside udt.dll (from the
+// server's first accept with nobody waiting on) must still unwind.
+TEST_F(Win32Test, ForeignMinGWRuntimeLoadedFirst) {
+  ASSERT_TRUE(LoadForeignRuntimeFirst());
+  FlyAndCheck();
+  EXPECT_GT(followMetres_, 0.0);
+}
+
+// The same runtime loaded first, and a client whose server never answers:
+// each failed connect is an exception inside udt.dll, and its socket, freed
+// a second later, must no longer be in UDT's list of connecting sockets. The
+// client logs the failure, shows the failed link and still stops cleanly.
+TEST_F(Win32Test, ForeignMinGWRuntimeAndAFailedConnect) {
+  ASSERT_TRUE(LoadForeignRuntimeFirst());
+  WriteTable("QV_Lone\n");
+  Start(kClient, StartRoleLines(0.1, kClient) + "12 quit\n", 60);
+  EXPECT_EQ(WaitForExit(kClient, std::chrono::seconds(240)), std::optional<int>(0))
+      << ErrorOutput(kClient);
+  const auto log = LogLines(kClient);
+  const std::string failed =
+      "R UDP connect to " + std::string(Net().Address(kServer)) + " (UDP port 34835) failed: ";
+  EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& line) {
+    return line.rfind(failed, 0) == 0;
+  })) << "no failed connect in the client's log";
+  EXPECT_TRUE(Trace(kClient).FirstWrite("MP_STS", 2.0, trace::By::kModule));
+  ExpectShutdownHandshake(log, "client");
+}
+
+// The pilots' checker from the zip: "files" reads the configuration the
+// module would, "link", run on both computers at once, connects both ports
+// both ways.
+TEST_F(Win32Test, PilotsCheckerFilesAndLink) {
+  WriteTable("QV_Rel\nQV_Fctl;FCTL\n");
+  const CommandResult files = InNamespace(kClient, Checker(kClient, {"files"}));
+  EXPECT_EQ(files.exitCode, 0) << files.output;
+  EXPECT_NE(files.output.find("No problems found."), std::string::npos) << files.output;
+  EXPECT_NE(files.output.find("UDP 34835"), std::string::npos) << files.output;
+
+  auto server = std::async(std::launch::async, [this] {
+    return InNamespace(kServer, Checker(kServer, {"link", "--seconds", "60"}));
+  });
+  const CommandResult client = InNamespace(kClient, Checker(kClient, {"link", "--seconds", "60"}));
+  const CommandResult served = server.get();
+  for (const CommandResult* side : {&served, &client}) {
+    EXPECT_EQ(side->exitCode, 0) << side->output;
+    EXPECT_NE(side->output.find("The link works both ways on both ports."), std::string::npos)
+        << side->output;
+  }
 }
 
 }  // namespace
