@@ -191,7 +191,7 @@ double Percentile(std::vector<double> values, double fraction) {
 int CountAppliedValues(const std::string& logPath) {
   std::ifstream log(logPath);
   int count = 0;
-  for (std::string line; std::getline(log, line);) count += trace::IsAppliedValueLine(line);
+  for (std::string line; std::getline(log, line);) count += trace::AppliedValuesIn(line);
   return count;
 }
 

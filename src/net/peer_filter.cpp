@@ -1,8 +1,8 @@
 #include "net/peer_filter.h"
 
 #include "module/globals.h"
-#include "platform/platform.h"
 #include "session/log.h"
+#include "session/session_config.h"
 
 std::string AddressText(std::uint32_t networkOrderAddress) {
   // Network order keeps the first byte of the dotted text first in memory.
@@ -12,7 +12,10 @@ std::string AddressText(std::uint32_t networkOrderAddress) {
 }
 
 PeerFilter::PeerFilter() : any_(Load(anySourceAllowed)) {
-  peerKnown_ = platform::ParseAddress(peerAddress.c_str(), &peer_);
+  if (const auto peer = PeerIpv4()) {
+    peerKnown_ = true;
+    peer_ = *peer;
+  }
 }
 
 bool PeerFilter::Admits(std::uint32_t address, const char* what) {

@@ -1,6 +1,5 @@
 #include "net/receive_messages.h"
 
-#include <chrono>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -22,8 +21,6 @@ namespace {
 
 constexpr double kKeyEventFloor = 65536.0;    // exclusive
 constexpr double kKeyEventCeiling = 66860.0;  // exclusive
-// The longest a momentary button from the peer waits for the local cockpit.
-constexpr auto kButtonWaitLimit = std::chrono::seconds(1);
 
 // A value the cockpit takes as a float: finite, and finite once narrowed.
 bool FitsFloat(double x) {
@@ -43,11 +40,11 @@ LVarEntry* EntryAt(std::int32_t index) {
 
 // A momentary button is applied only once the local press is over and the
 // cockpit has cleared its keys, so that a value from the peer is not taken
-// for a local press. The wait holds the whole receive thread, so a cockpit
-// that never clears its keys ends it after kButtonWaitLimit (logged) and the
-// value is applied anyway. Returns false when a stop request ended the wait.
-bool WaitForButtonRelease(LVarEntry& entry, Channel channel) {
-  const auto giveUp = std::chrono::steady_clock::now() + kButtonWaitLimit;
+// for a local press. The wait holds the whole receive thread, so the buttons
+// of one pass wait kButtonWaitPerPassMs at most all together, however many
+// records they are; past that (logged once a pass) each is applied at once.
+// Returns false when a stop request ended the wait.
+bool WaitForButtonRelease(LVarEntry& entry, Channel channel, ReceiveLimits& limits) {
   for (;;) {
     const bool released =
         entry.value.load(std::memory_order_relaxed) != 1.0f &&
@@ -55,24 +52,25 @@ bool WaitForButtonRelease(LVarEntry& entry, Channel channel) {
         panel::ReadNamedValue(Load(Vars().id[slot::kKeysClear])) == 0.0;
     if (released) return true;
     if (!RoleRunning()) return false;
-    if (std::chrono::steady_clock::now() >= giveUp) {
-      LogMessage("Button wait timed out: " + entry.name);
+    if (SteadyNowMs() >= limits.buttonWaitEndsMs) {
+      if (!limits.buttonWaitTimedOut) LogMessage("Button wait timed out: " + entry.name);
+      limits.buttonWaitTimedOut = true;
       return true;
     }
     platform::SleepMs(1);
   }
 }
 
-void ApplyVarValue(const MessageRecord& record, Channel channel) {
+void ApplyVarValue(const MessageRecord& record, Channel channel, ReceiveLimits& limits) {
   LVarEntry* entry = EntryAt(record.index);
   if (entry == nullptr || !FitsFloat(record.value)) return;
   if (entry->category == LVarCategory::kMbtn) {
-    if (!WaitForButtonRelease(*entry, channel)) return;
+    if (!WaitForButtonRelease(*entry, channel, limits)) return;
     entry->syncMark.store(-1, std::memory_order_relaxed);
   }
   const auto value = static_cast<float>(record.value);
   SetLVar(*entry, value);
-  LogMessage("LvarsSet: " + entry->name + " Value: " + FormatNumber(value));
+  limits.appliedValues.Log("LvarsSet: " + entry->name + " Value: " + FormatNumber(value));
 }
 
 void ApplyFollowerFlag(const MessageRecord& record) {
@@ -100,7 +98,7 @@ void ApplyAircraftState(const AircraftStateRecord& record) {
   }
 }
 
-void ApplyKeyEvent(const MessageRecord& record) {
+void ApplyKeyEvent(const MessageRecord& record, ReceiveLimits& limits) {
   if (!(record.extra > kKeyEventFloor && record.extra < kKeyEventCeiling)) return;
   if (!FitsFloat(record.value)) return;
   const auto eventId = static_cast<std::int32_t>(record.extra);
@@ -108,20 +106,31 @@ void ApplyKeyEvent(const MessageRecord& record) {
   panel::TriggerKeyEvent(kMarkerEventId, static_cast<std::uint32_t>(eventId));
   panel::TriggerKeyEvent(kMarkerEventData, data);
   panel::TriggerKeyEvent(static_cast<std::uint32_t>(eventId), data);
-  LogMessage("SimEvent: " + FormatNumber(eventId) +
-             " Value: " + FormatNumber(static_cast<float>(record.value)));
+  limits.keyEvents.Log("SimEvent: " + FormatNumber(eventId) +
+                       " Value: " + FormatNumber(static_cast<float>(record.value)));
 }
 
 }  // namespace
 
-void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes) {
+void StartReceivePass(ReceiveLimits& limits) {
+  limits.buttonWaitEndsMs = SteadyNowMs() + kButtonWaitPerPassMs;
+  limits.buttonWaitTimedOut = false;
+}
+
+void FinishReceivePass(ReceiveLimits& limits) {
+  const std::int64_t now = SteadyNowMs();
+  limits.appliedValues.Summarise(now);
+  limits.keyEvents.Summarise(now);
+}
+
+void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes, ReceiveLimits& limits) {
   for (std::size_t offset = 0; offset + kMessageSize <= bytes; offset += kMessageSize) {
     // A full read holds some 200,000 records; a stop must not wait for all.
     if (!RoleRunning()) return;
     const MessageRecord record = DecodeMessage(data + offset);
     switch (record.kind) {
       case kind::kVarValue:
-        ApplyVarValue(record, Channel::kReliable);
+        ApplyVarValue(record, Channel::kReliable, limits);
         break;
       case kind::kFollowerFlag:
         if (record.index == 0) ApplyFollowerFlag(record);
@@ -130,7 +139,7 @@ void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes) {
         if (record.index == 0) ApplyGearHandle(record);
         break;
       case kind::kKeyEvent:
-        if (record.index == 0) ApplyKeyEvent(record);
+        if (record.index == 0) ApplyKeyEvent(record, limits);
         break;
       default:
         break;
@@ -138,7 +147,7 @@ void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes) {
   }
 }
 
-bool WalkDatagram(const std::uint8_t* data, std::size_t length) {
+bool WalkDatagram(const std::uint8_t* data, std::size_t length, ReceiveLimits& limits) {
   bool greeting = false;
   std::size_t offset = 0;
   while (offset < length && length - offset >= kMessageSize) {
@@ -150,7 +159,7 @@ bool WalkDatagram(const std::uint8_t* data, std::size_t length) {
         offset += kGreetingDatagramSize;
         break;
       case kind::kVarValue:
-        ApplyVarValue(DecodeMessage(at), Channel::kDatagram);
+        ApplyVarValue(DecodeMessage(at), Channel::kDatagram, limits);
         offset += kMessageSize;
         break;
       case kind::kAircraftState: {
@@ -167,10 +176,15 @@ bool WalkDatagram(const std::uint8_t* data, std::size_t length) {
   return greeting;
 }
 
-bool ReceiveDatagram(platform::Socket socket, std::uint8_t* buffer, PeerFilter& filter) {
-  std::uint32_t source = 0;
-  const long n = platform::ReceiveFrom(socket, buffer, kDatagramReadSize, &source);
-  if (n < 0 || !filter.Admits(source, "datagram")) return false;
-  if (n < static_cast<long>(kMessageSize)) return false;
-  return WalkDatagram(buffer, static_cast<std::size_t>(n));
+bool ReceiveDatagrams(platform::Socket socket, std::uint8_t* buffer, PeerFilter& filter,
+                      ReceiveLimits& limits) {
+  bool greeting = false;
+  for (int read = 0; read < kDatagramsPerPass && RoleRunning(); ++read) {
+    std::uint32_t source = 0;
+    const long n = platform::ReceiveFrom(socket, buffer, kDatagramReadSize, &source);
+    if (n < 0) break;
+    if (!filter.Admits(source, "datagram") || n < static_cast<long>(kMessageSize)) continue;
+    if (WalkDatagram(buffer, static_cast<std::size_t>(n), limits)) greeting = true;
+  }
+  return greeting;
 }

@@ -7,6 +7,7 @@
 #include <istream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The word of the optional line 3 that lets records from every address in,
@@ -26,13 +27,20 @@ struct ConfigLines {
 
 ConfigLines ReadConfigLines(std::istream& in);
 
-// One log line for each mistake: line 1 not an IPv4 address, line 2 not a
-// port number from 1 to 65534, a missing line, a line 3 that is neither
-// empty nor kAnySourceWord.
+// One log line for each mistake: line 1 not a plain dotted IPv4 address (a
+// leading zero named as such), line 2 not a port number from 1 to 65534, a
+// missing line, a line 3 that is neither empty nor kAnySourceWord.
 std::vector<std::string> ConfigProblems(const ConfigLines& lines);
 
-// P as the module takes it: atoi of the text (0 for text without leading
-// digits).
+// Line 1 as the module takes it: four decimal numbers from 0 to 255 joined by
+// dots, nothing else (no blanks, no leading zeros, which some programs read as
+// octal); the address in network order, or nothing. Every use of the peer's
+// address goes through this one reading.
+std::optional<std::uint32_t> ParsePeerAddress(std::string_view text);
+// Line 2 as the module takes it: decimal digits only, from 1 to 65534 (P + 1
+// must still be a port); or nothing.
+std::optional<int> ParseBasePort(std::string_view text);
+// P as the module uses it: ParseBasePort's number, 0 for refused text.
 int PortNumberOf(const std::string& text);
 // The datagram channel's UDP port, P + 1.
 std::uint16_t DatagramPortOf(int basePort);

@@ -33,6 +33,8 @@ void ReadSessionConfig() {
   if (lines.AnySource()) LogMessage("Records accepted from any address");
 }
 
+std::optional<std::uint32_t> PeerIpv4() { return ParsePeerAddress(peerAddress); }
+
 int BasePortNumber() { return PortNumberOf(basePort); }
 
 std::uint16_t DatagramPort() { return DatagramPortOf(BasePortNumber()); }

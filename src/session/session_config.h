@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 // Logs the file's path, then reads its first two lines whole into
 // peerAddress and basePort, logging each, and line 3 into anySourceAllowed.
@@ -13,7 +14,11 @@
 // anySourceAllowed is false unless line 3 says otherwise.
 void ReadSessionConfig();
 
-// P: atoi of basePort (0 for text without leading digits).
+// The peer's IPv4 address (network order) that line 1 names, or nothing when
+// it names none: the one reading of peerAddress that the peer filter, the
+// reliable connect and every datagram send use.
+std::optional<std::uint32_t> PeerIpv4();
+// P: the number of basePort, 0 when it is no port number from 1 to 65534.
 int BasePortNumber();
 // The datagram channel's port, P + 1.
 std::uint16_t DatagramPort();

@@ -81,4 +81,15 @@ TEST(DemoMonitorMatch, AKeyEventIsReplayedOnThePeerAndItsEchoIsSeenWhenItComesBa
   EXPECT_FALSE(relays[2].echoed);
 }
 
+TEST(DemoMonitorTrace, AppliedValuesCountTheLoggedLinesAndTheSummariesOfThoseLeftOut) {
+  int count = 0;
+  for (const char* line :
+       {"LvarsSet: QV_A Value: 1", "... and 26996 more values applied", "SimEvent: 66000 Value: 1",
+        "... and 12 more key events applied", "... and x more values applied",
+        "... and  more values applied", "Refused datagram from 198.18.0.9"}) {
+    count += trace::AppliedValuesIn(line);
+  }
+  EXPECT_EQ(count, 26997);
+}
+
 }  // namespace
