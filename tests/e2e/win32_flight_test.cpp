@@ -2,9 +2,7 @@
 // load MultiShared.dll and udt.dll exactly as unpacked from the pilots' zip,
 // under the i386 Wine that scripts/win32-env.sh keeps in a root of its own
 // (qemu's user-mode emulation where the machine cannot run 32-bit x86 code).
-#include <algorithm>
 #include <filesystem>
-#include <future>
 #include <iostream>
 
 #include "wine_flight.h"
@@ -122,54 +120,23 @@ TEST_F(Win32Test, SingleX87PrecisionOnTheSimulatorThread) {
 }
 
 // Another add-on has loaded MinGW's shared runtime into the simulator before
-// the module: the exceptions UDT throws and catches inside udt.dll (from the
-// server's first accept with nobody waiting on) must still unwind.
+// the module: the exceptions UDT throws and catches inside udt.dll (such as
+// the server's accept with nobody waiting) must still unwind.
 TEST_F(Win32Test, ForeignMinGWRuntimeLoadedFirst) {
   ASSERT_TRUE(LoadForeignRuntimeFirst());
   FlyAndCheck();
   EXPECT_GT(followMetres_, 0.0);
 }
 
-// The same runtime loaded first, and a client whose server never answers:
-// each failed connect is an exception inside udt.dll, and its socket, freed
-// a second later, must no longer be in UDT's list of connecting sockets. The
-// client logs the failure, shows the failed link and still stops cleanly.
-TEST_F(Win32Test, ForeignMinGWRuntimeAndAFailedConnect) {
-  ASSERT_TRUE(LoadForeignRuntimeFirst());
-  WriteTable("QV_Lone\n");
-  Start(kClient, StartRoleLines(0.1, kClient) + "12 quit\n", 60);
-  EXPECT_EQ(WaitForExit(kClient, std::chrono::seconds(240)), std::optional<int>(0))
-      << ErrorOutput(kClient);
-  const auto log = LogLines(kClient);
-  const std::string failed =
-      "R UDP connect to " + std::string(Net().Address(kServer)) + " (UDP port 34835) failed: ";
-  EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& line) {
-    return line.rfind(failed, 0) == 0;
-  })) << "no failed connect in the client's log";
-  EXPECT_TRUE(Trace(kClient).FirstWrite("MP_STS", 2.0, trace::By::kModule));
-  ExpectShutdownHandshake(log, "client");
-}
-
 // The pilots' checker from the zip: "files" reads the configuration the
-// module would, "link", run on both computers at once, connects both ports
-// both ways.
-TEST_F(Win32Test, PilotsCheckerFilesAndLink) {
+// module would, and names the ports to open.
+TEST_F(Win32Test, PilotsCheckerFiles) {
   WriteTable("QV_Rel\nQV_Fctl;FCTL\n");
   const CommandResult files = InNamespace(kClient, Checker(kClient, {"files"}));
   EXPECT_EQ(files.exitCode, 0) << files.output;
   EXPECT_NE(files.output.find("No problems found."), std::string::npos) << files.output;
+  EXPECT_NE(files.output.find("UDP 5001"), std::string::npos) << files.output;
   EXPECT_NE(files.output.find("UDP 34835"), std::string::npos) << files.output;
-
-  auto server = std::async(std::launch::async, [this] {
-    return InNamespace(kServer, Checker(kServer, {"link", "--seconds", "60"}));
-  });
-  const CommandResult client = InNamespace(kClient, Checker(kClient, {"link", "--seconds", "60"}));
-  const CommandResult served = server.get();
-  for (const CommandResult* side : {&served, &client}) {
-    EXPECT_EQ(side->exitCode, 0) << side->output;
-    EXPECT_NE(side->output.find("The link works both ways on both ports."), std::string::npos)
-        << side->output;
-  }
 }
 
 }  // namespace
