@@ -48,6 +48,15 @@ int main(int argc, char** argv) {
   std::vector<std::string> loadFirst;
   app.add_option("--load-first", loadFirst,
                  "a library to load before the module and keep, as another add-on would");
+  app.add_option("--aircraft-variables", options.aircraftVariables,
+                 "named variables the aircraft's gauges make known before the module loads "
+                 "(identifiers from 0, in this order)")
+      ->delimiter(',');
+  std::uint32_t failOpen = 0;
+  app.add_option("--fail-open", failOpen,
+                 "the module's SimConnect open fails with this result (non-zero, such as "
+                 "0x80004005)")
+      ->check(CLI::Range(1u, 0xFFFFFFFFu));
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& success) {
@@ -62,6 +71,7 @@ int main(int argc, char** argv) {
     std::cerr << "simhost: --x87-single needs a 32-bit x86 build\n";
     return kUsageError;
   }
+  options.failOpen = static_cast<SimConnectResult>(failOpen);
 
   // Another add-on's libraries stay loaded for the whole run, as in the simulator.
   for (const std::string& path : loadFirst) {

@@ -195,6 +195,13 @@ int CountAppliedValues(const std::string& logPath) {
   return count;
 }
 
+int CountCorrectedValues(const std::string& logPath) {
+  std::ifstream log(logPath);
+  int count = 0;
+  for (std::string line; std::getline(log, line);) count += trace::CorrectedValues(line);
+  return count;
+}
+
 std::string Hex(std::uint32_t value) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%X", value);
@@ -289,6 +296,9 @@ int RunReport(const Sides& traces, const Sides& logs, const std::string& lvarsFi
          << "| shared-variable values applied from the peer (\"LvarsSet\" in its log) host / "
             "guest | "
          << CountAppliedValues(logs.host) << " / " << CountAppliedValues(logs.guest) << " |\n"
+         << "| of them, values that a snapshot or refresh of the peer corrected (\"Corrected "
+            "from peer\") host / guest | "
+         << CountCorrectedValues(logs.host) << " / " << CountCorrectedValues(logs.guest) << " |\n"
          << "| pilots' changes that arrived host→guest / guest→host | " << hostToGuest.size()
          << " / " << guestToHost.size() << " |\n"
          << "| delay of a change: median / max | " << Percentile(allDelays, 0.5) << " / "

@@ -115,4 +115,19 @@ int AppliedValuesIn(const std::string& line) {
   return std::stoi(count);
 }
 
+int CorrectedValues(const std::string& line) {
+  static const std::string kPrefix = "Corrected from peer: ";
+  static const std::string kMore = " more values";
+  if (line.rfind(kPrefix, 0) != 0) return 0;
+  const std::string rest = line.substr(kPrefix.size());
+  if (rest.size() > kMore.size() &&
+      rest.compare(rest.size() - kMore.size(), kMore.size(), kMore) == 0) {
+    const std::string count = rest.substr(0, rest.size() - kMore.size());
+    if (!count.empty() && count.find_first_not_of("0123456789") == std::string::npos) {
+      return std::stoi(count);
+    }
+  }
+  return 1;
+}
+
 }  // namespace trace

@@ -69,4 +69,8 @@ std::vector<TableEntry> ReadTable(const std::string& path);
 // summary "... and N more values applied" of lines the log left out, else 0.
 int AppliedValuesIn(const std::string& line);
 
+// How many values a line of SharedDetails.log says the peer's snapshot or
+// refresh corrected: 1 for a named one, N for "N more values", else 0.
+int CorrectedValues(const std::string& line);
+
 }  // namespace trace

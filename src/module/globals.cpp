@@ -26,3 +26,4 @@ std::atomic<bool> anySourceAllowed{false};
 
 std::atomic<std::uint8_t> connectionStatus{connection_status::kNothingYet};
 std::atomic<std::int32_t> connectedClientCount{0};
+std::atomic<std::uint32_t> connectionGeneration{0};

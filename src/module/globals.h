@@ -63,6 +63,9 @@ extern std::atomic<bool> anySourceAllowed;
 // Transport.
 extern std::atomic<std::uint8_t> connectionStatus;  // 0 nothing yet, 1 connected, 2 failed/closed
 extern std::atomic<std::int32_t> connectedClientCount;
+// Counts the reliable connections made (accepted or connected); a send loop
+// that sees it move knows the peer is new or back.
+extern std::atomic<std::uint32_t> connectionGeneration;
 
 namespace shutdown_state {
 inline constexpr std::int32_t kRunning = 0;

@@ -168,6 +168,7 @@ void ClientNetwork::Adopt(UDTSOCKET socket) {
   checkStartedMs = 0;
   connectFailures.Reset();
   Store(connectionStatus, connection_status::kConnected);
+  connectionGeneration.fetch_add(1, std::memory_order_relaxed);
   LogMessage("R UDP connected to " + peerAddress);
   SendGreeting();
 }

@@ -2,19 +2,25 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "lvars/entry_ops.h"
+#include "lvars/fixed_ids.h"
 #include "module/globals.h"
 #include "module/low_word.h"
 #include "module/panel_services.h"
 #include "net/format_number.h"
 #include "net/wire_records.h"
+#include "session/converge.h"
+#include "session/correction_log.h"
 #include "session/log.h"
+#include "session/log_limit.h"
 #include "session/role_loop.h"
 #include "simlink/definitions.h"
 #include "simlink/eased_values.h"
 #include "simlink/key_event_relay.h"
+#include "simlink/session_health.h"
 #include "simlink/simconnect_api.h"
 
 namespace {
@@ -26,8 +32,6 @@ constexpr double kKeyEventCeiling = 66860.0;  // exclusive
 bool FitsFloat(double x) {
   return std::isfinite(x) && std::fabs(x) <= std::numeric_limits<float>::max();
 }
-
-CockpitVars& Vars() { return *sharedState->vars; }
 
 // The entry a record's index names, or none: any index of the table counts,
 // index 0 included, on both channels.
@@ -49,7 +53,7 @@ bool WaitForButtonRelease(LVarEntry& entry, Channel channel, ReceiveLimits& limi
     const bool released =
         entry.value.load(std::memory_order_relaxed) != 1.0f &&
         (channel != Channel::kReliable || entry.syncMark.load(std::memory_order_relaxed) != -1) &&
-        panel::ReadNamedValue(Load(Vars().id[slot::kKeysClear])) == 0.0;
+        ReadFixed(slot::kKeysClear).value_or(0.0) == 0.0;
     if (released) return true;
     if (!RoleRunning()) return false;
     if (SteadyNowMs() >= limits.buttonWaitEndsMs) {
@@ -61,27 +65,55 @@ bool WaitForButtonRelease(LVarEntry& entry, Channel channel, ReceiveLimits& limi
   }
 }
 
-void ApplyVarValue(const MessageRecord& record, Channel channel, ReceiveLimits& limits) {
+// What the cockpit holds now: read afresh, since the last poll is up to a
+// send pass old.
+float LiveValue(LVarEntry& entry) {
+  const std::optional<std::uint32_t> id = ResolveEntry(entry);
+  return id ? static_cast<float>(panel::ReadNamedValue(*id))
+            : entry.value.load(std::memory_order_relaxed);
+}
+
+// `batch`: the record came with others in one read, as the peer's snapshot,
+// refresh and repeats do; a value it changes is counted as a correction.
+void ApplyVarValue(const MessageRecord& record, Channel channel, bool batch,
+                   ReceiveLimits& limits) {
   LVarEntry* entry = EntryAt(record.index);
   if (entry == nullptr || !FitsFloat(record.value)) return;
+  const auto value = static_cast<float>(record.value);
   if (entry->category == LVarCategory::kMbtn) {
     if (!WaitForButtonRelease(*entry, channel, limits)) return;
     entry->syncMark.store(-1, std::memory_order_relaxed);
+  } else {
+    // A value the cockpit already holds changes nothing but confirms it; one
+    // older than the pilot's own move here would flick the control back.
+    const std::int64_t now = SteadyNowMs();
+    const float live = LiveValue(*entry);
+    if (live == value) {
+      entry->agreed.store(value, std::memory_order_relaxed);
+      entry->unconfirmed.store(false, std::memory_order_relaxed);
+      return;
+    }
+    // A cockpit that moved since the last poll holds a move no poll has seen.
+    if (live != entry->value.load(std::memory_order_relaxed)) return;
+    if (KeepsLocalValue(*entry, now)) return;
+    if (batch) correctionLog.Note(entry->name, value, now);
   }
-  const auto value = static_cast<float>(record.value);
   SetLVar(*entry, value);
+  entry->agreed.store(value, std::memory_order_relaxed);
   limits.appliedValues.Log("LvarsSet: " + entry->name + " Value: " + FormatNumber(value));
 }
 
 void ApplyFollowerFlag(const MessageRecord& record) {
   if (std::isnan(record.value)) return;
   const std::uint8_t follower = record.value == 0.0 ? 1 : 0;
+  // The host repeats the flag on every new connection; only a swap is shown.
+  if (Load(isFollower) == follower) return;
   Store(isFollower, follower);
-  panel::WriteNamedValue(Load(Vars().id[slot::kMpConn]), follower);
+  WriteFixed(slot::kMpConn, follower);
 }
 
 void ApplyGearHandle(const MessageRecord& record) {
-  if (!std::isfinite(record.value)) return;
+  if (!std::isfinite(record.value) || !SessionLive()) return;
   // The receive thread's own copy: setDataScratch belongs to the simulator thread.
   double position = record.value;
   SimConnect_SetDataOnSimObject(simConnect, definition::kGearHandle, simconnect::kObjectIdUser, 0,
@@ -130,7 +162,7 @@ void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes, ReceiveLi
     const MessageRecord record = DecodeMessage(data + offset);
     switch (record.kind) {
       case kind::kVarValue:
-        ApplyVarValue(record, Channel::kReliable, limits);
+        ApplyVarValue(record, Channel::kReliable, bytes > kMessageSize, limits);
         break;
       case kind::kFollowerFlag:
         if (record.index == 0) ApplyFollowerFlag(record);
@@ -159,7 +191,7 @@ bool WalkDatagram(const std::uint8_t* data, std::size_t length, ReceiveLimits& l
         offset += kGreetingDatagramSize;
         break;
       case kind::kVarValue:
-        ApplyVarValue(DecodeMessage(at), Channel::kDatagram, limits);
+        ApplyVarValue(DecodeMessage(at), Channel::kDatagram, length > kMessageSize, limits);
         offset += kMessageSize;
         break;
       case kind::kAircraftState: {

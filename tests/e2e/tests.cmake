@@ -15,26 +15,33 @@ if(TARGET simhost AND TARGET MultiShared)
     ${CMAKE_CURRENT_LIST_DIR}/netns_pair_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/flight_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cockpit_sync_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/convergence_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/master_toggle_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/lone_client_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/reconnect_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/link_check_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/link_faults_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/receive_load_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/peer_traffic_test.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/peer_traffic_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/platform_truths_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hostile_handshake_test.cpp)
   target_link_libraries(e2e_tests PRIVATE e2e_harness GTest::gtest_main)
   target_compile_definitions(e2e_tests PRIVATE
     MULTISHARED_CHECK_PATH="$<TARGET_FILE:multishared-check>"
     STRANGER_PATH="$<TARGET_FILE:e2e_stranger>"
-    DATAGRAMS_PATH="$<TARGET_FILE:e2e_datagrams>")
+    DATAGRAMS_PATH="$<TARGET_FILE:e2e_datagrams>"
+    HANDSHAKE_PATH="$<TARGET_FILE:e2e_handshake>")
   # A sender on the link that is not the peer (link_faults_test.cpp).
   add_executable(e2e_stranger ${CMAKE_CURRENT_LIST_DIR}/stranger_main.cpp)
   target_link_libraries(e2e_stranger PRIVATE multishared_core)
   # Paced datagram loads on the receive thread (receive_load_test.cpp).
   add_executable(e2e_datagrams ${CMAKE_CURRENT_LIST_DIR}/datagram_sender_main.cpp)
   target_link_libraries(e2e_datagrams PRIVATE multishared_core)
+  # Crafted reliable-channel handshakes (hostile_handshake_test.cpp).
+  add_executable(e2e_handshake ${CMAKE_CURRENT_LIST_DIR}/handshake_main.cpp)
   # The tests run the programs, so building them builds those too.
-  add_dependencies(e2e_tests simhost MultiShared multishared-check e2e_stranger e2e_datagrams)
+  add_dependencies(e2e_tests simhost MultiShared multishared-check e2e_stranger e2e_datagrams
+                   e2e_handshake)
   gtest_discover_tests(e2e_tests PROPERTIES LABELS e2e TIMEOUT 180 DISCOVERY_TIMEOUT 60)
 
   # The same harness drives the Windows build of the stand-in and the module

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "demo_monitor_trace.h"
+
 namespace {
 
 constexpr std::int64_t kMs = 1'000'000;
@@ -90,6 +92,18 @@ TEST(DemoMonitorTrace, AppliedValuesCountTheLoggedLinesAndTheSummariesOfThoseLef
     count += trace::AppliedValuesIn(line);
   }
   EXPECT_EQ(count, 26997);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DemoMonitorLogTest, CountsNamedAndSummedCorrections) {
+  EXPECT_EQ(trace::CorrectedValues("Corrected from peer: QV_FCU_ALT Value: 12000"), 1);
+  EXPECT_EQ(trace::CorrectedValues("Corrected from peer: 37 more values"), 37);
+  // A variable whose name happens to end in the same words is one value.
+  EXPECT_EQ(trace::CorrectedValues("Corrected from peer: QV_5 more values Value: 1"), 1);
+  EXPECT_EQ(trace::CorrectedValues("LvarsSet: QV_FCU_ALT Value: 12000"), 0);
 }
 
 }  // namespace
