@@ -80,7 +80,7 @@ class Win32Test : public WineCockpitScenario {
 
   // MinGW's shared C++ exception runtime beside the simulator's program, and
   // both sides' simulators loading it before the module, as another add-on
-  // built with MinGW would; false (and a skip) where it is not installed.
+  // built with MinGW would; false, with a failure, where it is missing.
   bool LoadForeignRuntimeFirst() {
     for (const char* dll : {WIN32_SHARED_LIBGCC, WIN32_SHARED_WINPTHREAD}) {
       if (!fs::exists(dll)) {
@@ -121,7 +121,7 @@ TEST_F(Win32Test, SingleX87PrecisionOnTheSimulatorThread) {
 
 // Another add-on has loaded MinGW's shared runtime into the simulator before
 // the module: the exceptions UDT throws and catches inside udt.dll (such as
-// the server's accept with nobody waiting) must still unwind.
+// each receive pass's read with nothing waiting) must still unwind.
 TEST_F(Win32Test, ForeignMinGWRuntimeLoadedFirst) {
   ASSERT_TRUE(LoadForeignRuntimeFirst());
   FlyAndCheck();
