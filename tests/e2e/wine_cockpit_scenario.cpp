@@ -29,6 +29,8 @@ void ExpectWholeLines(const std::string& logPath, const char* who) {
       R"(Connection closed|)"
       R"(Thread close initiated|Waiting for thread close|Thread Close Process Completed|)"
       R"(MasterTGL[01]|LvarsSet: QV_\w+ Value: -?[0-9.]+|SimEvent: \d+ Value: -?\d+|)"
+      R"(Cockpit sent to the peer: \d+ values and the gear handle|)"
+      R"(Corrected from peer: (QV_\w+ Value: -?[0-9.]+|\d+ more values)|)"
       R"(thread close start, thread2 wait close|thread closed)");
   std::size_t begin = 0;
   int lines = 0;
