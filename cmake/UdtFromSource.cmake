@@ -7,7 +7,7 @@
 set(ms_udt_files api buffer cache ccc channel common core epoll list md5 packet queue window)
 set(ms_udt_patch_dir ${PROJECT_SOURCE_DIR}/udt/patches)
 set(ms_udt_patches posix-threads handshake-bounds new-connection-leak accept-without-exception
-    peer-record-key failed-connect-leaves-queue)
+    peer-record-key failed-connect-leaves-queue repeated-loss-reports)
 set(MS_UDT_COPY_DIR ${CMAKE_BINARY_DIR}/udt-4.11)
 
 if(NOT EXISTS ${MS_UDT_SOURCE_DIR}/src/udt.h OR NOT EXISTS ${MS_UDT_SOURCE_DIR}/LICENSE.txt)

@@ -42,12 +42,28 @@ bool EntryChanged(LVarEntry& entry) {
   return Differs(Load(entry.value), Load(entry.previous));
 }
 
-void SetLVar(LVarEntry& entry, float value) {
-  const std::optional<std::uint32_t> id = ResolveEntry(entry);
-  std::lock_guard<std::mutex> lock(entry.pollGuard);
+namespace {
+
+// Writes and remembers `value`; entry.pollGuard held.
+void WriteHeld(LVarEntry& entry, std::optional<std::uint32_t> id, float value) {
   // An unresolved name has no id to write through, so its value is only
   // remembered.
   if (id) panel::WriteNamedValue(*id, static_cast<double>(value));
   Store(entry.value, value);
   Store(entry.previous, value);
+}
+
+}  // namespace
+
+void SetLVar(LVarEntry& entry, float value) {
+  const std::optional<std::uint32_t> id = ResolveEntry(entry);
+  std::lock_guard<std::mutex> lock(entry.pollGuard);
+  WriteHeld(entry, id, value);
+}
+
+void SetAgreedLVar(LVarEntry& entry, float value) {
+  const std::optional<std::uint32_t> id = ResolveEntry(entry);
+  std::lock_guard<std::mutex> lock(entry.pollGuard);
+  WriteHeld(entry, id, value);
+  Store(entry.agreed, value);
 }

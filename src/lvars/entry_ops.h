@@ -33,3 +33,8 @@ bool EntryChanged(LVarEntry& entry);
 // the name resolved), and set value and previous alike so that the next poll
 // sees no change.
 void SetLVar(LVarEntry& entry, float value);
+// SetLVar for a value applied from the peer, which is then also the value
+// both sides agree on. Stored under the same guard as the write: a send pass
+// that saw the new value beside the old agreement would take the peer's value
+// for a local move and send it back as this side's own.
+void SetAgreedLVar(LVarEntry& entry, float value);

@@ -98,8 +98,7 @@ void ApplyVarValue(const MessageRecord& record, Channel channel, bool batch,
     if (KeepsLocalValue(*entry, now)) return;
     if (batch) correctionLog.Note(entry->name, value, now);
   }
-  SetLVar(*entry, value);
-  entry->agreed.store(value, std::memory_order_relaxed);
+  SetAgreedLVar(*entry, value);
   limits.appliedValues.Log("LvarsSet: " + entry->name + " Value: " + FormatNumber(value));
 }
 

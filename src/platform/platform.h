@@ -42,8 +42,8 @@ bool SetReuseAddress(Socket s);
 bool SetNonBlocking(Socket s);
 // Binds to INADDR_ANY:port. Returns 0, or the OS socket error code.
 int BindAnyAddress(Socket s, std::uint16_t port);
-// True when the IPv4 address (network order) is one of this computer's own:
-// only then can a socket be bound to it.
+// True when the IPv4 address (network order) is one of this computer's own
+// interface addresses.
 bool IsOwnAddress(std::uint32_t networkOrderAddress);
 // sendto() the IPv4 address (network order) and host-order port. Returns the
 // byte count or -1.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <string>
 
 #include "module/globals.h"
@@ -140,6 +141,8 @@ void NoteMotion(LVarEntry& e, std::int64_t nowMs) {
 }
 
 bool Drifted(LVarEntry& e, std::int64_t nowMs) {
+  // The pair is read as the receive thread stores it, under the entry's guard.
+  std::lock_guard<std::mutex> lock(e.pollGuard);
   const float value = ValueOf(e);
   const float agreed = e.agreed.load(std::memory_order_relaxed);
   if (std::isnan(agreed)) {

@@ -46,16 +46,21 @@ int BindAnyAddress(Socket s, std::uint16_t port) {
   return 0;
 }
 
+// The interface list, not a trial bind: Wine lets a socket bind to an address
+// the computer does not have, which would take the peer for ourselves.
 bool IsOwnAddress(std::uint32_t networkOrderAddress) {
   const Socket probe = OpenUdpSocket();
   if (probe == kInvalidSocket) return false;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = networkOrderAddress;
-  const bool own = ::bind(Handle(probe), reinterpret_cast<const sockaddr*>(&address),
-                          sizeof address) != SOCKET_ERROR;
+  INTERFACE_INFO interfaces[64];
+  DWORD bytes = 0;
+  const bool listed = ::WSAIoctl(Handle(probe), SIO_GET_INTERFACE_LIST, nullptr, 0, interfaces,
+                                 sizeof interfaces, &bytes, nullptr, nullptr) == 0;
   CloseSocket(probe);
-  return own;
+  if (!listed) return false;
+  for (DWORD i = 0; i < bytes / sizeof(INTERFACE_INFO); ++i) {
+    if (interfaces[i].iiAddress.AddressIn.sin_addr.s_addr == networkOrderAddress) return true;
+  }
+  return false;
 }
 
 long SendTo(Socket s, const void* data, std::size_t length, std::uint32_t networkOrderAddress,
