@@ -31,9 +31,10 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E copy ${ms_package_samples} ${ms_package_dir}/samples
   COMMAND ${CMAKE_COMMAND} -E copy ${ms_package_texts} ${ms_package_dir}
   COMMAND ${CMAKE_COMMAND} -E copy ${MS_UDT_LICENSE_FILE} ${ms_package_dir}/UDT-LICENSE.txt
+  COMMAND ${CMAKE_COMMAND} -E copy ${MS_MINIUPNPC_LICENSE_FILE} ${ms_package_dir}/MINIUPNPC-LICENSE.txt
   COMMAND ${CMAKE_COMMAND} -E tar cf ${MS_PACKAGE_FILE} --format=zip ${ms_package_name}
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/package
-  DEPENDS ${ms_package_programs} ${ms_package_samples} ${ms_package_texts} ${MS_UDT_LICENSE_FILE}
+  DEPENDS ${ms_package_programs} ${ms_package_samples} ${ms_package_texts} ${MS_UDT_LICENSE_FILE} ${MS_MINIUPNPC_LICENSE_FILE}
   COMMENT "Pilots' package ${ms_package_name}.zip"
   VERBATIM)
 add_custom_target(pilots_package ALL DEPENDS ${MS_PACKAGE_FILE})

@@ -21,8 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckLine(lines.peerAddress);
   CheckLine(lines.basePort);
   CheckLine(lines.sourceRule);
+  CheckLine(lines.routerRule);
   if (lines.basePort && !lines.peerAddress) __builtin_trap();
   if (lines.sourceRule && !lines.basePort) __builtin_trap();
+  if (lines.routerRule && !lines.sourceRule) __builtin_trap();
   ConfigProblems(lines);
   return 0;
 }

@@ -23,6 +23,7 @@ platform::ThreadHandle sendThreadHandle = platform::kNoThread;
 std::string peerAddress;
 std::string basePort;
 std::atomic<bool> anySourceAllowed{false};
+std::atomic<bool> routerMappingAllowed{true};
 
 std::atomic<std::uint8_t> connectionStatus{connection_status::kNothingYet};
 std::atomic<std::int32_t> connectedClientCount{0};

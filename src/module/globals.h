@@ -59,6 +59,9 @@ extern std::string peerAddress;
 extern std::string basePort;
 // SharedConfig.cfg's third line "any": records from every address are heard.
 extern std::atomic<bool> anySourceAllowed;
+// Not SharedConfig.cfg's fourth line "no upnp": the router is asked to open
+// the ports.
+extern std::atomic<bool> routerMappingAllowed;
 
 // Transport.
 extern std::atomic<std::uint8_t> connectionStatus;  // 0 nothing yet, 1 connected, 2 failed/closed

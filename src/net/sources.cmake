@@ -6,6 +6,7 @@ target_sources(multishared_objects PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/receive_messages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/reliable_link.cpp
   ${CMAKE_CURRENT_LIST_DIR}/role_sends.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/router_ports.cpp
   ${CMAKE_CURRENT_LIST_DIR}/server_network.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wire_records.cpp
 )

@@ -33,7 +33,9 @@ ConfigLines ReadConfigLines(std::istream& in) {
   lines.peerAddress = line;
   if (!ReadTextLine(in, line)) return lines;
   lines.basePort = line;
-  if (ReadTextLine(in, line)) lines.sourceRule = line;
+  if (!ReadTextLine(in, line)) return lines;
+  lines.sourceRule = line;
+  if (ReadTextLine(in, line)) lines.routerRule = line;
   return lines;
 }
 
@@ -56,9 +58,13 @@ std::vector<std::string> ConfigProblems(const ConfigLines& lines) {
                        std::to_string(PortNumberOf(*lines.basePort)) + ")");
   }
   if (lines.sourceRule && !lines.sourceRule->empty() && !lines.AnySource()) {
-    problems.push_back("SharedConfig.cfg line 3: \"" + *lines.sourceRule +
-                       "\" is ignored; only " + kAnySourceWord +
-                       " (records from every address) is understood there");
+    problems.push_back("SharedConfig.cfg line 3: \"" + *lines.sourceRule + "\" is ignored; only " +
+                       kAnySourceWord + " (records from every address) is understood there");
+  }
+  if (lines.routerRule && !lines.routerRule->empty() && lines.RouterMapping()) {
+    problems.push_back("SharedConfig.cfg line 4: \"" + *lines.routerRule + "\" is ignored; only " +
+                       kNoRouterWord +
+                       " (do not ask the router to open the ports) is understood there");
   }
   return problems;
 }

@@ -12,6 +12,9 @@
 // The word of the optional line 3 that lets records from every address in,
 // for routers that rewrite the peer's address.
 inline constexpr const char* kAnySourceWord = "any";
+// The words of the optional line 4 that keep the module from asking the home
+// router to open its ports (UPnP), for pilots who forward them by hand.
+inline constexpr const char* kNoRouterWord = "no upnp";
 
 // The first three lines, whole (a byte-order mark and CRs dropped); a line
 // the file lacks is nothing.
@@ -19,16 +22,19 @@ struct ConfigLines {
   std::optional<std::string> peerAddress;  // line 1
   std::optional<std::string> basePort;     // line 2
   std::optional<std::string> sourceRule;   // line 3, optional
+  std::optional<std::string> routerRule;   // line 4, optional
 
   // Line 3 reads exactly kAnySourceWord.
   bool AnySource() const { return sourceRule && *sourceRule == kAnySourceWord; }
+  // Line 4 does not read exactly kNoRouterWord.
+  bool RouterMapping() const { return !(routerRule && *routerRule == kNoRouterWord); }
 };
 
 ConfigLines ReadConfigLines(std::istream& in);
 
 // One log line for each mistake: line 1 not an IPv4 address, line 2 not a
 // port number from 1 to 65534, a missing line, a line 3 that is neither
-// empty nor kAnySourceWord.
+// empty nor kAnySourceWord, a line 4 that is neither empty nor kNoRouterWord.
 std::vector<std::string> ConfigProblems(const ConfigLines& lines);
 
 // P as the module takes it: atoi of the text (0 for text without leading

@@ -9,6 +9,7 @@
 
 void ReadSessionConfig() {
   Store(anySourceAllowed, false);
+  Store(routerMappingAllowed, true);
   const auto path = ModuleFilePath("SharedConfig.cfg");
   if (!path) return;
   LogMessage(*path);
@@ -31,6 +32,7 @@ void ReadSessionConfig() {
   for (const auto& problem : ConfigProblems(lines)) LogMessage(problem);
   Store(anySourceAllowed, lines.AnySource());
   if (lines.AnySource()) LogMessage("Records accepted from any address");
+  Store(routerMappingAllowed, lines.RouterMapping());
 }
 
 int BasePortNumber() { return PortNumberOf(basePort); }
