@@ -19,7 +19,8 @@ if(TARGET simhost AND TARGET MultiShared)
     ${CMAKE_CURRENT_LIST_DIR}/lone_client_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/reconnect_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/link_check_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/link_faults_test.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/link_faults_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/router_test.cpp)
   target_link_libraries(e2e_tests PRIVATE e2e_harness GTest::gtest_main)
   target_compile_definitions(e2e_tests PRIVATE
     MULTISHARED_CHECK_PATH="$<TARGET_FILE:multishared-check>"
@@ -27,8 +28,23 @@ if(TARGET simhost AND TARGET MultiShared)
   # A sender on the link that is not the peer (link_faults_test.cpp).
   add_executable(e2e_stranger ${CMAKE_CURRENT_LIST_DIR}/stranger_main.cpp)
   target_link_libraries(e2e_stranger PRIVATE multishared_core)
+  # The home router's UPnP daemon, built from its source beside the checkout
+  # with our one-line patch (router_test.cpp).
+  set(MS_MINIUPNPD_SOURCE_DIR ${PROJECT_SOURCE_DIR}/../shared/third_party/miniupnpd-2.3.1
+      CACHE PATH "miniupnpd 2.3.1 source folder, for the test router")
+  set(ms_miniupnpd ${CMAKE_BINARY_DIR}/miniupnpd/miniupnpd)
+  add_custom_command(
+    OUTPUT ${ms_miniupnpd}
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-miniupnpd.sh ${MS_MINIUPNPD_SOURCE_DIR}
+            ${CMAKE_BINARY_DIR}/miniupnpd
+    DEPENDS ${PROJECT_SOURCE_DIR}/scripts/build-miniupnpd.sh
+            ${CMAKE_CURRENT_LIST_DIR}/router/test-wan-address.patch
+    COMMENT "Test router daemon miniupnpd"
+    VERBATIM)
+  add_custom_target(test_miniupnpd DEPENDS ${ms_miniupnpd})
+  target_compile_definitions(e2e_tests PRIVATE MINIUPNPD_PATH="${ms_miniupnpd}")
   # The tests run the programs, so building them builds those too.
-  add_dependencies(e2e_tests simhost MultiShared multishared-check e2e_stranger)
+  add_dependencies(e2e_tests simhost MultiShared multishared-check e2e_stranger test_miniupnpd)
   gtest_discover_tests(e2e_tests PROPERTIES LABELS e2e TIMEOUT 180 DISCOVERY_TIMEOUT 60)
 
   # The same harness drives the Windows build of the stand-in and the module

@@ -1,0 +1,189 @@
+// Two cockpits through a home router: the host sits at home behind a NAT
+// router (masquerading with nftables, and a real UPnP daemon), the guest on
+// the internet. Nothing is forwarded by hand: only the module's own request
+// opens the host's ports, and without the daemon the host's log says why the
+// guest cannot come in.
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <thread>
+
+#include "shared_flight.h"
+
+namespace e2e {
+namespace {
+
+using trace::By;
+using Clock = std::chrono::steady_clock;
+
+// The router of the daemon's README: forward filter (only home's own traffic
+// goes out, and only what the daemon maps comes in), masquerade outward.
+std::string RouterRules() {
+  return "table inet miniupnpd {\n"
+         "  chain forward {\n"
+         "    type filter hook forward priority 0; policy drop;\n"
+         "    ct state established,related accept\n"
+         "    iifname \"" +
+         std::string(kRouterInsideLink) + "\" oifname \"" + kRouterOutsideLink +
+         "\" accept\n"
+         "    jump miniupnpd\n"
+         "  }\n"
+         "  chain miniupnpd { }\n"
+         "  chain prerouting {\n"
+         "    type nat hook prerouting priority dstnat; policy accept;\n"
+         "    jump prerouting_miniupnpd\n"
+         "  }\n"
+         "  chain postrouting {\n"
+         "    type nat hook postrouting priority srcnat; policy accept;\n"
+         "    jump postrouting_miniupnpd\n"
+         "    oifname \"" +
+         kRouterOutsideLink +
+         "\" masquerade\n"
+         "  }\n"
+         "  chain prerouting_miniupnpd { }\n"
+         "  chain postrouting_miniupnpd { }\n"
+         "}\n";
+}
+
+std::string DaemonConfig() {
+  return std::string("ext_ifname=") + kRouterOutsideLink + "\n" +
+         "listening_ip=" + kRouterInsideLink + "\n" +
+         "port=5555\n"
+         "enable_upnp=yes\n"
+         "enable_natpmp=yes\n"
+         "secure_mode=yes\n"
+         "upnp_table_name=miniupnpd\n"
+         "upnp_nat_table_name=miniupnpd\n"
+         "upnp_forward_chain=miniupnpd\n"
+         "upnp_nat_chain=prerouting_miniupnpd\n"
+         "upnp_nat_postrouting_chain=postrouting_miniupnpd\n"
+         "allow 1024-65535 10.77.0.0/24 1024-65535\n"
+         "deny 0-65535 0.0.0.0/0 0-65535\n";
+}
+
+const std::string kOpened = "Router: UDP 5001 and 34835 opened on " + std::string(kRouterOutside);
+const std::string kClosed = "Router: UDP 5001 and 34835 closed";
+const std::string kNoRouter =
+    "Router: no UPnP router answered; forward UDP 5001 and 34835 to this computer in the router "
+    "by hand, or turn UPnP on there";
+
+class RouterTest : public SharedFlightTest {
+ protected:
+  bool ThroughRouter() const override { return true; }
+
+  void SetUp() override {
+    SharedFlightTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    LoadRouterRules(RouterRules());
+    WriteTable("QV_Home\nQV_Away\n");
+  }
+
+  void StartDaemon() {
+    ASSERT_TRUE(std::filesystem::exists(MINIUPNPD_PATH))
+        << "no test router daemon at " << MINIUPNPD_PATH;
+    std::ofstream(RunFile("miniupnpd.conf")) << DaemonConfig();
+    StartRouterHelper("miniupnpd", {MINIUPNPD_PATH, "-d", "-f", RunFile("miniupnpd.conf")});
+    // It answers once its HTTP side listens.
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < deadline) {
+      std::ifstream err(RunFile("miniupnpd.err"));
+      const std::string text((std::istreambuf_iterator<char>(err)), {});
+      if (text.find("HTTP listening on port 5555") != std::string::npos) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    FAIL() << "the router daemon did not start";
+  }
+
+  // The router's port-forwarding rules as nft lists them.
+  std::string Forwarding() const {
+    return InRouter({"nft", "list", "chain", "inet", "miniupnpd", "prerouting_miniupnpd"}).output;
+  }
+};
+
+TEST_F(RouterTest, HostAtHomeOpensItsPortsThroughUpnpAndTheGuestComesIn) {
+  StartDaemon();
+  if (HasFatalFailure()) return;
+  const auto start = Clock::now();
+  Start(kServer, StartRoleLines(0.1, 0) + "3 set QV_Home 7\n14 quit\n", 30);
+  ASSERT_TRUE(WaitForLogLine(kServer, kOpened, std::chrono::seconds(15)))
+      << "the host's ports were not opened";
+  const auto mapped = Clock::now();
+  const std::string forwarding = Forwarding();
+  EXPECT_NE(forwarding.find("th dport 5001 dnat ip to 10.77.0.2:5001"), std::string::npos)
+      << forwarding;
+  EXPECT_NE(forwarding.find("th dport 34835 dnat ip to 10.77.0.2:34835"), std::string::npos)
+      << forwarding;
+
+  const auto guestStart = Clock::now();
+  Start(kClient, StartRoleLines(0.1, 1) + "4 set QV_Away 9\n12 quit\n", 30);
+  EXPECT_EQ(WaitForExit(kClient, std::chrono::seconds(40)), std::optional<int>(0))
+      << ErrorOutput(kClient);
+  EXPECT_EQ(WaitForExit(kServer, std::chrono::seconds(40)), std::optional<int>(0))
+      << ErrorOutput(kServer);
+
+  const SideTrace host = Trace(kServer);
+  const SideTrace guest = Trace(kClient);
+  const auto connected = guest.FirstWrite("MP_STS", 1.0, By::kModule);
+  ASSERT_TRUE(connected) << "the guest's reliable channel did not connect through the router";
+  EXPECT_TRUE(host.FirstWrite("MP_STS", 1.0, By::kModule));
+  // Both directions carry the cockpit.
+  EXPECT_TRUE(guest.FirstWrite("QV_Home", 7.0, By::kModule));
+  EXPECT_TRUE(host.FirstWrite("QV_Away", 9.0, By::kModule));
+
+  // The mappings go with the session.
+  const auto hostLog = LogLines(kServer);
+  EXPECT_EQ(CountLines(hostLog, kClosed), 1u);
+  EXPECT_EQ(Forwarding().find("dnat"), std::string::npos) << Forwarding();
+  // The guest receives on its datagram port only, which it opens the same way
+  // where it has a router; on the internet side no router answers.
+  EXPECT_EQ(CountLines(LogLines(kClient),
+                       "Router: no UPnP router answered; forward UDP 5001 to this computer in the "
+                       "router by hand, or turn UPnP on there"),
+            1u);
+
+  const auto ms = [](auto d) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+  };
+  const auto guestStartNs =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(guestStart.time_since_epoch()).count();
+  std::cout << "role start to ports mapped: " << ms(mapped - start) << " ms; guest start to "
+            << "MP_STS 1 through the router: " << (connected->monoNs - guestStartNs) / 1000000
+            << " ms\n";
+}
+
+TEST_F(RouterTest, WithoutTheDaemonTheHostLogSaysWhyAndTheGuestStaysOut) {
+  Start(kServer, StartRoleLines(0.1, 0) + "10 quit\n", 30);
+  ASSERT_TRUE(WaitForLogLine(kServer, kNoRouter, std::chrono::seconds(10)));
+  Start(kClient, StartRoleLines(0.1, 1) + "8 quit\n", 30);
+  EXPECT_EQ(WaitForExit(kClient, std::chrono::seconds(40)), std::optional<int>(0))
+      << ErrorOutput(kClient);
+  EXPECT_EQ(WaitForExit(kServer, std::chrono::seconds(40)), std::optional<int>(0))
+      << ErrorOutput(kServer);
+  EXPECT_FALSE(Trace(kClient).FirstWrite("MP_STS", 1.0, By::kModule));
+  EXPECT_FALSE(Trace(kServer).FirstWrite("MP_STS", 1.0, By::kModule));
+  const auto hostLog = LogLines(kServer);
+  EXPECT_EQ(CountLines(hostLog, kClosed), 0u);
+  ExpectShutdownHandshake(hostLog, "host");
+}
+
+TEST_F(RouterTest, LineFourKeepsTheRouterUntouched) {
+  StartDaemon();
+  if (HasFatalFailure()) return;
+  std::ofstream(std::filesystem::path(Folder(kServer)) / "SharedConfig.cfg")
+      << kInternetAddress << "\n"
+      << kBasePort << "\n\nno upnp\n";
+  Start(kServer, StartRoleLines(0.1, 0) + "5 quit\n", 30);
+  EXPECT_EQ(WaitForExit(kServer, std::chrono::seconds(30)), std::optional<int>(0))
+      << ErrorOutput(kServer);
+  const auto hostLog = LogLines(kServer);
+  EXPECT_EQ(CountLines(hostLog,
+                       "Router: UPnP turned off by line 4 of SharedConfig.cfg; forward "
+                       "the ports by hand"),
+            1u);
+  EXPECT_EQ(CountLines(hostLog, kOpened), 0u);
+  EXPECT_EQ(Forwarding().find("dnat"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace e2e
