@@ -167,6 +167,38 @@ TEST_F(RouterTest, WithoutTheDaemonTheHostLogSaysWhyAndTheGuestStaysOut) {
   ExpectShutdownHandshake(hostLog, "host");
 }
 
+TEST_F(RouterTest, CheckerAtHomeReportsTheMappingAndTheLinkWorksBothWays) {
+  StartDaemon();
+  if (HasFatalFailure()) return;
+  std::unique_ptr<ChildProcess> checks[2];
+  for (int side : {kServer, kClient}) {
+    checks[side] = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"ip", "netns", "exec", Net().Namespace(side),
+                                 MULTISHARED_CHECK_PATH, "link", Folder(side), "--seconds", "15"},
+        RunFile("check" + std::to_string(side) + ".out"),
+        RunFile("check" + std::to_string(side) + ".err"));
+  }
+  std::string output[2];
+  for (int side : {kServer, kClient}) {
+    EXPECT_EQ(checks[side]->WaitFor(std::chrono::seconds(60)), std::optional<int>(0))
+        << "checker of side " << side;
+    std::ifstream in(RunFile("check" + std::to_string(side) + ".out"));
+    output[side].assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const std::string& home = output[kServer];
+  EXPECT_NE(home.find(kOpened), std::string::npos) << home;
+  EXPECT_NE(home.find("Router answer: mapped; outside address: 198.51.100.1\n"), std::string::npos)
+      << home;
+  EXPECT_NE(home.find("The link works both ways on both ports."), std::string::npos) << home;
+  EXPECT_NE(home.find(kClosed), std::string::npos) << home;
+  EXPECT_NE(output[kClient].find("Router answer: none; outside address: unknown"),
+            std::string::npos)
+      << output[kClient];
+  EXPECT_NE(output[kClient].find("The link works both ways on both ports."), std::string::npos)
+      << output[kClient];
+  EXPECT_EQ(Forwarding().find("dnat"), std::string::npos);
+}
+
 TEST_F(RouterTest, LineFourKeepsTheRouterUntouched) {
   StartDaemon();
   if (HasFatalFailure()) return;

@@ -22,6 +22,7 @@ void CheckConfig(const fs::path& folder, FilesReport& report) {
   for (const auto& problem : ConfigProblems(lines)) report.problems.push_back(problem);
   report.peerAddress = lines.peerAddress;
   if (lines.basePort) report.basePort = PortNumberOf(*lines.basePort);
+  report.routerMapping = lines.RouterMapping();
   if (lines.peerAddress) report.notes.push_back("Other computer: " + *lines.peerAddress);
 }
 
