@@ -62,6 +62,9 @@ extern std::atomic<bool> anySourceAllowed;
 // Not SharedConfig.cfg's fourth line "no upnp": the router is asked to open
 // the ports.
 extern std::atomic<bool> routerMappingAllowed;
+// Line 1's IPv4 address in network order once known (a host name is looked
+// up off the simulator's thread); 0 while unknown.
+extern std::atomic<std::uint32_t> peerIpv4;
 
 // Transport.
 extern std::atomic<std::uint8_t> connectionStatus;  // 0 nothing yet, 1 connected, 2 failed/closed

@@ -3,8 +3,10 @@
 #include <string>
 
 #include "module/globals.h"
+#include "session/config_file.h"
 #include "session/log.h"
 #include "session/log_limit.h"
+#include "session/peer_lookup.h"
 #include "session/session_config.h"
 
 namespace {
@@ -25,13 +27,13 @@ ClientNetwork::ClientNetwork() {
   serverAddress.sin_family = AF_INET;
   serverAddress.sin_port = ReliablePortField();
   std::uint32_t address = 0;
-  // Text that is no IPv4 address names no server (the configuration's check
-  // has said so); connecting to the zero address would reach this machine.
-  if (!platform::ParseAddress(peerAddress.c_str(), &address)) {
+  // Text that is neither an address nor a name names no server (the
+  // configuration's check has said so); connecting to the zero address would
+  // reach this machine.
+  if (!platform::ParseAddress(peerAddress.c_str(), &address) && !IsHostName(peerAddress)) {
     Store(connectionStatus, connection_status::kFailedOrClosed);
     return;
   }
-  serverAddress.sin_addr.s_addr = address;
   connectThread = platform::StartJoinableThread(ConnectLoop, this);
   if (connectThread == platform::kNoThread) {
     LogMessage("R UDP: no thread to connect with; the reliable channel stays down");
@@ -62,6 +64,13 @@ unsigned ClientNetwork::ConnectLoop(void* self) {
 
 // One blocking attempt; UDT gives up after about 3 s when nobody answers.
 bool ClientNetwork::TryConnect() {
+  // A dynamic-DNS name is looked up again before every attempt, since the
+  // server's address may have changed while the link was down.
+  if (!ResolvePeer()) {
+    Store(connectionStatus, connection_status::kFailedOrClosed);
+    return false;
+  }
+  serverAddress.sin_addr.s_addr = Load(peerIpv4);
   const UDTSOCKET socket = UDT::socket(AF_INET, SOCK_STREAM, 0);
   if (UDT::connect(socket, reinterpret_cast<const sockaddr*>(&serverAddress),
                    sizeof serverAddress) == UDT::ERROR) {

@@ -4,6 +4,7 @@
 
 #include "module/globals.h"
 #include "session/log.h"
+#include "session/peer_lookup.h"
 
 void OpenDatagramSocket(platform::Socket& slot) {
   slot = platform::OpenUdpSocket();
@@ -23,8 +24,9 @@ void BindDatagramSocket(platform::Socket socket, std::uint16_t port) {
 
 void SendDatagram(platform::Socket socket, const void* data, std::uint16_t port,
                   std::size_t length) {
-  const std::uint32_t address = platform::ParseDottedAddress(peerAddress.c_str());
-  platform::SendTo(socket, data, length, address, port);
+  // Until line 1's name resolves there is nowhere to send to.
+  const std::uint32_t address = PeerIpv4();
+  if (address != 0) platform::SendTo(socket, data, length, address, port);
 }
 
 void CloseDatagramSocket(platform::Socket socket) { platform::CloseSocket(socket); }

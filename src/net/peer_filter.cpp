@@ -3,20 +3,15 @@
 #include "module/globals.h"
 #include "platform/platform.h"
 #include "session/log.h"
+#include "session/peer_lookup.h"
 
-std::string AddressText(std::uint32_t networkOrderAddress) {
-  // Network order keeps the first byte of the dotted text first in memory.
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(&networkOrderAddress);
-  return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." +
-         std::to_string(bytes[2]) + "." + std::to_string(bytes[3]);
-}
-
-PeerFilter::PeerFilter() : any_(Load(anySourceAllowed)) {
-  peerKnown_ = platform::ParseAddress(peerAddress.c_str(), &peer_);
-}
+PeerFilter::PeerFilter() : any_(Load(anySourceAllowed)) {}
 
 bool PeerFilter::Admits(std::uint32_t address, const char* what) {
-  if (any_ || (peerKnown_ && address == peer_)) return true;
+  // Read anew: a host name on line 1 resolves, and may change, while the
+  // session runs.
+  const std::uint32_t peer = PeerIpv4();
+  if (any_ || (peer != 0 && address == peer)) return true;
   Refuse(address, what);
   return false;
 }

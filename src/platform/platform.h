@@ -47,6 +47,9 @@ int BindAnyAddress(Socket s, std::uint16_t port);
 std::uint32_t ParseDottedAddress(const char* text);
 // inet_pton(AF_INET) semantics: true and the network-order address, or false.
 bool ParseAddress(const char* text, std::uint32_t* networkOrderAddress);
+// The first IPv4 address of a host name (getaddrinfo), or false and the
+// resolver's reason. Waits as long as the system's resolver does.
+bool ResolveIpv4(const char* name, std::uint32_t* networkOrderAddress, std::string* why);
 // sendto() the IPv4 address (network order) and host-order port. Returns the
 // byte count or -1.
 long SendTo(Socket s, const void* data, std::size_t length, std::uint32_t networkOrderAddress,

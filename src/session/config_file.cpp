@@ -14,6 +14,10 @@ bool IsIpv4Address(const std::string& text) {
   return platform::ParseAddress(text.c_str(), &address);
 }
 
+bool IsLabelChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+}
+
 bool IsPortNumber(const std::string& text) {
   if (text.empty() || text.size() > 5) return false;
   for (const char c : text) {
@@ -24,6 +28,26 @@ bool IsPortNumber(const std::string& text) {
 }
 
 }  // namespace
+
+bool IsHostName(const std::string& text) {
+  constexpr std::size_t kMaxName = 253;
+  constexpr std::size_t kMaxLabel = 63;
+  if (text.empty() || text.size() > kMaxName) return false;
+  bool letter = false;
+  std::size_t labelStart = 0;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    if (i == text.size() || text[i] == '.') {
+      const std::size_t length = i - labelStart;
+      if (length == 0 || length > kMaxLabel) return false;
+      if (text[labelStart] == '-' || text[i - 1] == '-') return false;
+      labelStart = i + 1;
+      continue;
+    }
+    if (!IsLabelChar(text[i])) return false;
+    if (text[i] < '0' || text[i] > '9') letter = true;
+  }
+  return letter;
+}
 
 ConfigLines ReadConfigLines(std::istream& in) {
   ConfigLines lines;
@@ -44,10 +68,10 @@ std::vector<std::string> ConfigProblems(const ConfigLines& lines) {
   if (!lines.peerAddress) {
     problems.push_back(
         "SharedConfig.cfg line 1: missing; it must hold the other computer's IPv4 address");
-  } else if (!IsIpv4Address(*lines.peerAddress)) {
+  } else if (!IsIpv4Address(*lines.peerAddress) && !IsHostName(*lines.peerAddress)) {
     problems.push_back("SharedConfig.cfg line 1: \"" + *lines.peerAddress +
-                       "\" is not an IPv4 address such as 192.168.1.20 (no names, no blanks); "
-                       "nothing can reach the other computer");
+                       "\" is neither an IPv4 address such as 192.168.1.20 nor a host name such "
+                       "as copilot.example.net (no blanks); nothing can reach the other computer");
   }
   if (!lines.basePort) {
     problems.push_back(

@@ -32,6 +32,11 @@ struct ConfigLines {
 
 ConfigLines ReadConfigLines(std::istream& in);
 
+// A host name line 1 may hold instead of an address: letters, digits and
+// hyphens in dot-separated labels of 1 to 63 characters, 253 at most in all,
+// not all digits and dots (that is a mistyped address).
+bool IsHostName(const std::string& text);
+
 // One log line for each mistake: line 1 not an IPv4 address, line 2 not a
 // port number from 1 to 65534, a missing line, a line 3 that is neither
 // empty nor kAnySourceWord, a line 4 that is neither empty nor kNoRouterWord.

@@ -4,6 +4,7 @@
 #include "module/globals.h"
 #include "server/server_game.h"
 #include "session/log.h"
+#include "session/peer_lookup.h"
 #include "session/router_mapping.h"
 
 void FinishRole() {
@@ -24,6 +25,7 @@ void FinishRole() {
   delete server;
   delete client;
   StopRouterMapping();
+  StopPeerLookup();
   platform::SocketsCleanup();
   shutdownState.store(shutdown_state::kFinished, std::memory_order_release);
   LogMessage("thread closed");

@@ -10,6 +10,7 @@
 #include "server/server_game.h"
 #include "server/server_loops.h"
 #include "session/log.h"
+#include "session/peer_lookup.h"
 #include "session/router_mapping.h"
 #include "session/session_config.h"
 
@@ -40,6 +41,7 @@ void AbandonStart(std::atomic<Game*>& rolePointer) {
   }
   delete game;
   StopRouterMapping();
+  StopPeerLookup();
   platform::SocketsCleanup();
   Store(shutdownState, shutdown_state::kRunning);
   Store(roleStarted, false);
@@ -55,6 +57,7 @@ bool Launch(std::atomic<Game*>& rolePointer, const RoleParts& parts,
   if (game == nullptr) {
     LogMessage("Role start failed: no memory for the session");
     StopRouterMapping();
+    StopPeerLookup();
     Store(roleStarted, false);
     return false;
   }
@@ -96,6 +99,7 @@ void StartRole(const RoleThreadStarter& starter) {
   receiveThreadHandle = platform::kNoThread;
   bool started = false;
   const bool host = Load(vars.value[slot::kMpConn]) == 0.0;
+  StartPeerLookup();
   // Off this thread: the router's answer, or its silence, never holds the
   // frame or the session's start.
   if (Load(routerMappingAllowed)) {

@@ -2,15 +2,13 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
 #include "net/router_ports.h"
 #include "platform/platform.h"
 #include "session/config_file.h"
 #include "session/log.h"
 #include "session/session_config.h"
+#include "session/stoppable_thread.h"
 
 namespace {
 
@@ -21,23 +19,10 @@ constexpr std::chrono::milliseconds kDiscoveryWait{1500};
 // renewing at half of it keeps them open while the session runs.
 constexpr std::chrono::seconds kLease{3600};
 
-struct Mapper {
-  std::mutex mutex;
-  std::condition_variable wake;
-  bool stop = false;
-  std::thread thread;
-};
-
-Mapper mapper;
+StoppableThread mapper;
 std::atomic<bool> mappingPermitted{true};
 
-// Waits for the stop or the time; true when stopped.
-bool WaitForStop(std::chrono::seconds time) {
-  std::unique_lock<std::mutex> lock(mapper.mutex);
-  return mapper.wake.wait_for(lock, time, [] { return mapper.stop; });
-}
-
-void RunMapping(std::vector<std::uint16_t> ports) {
+void RunMapping(StoppableThread& self, std::vector<std::uint16_t> ports) {
   const bool socketsUp = platform::SocketsStartup() == 0;
   RouterPorts router(std::move(ports), kDiscoveryWait, kLease);
   const RouterOutcome outcome = router.Open();
@@ -46,7 +31,7 @@ void RunMapping(std::vector<std::uint16_t> ports) {
     // A failing renewal is logged once until one succeeds again, so a router
     // that stops answering cannot fill the log.
     bool failing = false;
-    while (!WaitForStop(kLease / 2)) {
+    while (!self.WaitForStop(kLease / 2)) {
       const auto problems = router.Renew();
       if (!problems.empty() && !failing) {
         for (const auto& line : problems) LogMessage(line);
@@ -72,29 +57,12 @@ std::vector<std::uint16_t> RolePorts(bool host) {
 }
 
 void StartRouterMapping(std::vector<std::uint16_t> ports) {
-  if (ports.empty() || mapper.thread.joinable() ||
-      !mappingPermitted.load(std::memory_order_relaxed)) {
-    return;
-  }
-  {
-    std::lock_guard<std::mutex> lock(mapper.mutex);
-    mapper.stop = false;
-  }
-  try {
-    mapper.thread = std::thread(RunMapping, std::move(ports));
-  } catch (const std::system_error&) {
+  if (ports.empty() || !mappingPermitted.load(std::memory_order_relaxed)) return;
+  if (!mapper.Start([ports](StoppableThread& self) { RunMapping(self, ports); })) {
     LogMessage("Router: no thread to open the ports; forward them in the router by hand");
   }
 }
 
 void KeepRouterMappingOff() { mappingPermitted.store(false, std::memory_order_relaxed); }
 
-void StopRouterMapping() {
-  if (!mapper.thread.joinable()) return;
-  {
-    std::lock_guard<std::mutex> lock(mapper.mutex);
-    mapper.stop = true;
-  }
-  mapper.wake.notify_all();
-  mapper.thread.join();
-}
+void StopRouterMapping() { mapper.Stop(); }

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "process.h"
@@ -15,6 +17,8 @@ namespace {
 // Both veth ends are made directly inside their namespaces, so they can share
 // one name and nothing is ever left in the host's own namespace.
 constexpr const char* kLinkName = "e2e0";
+// Where "ip netns exec" finds a namespace's own files for /etc.
+constexpr const char* kEtcNetns = "/etc/netns";
 
 std::atomic<int> pairCounter{0};
 
@@ -132,9 +136,21 @@ std::unique_ptr<NetnsPair> NetnsPair::Create(std::string* whyNot, bool throughRo
   return pair;
 }
 
+bool NetnsPair::WriteResolver(int side, const std::string& hosts) const {
+  const std::filesystem::path folder = std::filesystem::path(kEtcNetns) / names_[side];
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  std::ofstream(folder / "hosts") << "127.0.0.1 localhost\n" << hosts;
+  std::ofstream(folder / "resolv.conf") << "nameserver 127.0.0.1\n";
+  return !error && std::filesystem::exists(folder / "resolv.conf");
+}
+
 NetnsPair::~NetnsPair() {
   for (const auto& name : names_) {
-    if (!name.empty()) Ip({"netns", "delete", name}, nullptr);
+    if (name.empty()) continue;
+    Ip({"netns", "delete", name}, nullptr);
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::path(kEtcNetns) / name, ignored);
   }
   if (!router_.empty()) Ip({"netns", "delete", router_}, nullptr);
 }

@@ -24,6 +24,10 @@ class NetnsPair {
   NetnsPair& operator=(const NetnsPair&) = delete;
 
   const std::string& Namespace(int side) const { return names_[side]; }
+  // Host names for side's resolver: "ip netns exec" shows /etc/netns/NAME's
+  // files in place of /etc's, so `hosts` becomes its /etc/hosts, and its DNS
+  // server is one that is not there (no lookup leaves the namespace).
+  bool WriteResolver(int side, const std::string& hosts) const;
   // The router's namespace; empty without a router.
   const std::string& RouterNamespace() const { return router_; }
   // What line 1 of side's SharedConfig.cfg names: the other side as seen

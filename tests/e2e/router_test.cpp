@@ -3,6 +3,7 @@
 // the internet. Nothing is forwarded by hand: only the module's own request
 // opens the host's ports, and without the daemon the host's log says why the
 // guest cannot come in.
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -197,6 +198,57 @@ TEST_F(RouterTest, CheckerAtHomeReportsTheMappingAndTheLinkWorksBothWays) {
   EXPECT_NE(output[kClient].find("The link works both ways on both ports."), std::string::npos)
       << output[kClient];
   EXPECT_EQ(Forwarding().find("dnat"), std::string::npos);
+}
+
+// Both pilots write a dynamic-DNS name on line 1; each namespace's resolver
+// knows the other's name.
+TEST_F(RouterTest, HostNamesOnLineOneAreResolvedAndTheSessionRunsOnTheirAddresses) {
+  ASSERT_TRUE(Net().WriteResolver(kServer, std::string(kInternetAddress) + " guest.example\n"));
+  ASSERT_TRUE(Net().WriteResolver(kClient, std::string(kRouterOutside) + " home.example\n"));
+  for (auto [side, name] :
+       {std::pair{kServer, "guest.example"}, std::pair{kClient, "home.example"}}) {
+    std::ofstream(std::filesystem::path(Folder(side)) / "SharedConfig.cfg") << name << "\n"
+                                                                            << kBasePort << "\n";
+  }
+  StartDaemon();
+  if (HasFatalFailure()) return;
+  Start(kServer, StartRoleLines(0.1, 0) + "3 set QV_Home 7\n12 quit\n", 30);
+  ASSERT_TRUE(WaitForLogLine(kServer, kOpened, std::chrono::seconds(15)));
+  Start(kClient, StartRoleLines(0.1, 1) + "4 set QV_Away 9\n10 quit\n", 30);
+  EXPECT_EQ(WaitForExit(kClient, std::chrono::seconds(40)), std::optional<int>(0))
+      << ErrorOutput(kClient);
+  EXPECT_EQ(WaitForExit(kServer, std::chrono::seconds(40)), std::optional<int>(0))
+      << ErrorOutput(kServer);
+  EXPECT_EQ(CountLines(LogLines(kServer), "SharedConfig.cfg line 1: guest.example is 198.51.100.2"),
+            1u);
+  EXPECT_EQ(CountLines(LogLines(kClient), "SharedConfig.cfg line 1: home.example is 198.51.100.1"),
+            1u);
+  const SideTrace host = Trace(kServer);
+  const SideTrace guest = Trace(kClient);
+  EXPECT_TRUE(guest.FirstWrite("MP_STS", 1.0, By::kModule));
+  // The host's filter hears the guest by its resolved address, and the
+  // guest's datagrams reach the host through the mapped port.
+  EXPECT_TRUE(host.FirstWrite("QV_Away", 9.0, By::kModule));
+  EXPECT_TRUE(guest.FirstWrite("QV_Home", 7.0, By::kModule));
+}
+
+TEST_F(RouterTest, ANameThatDoesNotResolveIsLoggedWithTheNameAndTheLinkStaysDown) {
+  ASSERT_TRUE(Net().WriteResolver(kClient, ""));
+  std::ofstream(std::filesystem::path(Folder(kClient)) / "SharedConfig.cfg") << "home.example\n"
+                                                                             << kBasePort << "\n";
+  Start(kClient, StartRoleLines(0.1, 1) + "5 quit\n", 30);
+  EXPECT_EQ(WaitForExit(kClient, std::chrono::seconds(30)), std::optional<int>(0))
+      << ErrorOutput(kClient);
+  const auto log = LogLines(kClient);
+  const auto failed = std::count_if(log.begin(), log.end(), [](const std::string& line) {
+    return line.rfind("SharedConfig.cfg line 1: the name \"home.example\" does not resolve (", 0) ==
+               0 &&
+           line.size() > 15 && line.substr(line.size() - 15) == "); trying again";
+  });
+  // Logged once, though the connect loop and the lookup both try again.
+  EXPECT_EQ(failed, 1) << "log:\n" << ::testing::PrintToString(log);
+  EXPECT_TRUE(Trace(kClient).FirstWrite("MP_STS", 2.0, By::kModule));
+  ExpectShutdownHandshake(log, "guest");
 }
 
 TEST_F(RouterTest, LineFourKeepsTheRouterUntouched) {

@@ -10,6 +10,7 @@
 
 #include "check_files.h"
 #include "check_link.h"
+#include "net/address_text.h"
 #include "net/router_ports.h"
 #include "platform/platform.h"
 #include "session/config_file.h"
@@ -87,10 +88,23 @@ int RunLink(const std::string& folder, int seconds) {
     return kProblems;
   }
   LinkSettings settings{*report.peerAddress, *report.basePort, std::chrono::seconds(seconds)};
+  const bool socketsUp = platform::SocketsStartup() == 0;
+  std::uint32_t address = 0;
+  if (!platform::ParseAddress(settings.peerAddress.c_str(), &address)) {
+    // A dynamic-DNS name: the link is tried with the address it has now.
+    std::string why;
+    if (!platform::ResolveIpv4(settings.peerAddress.c_str(), &address, &why)) {
+      std::cout << "PROBLEM: the name \"" << settings.peerAddress << "\" on line 1 does not "
+                << "resolve (" << why << "); check its spelling and the dynamic-DNS service\n";
+      if (socketsUp) platform::SocketsCleanup();
+      return kProblems;
+    }
+    std::cout << "Line 1: " << settings.peerAddress << " is " << AddressText(address) << "\n";
+    settings.peerAddress = AddressText(address);
+  }
   std::cout << "Trying the link with " << settings.peerAddress << " for up to " << seconds
             << " s; run this on the other computer now too.\n"
             << std::flush;
-  const bool socketsUp = platform::SocketsStartup() == 0;
   const auto routerStart = std::chrono::steady_clock::now();
   const auto router = OpenRouter(report);
   std::this_thread::sleep_until(routerStart + kRouterSettle);

@@ -1,5 +1,6 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -50,6 +51,21 @@ bool ParseAddress(const char* text, std::uint32_t* networkOrderAddress) {
   in_addr address{};
   if (::inet_pton(AF_INET, text, &address) != 1) return false;
   *networkOrderAddress = address.s_addr;
+  return true;
+}
+
+bool ResolveIpv4(const char* name, std::uint32_t* networkOrderAddress, std::string* why) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  const int result = ::getaddrinfo(name, nullptr, &hints, &found);
+  if (result != 0 || found == nullptr) {
+    *why = result != 0 ? ::gai_strerror(result) : "no address";
+    return false;
+  }
+  *networkOrderAddress = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+  ::freeaddrinfo(found);
   return true;
 }
 
