@@ -93,10 +93,12 @@ RouterOutcome RouterPorts::Open() {
     outcome.lines.push_back("Router: the router says it is not connected to the internet");
   }
   std::vector<std::string> refusals;
+  std::vector<std::uint16_t> refused;
   for (const auto port : ports_) {
     const std::string why = MapOne(port);
-    if (!why.empty())
-      refusals.push_back("Router: UDP " + std::to_string(port) + " not opened: " + why);
+    if (why.empty()) continue;
+    refusals.push_back("Router: UDP " + std::to_string(port) + " not opened: " + why);
+    refused.push_back(port);
   }
   const std::string where = outcome.externalAddress.empty()
                                 ? "the router (it did not tell its outside address)"
@@ -115,8 +117,8 @@ RouterOutcome RouterPorts::Open() {
   if (!mapped_.empty())
     outcome.lines.push_back("Router: " + PortList(mapped_) + " opened on " + where);
   for (auto& line : refusals) outcome.lines.push_back(std::move(line));
-  outcome.lines.push_back("Router: " + byHand.substr(0, byHand.find(',')) + " (" +
-                          gateway_->localAddress + ")");
+  outcome.lines.push_back("Router: forward " + PortList(refused) + " to this computer (" +
+                          gateway_->localAddress + ") in the router by hand");
   return outcome;
 }
 

@@ -47,7 +47,8 @@ std::string RouterRules() {
          "}\n";
 }
 
-std::string DaemonConfig() {
+// `rules`: permission lines before the daemon's usual ones.
+std::string DaemonConfig(const std::string& rules) {
   return std::string("ext_ifname=") + kRouterOutsideLink + "\n" +
          "listening_ip=" + kRouterInsideLink + "\n" +
          "port=5555\n"
@@ -58,7 +59,8 @@ std::string DaemonConfig() {
          "upnp_nat_table_name=miniupnpd\n"
          "upnp_forward_chain=miniupnpd\n"
          "upnp_nat_chain=prerouting_miniupnpd\n"
-         "upnp_nat_postrouting_chain=postrouting_miniupnpd\n"
+         "upnp_nat_postrouting_chain=postrouting_miniupnpd\n" +
+         rules +
          "allow 1024-65535 10.77.0.0/24 1024-65535\n"
          "deny 0-65535 0.0.0.0/0 0-65535\n";
 }
@@ -80,10 +82,10 @@ class RouterTest : public SharedFlightTest {
     WriteTable("QV_Home\nQV_Away\n");
   }
 
-  void StartDaemon() {
+  void StartDaemon(const std::string& rules = "") {
     ASSERT_TRUE(std::filesystem::exists(MINIUPNPD_PATH))
         << "no test router daemon at " << MINIUPNPD_PATH;
-    std::ofstream(RunFile("miniupnpd.conf")) << DaemonConfig();
+    std::ofstream(RunFile("miniupnpd.conf")) << DaemonConfig(rules);
     StartRouterHelper("miniupnpd", {MINIUPNPD_PATH, "-d", "-f", RunFile("miniupnpd.conf")});
     // It answers once its HTTP side listens.
     const auto deadline = Clock::now() + std::chrono::seconds(10);
@@ -166,6 +168,31 @@ TEST_F(RouterTest, WithoutTheDaemonTheHostLogSaysWhyAndTheGuestStaysOut) {
   const auto hostLog = LogLines(kServer);
   EXPECT_EQ(CountLines(hostLog, kClosed), 0u);
   ExpectShutdownHandshake(hostLog, "host");
+}
+
+// A router that will not forward the reliable channel's port: the host says
+// which port, why, and what to forward by hand; the guest stays out.
+TEST_F(RouterTest, ARefusedPortIsNamedWithTheRoutersReasonAndTheFixByHand) {
+  StartDaemon("deny 34835 0.0.0.0/0 0-65535\n");
+  if (HasFatalFailure()) return;
+  Start(kServer, StartRoleLines(0.1, 0) + "10 quit\n", 30);
+  ASSERT_TRUE(WaitForLogLine(kServer,
+                             "Router: forward UDP 34835 to this computer (10.77.0.2) in the router "
+                             "by hand",
+                             std::chrono::seconds(15)));
+  Start(kClient, StartRoleLines(0.1, 1) + "7 quit\n", 30);
+  EXPECT_EQ(WaitForExit(kClient, std::chrono::seconds(40)), std::optional<int>(0));
+  EXPECT_EQ(WaitForExit(kServer, std::chrono::seconds(40)), std::optional<int>(0));
+  const auto log = LogLines(kServer);
+  EXPECT_EQ(CountLines(log, "Router: UDP 5001 opened on 198.51.100.1"), 1u);
+  const auto refused = std::count_if(log.begin(), log.end(), [](const std::string& line) {
+    return line.rfind("Router: UDP 34835 not opened: the router refused it (error ", 0) == 0;
+  });
+  EXPECT_EQ(refused, 1) << ::testing::PrintToString(log);
+  EXPECT_FALSE(Trace(kClient).FirstWrite("MP_STS", 1.0, By::kModule));
+  // What was opened is closed again; the refused port was never the module's.
+  EXPECT_EQ(CountLines(log, "Router: UDP 5001 closed"), 1u);
+  EXPECT_EQ(Forwarding().find("dnat"), std::string::npos);
 }
 
 TEST_F(RouterTest, CheckerAtHomeReportsTheMappingAndTheLinkWorksBothWays) {
