@@ -4,11 +4,18 @@
 # the files we build into the build tree.
 set(MS_MINIUPNPC_SOURCE_DIR ${PROJECT_SOURCE_DIR}/../shared/third_party/miniupnpc-2.3.3
     CACHE PATH "miniupnpc 2.3.3 source folder (holding include/miniupnpc.h)")
+# Without the folder the module is built without UPnP: it says so in its log
+# and pilots forward the ports by hand.
 if(NOT EXISTS ${MS_MINIUPNPC_SOURCE_DIR}/include/miniupnpc.h
    OR NOT EXISTS ${MS_MINIUPNPC_SOURCE_DIR}/LICENSE)
-  message(FATAL_ERROR "MS_MINIUPNPC_SOURCE_DIR (${MS_MINIUPNPC_SOURCE_DIR}) is not a miniupnpc "
-                      "2.3.3 source folder: include/miniupnpc.h or LICENSE is missing")
+  message(WARNING "No miniupnpc 2.3.3 source at MS_MINIUPNPC_SOURCE_DIR "
+                  "(${MS_MINIUPNPC_SOURCE_DIR}): the module is built without UPnP")
+  set(MS_WITH_UPNP OFF)
+  set(MS_UPNP_LIBRARY "")
+  return()
 endif()
+set(MS_WITH_UPNP ON)
+set(MS_UPNP_LIBRARY miniupnpc)
 
 set(ms_upnpc_files addr_is_reserved connecthostport igd_desc_parse minissdpc miniupnpc miniwget
                    minisoap minixml portlistingparse receivedata upnpcommands upnpdev upnperrors

@@ -22,8 +22,20 @@ if(WIN32)
     set(UDT_LIBRARY ms_udt_import)
   endif()
 else()
-  find_path(UDT_INCLUDE_DIR NAMES udt/udt.h REQUIRED)
-  find_library(UDT_LIBRARY NAMES udt REQUIRED)
+  # Linux builds the same patched source as Windows does; without it, Debian's
+  # libudt-dev serves, which carries none of the project's patches.
+  set(MS_UDT_SOURCE_DIR "" CACHE PATH
+      "UDT 4.11 source folder (holding src/udt.h): libudt is built from a patched copy")
+  if(MS_UDT_SOURCE_DIR)
+    include(${CMAKE_CURRENT_LIST_DIR}/UdtFromSource.cmake)
+    set(UDT_LIBRARY udt)
+  else()
+    message(WARNING "UDT: no UDT source folder given (MS_UDT_SOURCE_DIR), so this build links "
+                    "Debian's libudt, which is NOT HARDENED: a handshake from anyone can crash "
+                    "or exhaust the process (see udt/patches)")
+    find_path(UDT_INCLUDE_DIR NAMES udt/udt.h REQUIRED)
+    find_library(UDT_LIBRARY NAMES udt REQUIRED)
+  endif()
 endif()
 add_library(udt_lib INTERFACE)
 target_include_directories(udt_lib SYSTEM INTERFACE ${UDT_INCLUDE_DIR})

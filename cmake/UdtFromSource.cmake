@@ -1,10 +1,13 @@
-# udt.dll built from a UDT 4.11 source folder with this build's MinGW-w64
-# compiler. The folder is never changed: configuring copies it into the build
-# tree and applies our patch for the posix thread model there. The module then
-# links against this udt.dll's own import library, so that the names it asks
-# for are the names this udt.dll exports.
+# UDT 4.11 built from its source folder with this project's patches (udt/patches,
+# applied in the order of ms_udt_patches). The folder is never changed:
+# configuring copies it into the build tree and patches the copy. Windows builds
+# udt.dll, which travels beside the module; Linux builds libudt.so.0, the name
+# Debian's library has, so that the ThreadSanitizer suppressions for UDT's own
+# threads apply to it as they did to that one.
 set(ms_udt_files api buffer cache ccc channel common core epoll list md5 packet queue window)
-set(ms_udt_patch ${PROJECT_SOURCE_DIR}/win/udt/posix-threads.patch)
+set(ms_udt_patch_dir ${PROJECT_SOURCE_DIR}/udt/patches)
+set(ms_udt_patches posix-threads handshake-bounds new-connection-leak accept-without-exception
+    peer-record-key)
 set(MS_UDT_COPY_DIR ${CMAKE_BINARY_DIR}/udt-4.11)
 
 if(NOT EXISTS ${MS_UDT_SOURCE_DIR}/src/udt.h OR NOT EXISTS ${MS_UDT_SOURCE_DIR}/LICENSE.txt)
@@ -16,16 +19,19 @@ find_program(MS_PATCH NAMES patch REQUIRED)
 file(REMOVE_RECURSE ${MS_UDT_COPY_DIR})
 file(COPY ${MS_UDT_SOURCE_DIR}/src ${MS_UDT_SOURCE_DIR}/LICENSE.txt
      DESTINATION ${MS_UDT_COPY_DIR} NO_SOURCE_PERMISSIONS)
-execute_process(COMMAND ${MS_PATCH} -p1 --forward --batch -i ${ms_udt_patch}
-                WORKING_DIRECTORY ${MS_UDT_COPY_DIR}
-                RESULT_VARIABLE ms_udt_patch_result OUTPUT_VARIABLE ms_udt_patch_output
-                ERROR_VARIABLE ms_udt_patch_output)
-if(NOT ms_udt_patch_result EQUAL 0)
-  message(FATAL_ERROR "Our patch does not apply to ${MS_UDT_SOURCE_DIR}; is it UDT 4.11?\n"
-                      "${ms_udt_patch_output}")
-endif()
-# Configure again when the source or the patch changes.
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ms_udt_patch})
+foreach(name ${ms_udt_patches})
+  set(patch_file ${ms_udt_patch_dir}/${name}.patch)
+  execute_process(COMMAND ${MS_PATCH} -p1 --forward --batch -i ${patch_file}
+                  WORKING_DIRECTORY ${MS_UDT_COPY_DIR}
+                  RESULT_VARIABLE ms_udt_patch_result OUTPUT_VARIABLE ms_udt_patch_output
+                  ERROR_VARIABLE ms_udt_patch_output)
+  if(NOT ms_udt_patch_result EQUAL 0)
+    message(FATAL_ERROR "udt/patches/${name}.patch does not apply to ${MS_UDT_SOURCE_DIR}; "
+                        "is it UDT 4.11?\n${ms_udt_patch_output}")
+  endif()
+  # Configure again when a patch changes.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${patch_file})
+endforeach()
 foreach(name ${ms_udt_files})
   list(APPEND ms_udt_sources ${MS_UDT_COPY_DIR}/src/${name}.cpp)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
@@ -36,15 +42,26 @@ add_library(udt SHARED ${ms_udt_sources})
 # UDT 4 is written for C++03 (throw lists) and is not ours to keep free of
 # warnings, so none of the project's warning options apply to it.
 set_target_properties(udt PROPERTIES
-  PREFIX ""
   CXX_STANDARD 11
   CXX_EXTENSIONS ON
   COMPILE_OPTIONS "-w")
-target_compile_definitions(udt PRIVATE WIN32 UDT_EXPORTS)
-# Like the module, udt.dll needs no MinGW runtime DLL beside it.
-target_link_options(udt PRIVATE -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
-target_link_libraries(udt PRIVATE ws2_32)
+if(WIN32)
+  set_target_properties(udt PROPERTIES PREFIX "")
+  target_compile_definitions(udt PRIVATE WIN32 UDT_EXPORTS)
+  # Like the module, udt.dll needs no MinGW runtime DLL beside it.
+  target_link_options(udt PRIVATE -static -static-libgcc -static-libstdc++
+                      $<$<CONFIG:Release>:-s>)
+  target_link_libraries(udt PRIVATE ws2_32)
+  ms_stage_udt_header(${MS_UDT_COPY_DIR}/src/udt.h)
+else()
+  set_target_properties(udt PROPERTIES SOVERSION 0)
+  target_compile_definitions(udt PRIVATE LINUX)
+  find_package(Threads REQUIRED)
+  target_link_libraries(udt PRIVATE Threads::Threads)
+  file(COPY ${MS_UDT_COPY_DIR}/src/udt.h DESTINATION ${CMAKE_BINARY_DIR}/udt-include/udt)
+  set(UDT_INCLUDE_DIR ${CMAKE_BINARY_DIR}/udt-include)
+endif()
 
-ms_stage_udt_header(${MS_UDT_COPY_DIR}/src/udt.h)
 set(MS_UDT_LICENSE_FILE ${MS_UDT_COPY_DIR}/LICENSE.txt)
-message(STATUS "udt.dll: built from ${MS_UDT_SOURCE_DIR} with win/udt/posix-threads.patch")
+string(REPLACE ";" ", " ms_udt_patch_list "${ms_udt_patches}")
+message(STATUS "UDT: built from ${MS_UDT_SOURCE_DIR} with udt/patches: ${ms_udt_patch_list}")

@@ -7,7 +7,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   StartFuzzModule();
-  WalkDatagram(data, size);
+  ReceiveLimits limits;
+  WalkDatagram(data, size, limits);
   CheckAfterInput();
   return 0;
 }

@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static ReliableLink link;
   link.fragmentSize = 0;
   std::vector<std::uint8_t> buffer(size + kMessageSize);
+  ReceiveLimits limits;
   std::size_t streamed = 0;
   std::size_t applied = 0;
   std::size_t at = 0;
@@ -30,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (whole % kMessageSize != 0 || link.fragmentSize >= kMessageSize) __builtin_trap();
     applied += whole;
     if (applied + link.fragmentSize != streamed) __builtin_trap();
-    ApplyReliableRecords(buffer.data(), whole);
+    ApplyReliableRecords(buffer.data(), whole, limits);
   }
   CheckAfterInput();
   return 0;

@@ -1,17 +1,20 @@
 // SharedConfig.cfg as any text: lines come out whole, without their line
-// ends, and a later line is never had without the earlier ones.
+// ends, and a later line is never had without the earlier ones; an address
+// is read from one spelling only, the one it is written back as, and a port
+// is always one P + 1 can follow.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <sstream>
 #include <string>
 
+#include "net/address_text.h"
 #include "session/config_file.h"
 
 namespace {
 void CheckLine(const std::optional<std::string>& line) {
   if (!line) return;
-  if (line->find('\n') != std::string::npos) __builtin_trap();
+  if (line->find_first_of("\r\n") != std::string::npos) __builtin_trap();
 }
 }  // namespace
 
@@ -25,6 +28,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (lines.basePort && !lines.peerAddress) __builtin_trap();
   if (lines.sourceRule && !lines.basePort) __builtin_trap();
   if (lines.routerRule && !lines.sourceRule) __builtin_trap();
+  if (lines.peerAddress) {
+    const auto address = ParsePeerAddress(*lines.peerAddress);
+    if (address && AddressText(*address) != *lines.peerAddress) __builtin_trap();
+    // A text is an address or a name, never both: a resolver would read a
+    // name that looks numeric as an address by other rules.
+    if (address && IsHostName(*lines.peerAddress)) __builtin_trap();
+  }
+  if (lines.basePort) {
+    const auto port = ParseBasePort(*lines.basePort);
+    if (port && (*port < 1 || *port > 65534)) __builtin_trap();
+  }
   ConfigProblems(lines);
   return 0;
 }

@@ -17,9 +17,17 @@ runs=${1:-10000000}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] &&
-  targets=(datagram_walk_fuzz reliable_stream_fuzz lvar_file_fuzz session_config_fuzz)
+  targets=(datagram_walk_fuzz reliable_stream_fuzz lvar_file_fuzz session_config_fuzz
+    udt_listener_fuzz)
 
-cmake --preset fuzz >/dev/null
+# UDT's listener is fuzzed as the project builds it: from its source beside the
+# checkout, with the project's patches.
+udt_source=../shared/third_party/udt-4.11
+udt_setting=()
+if [ -f "$udt_source/src/udt.h" ]; then
+  udt_setting=(-DMS_UDT_SOURCE_DIR="$(cd "$udt_source" && pwd)")
+fi
+cmake --preset fuzz "${udt_setting[@]}" >/dev/null
 cmake --build --preset fuzz -j "$(nproc)"
 
 out=build/fuzz/fuzz

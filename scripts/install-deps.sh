@@ -10,7 +10,7 @@ packages=(
   gnuplot-nox iproute2 nftables patch
   clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
-  wine64
+  wine64 debootstrap
 )
 
 missing=()
@@ -19,16 +19,19 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  echo "  updating the package lists ..."
+  "${sudo_cmd[@]}" apt-get update -qq
+  # One short line per package downloaded and set up, so a long install shows
+  # that it is moving.
+  "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}" |
+    awk '/^Get:/ { print "  downloaded " $5; fflush() }
+         /^Setting up / { print "  set up " $3; fflush() }'
+fi
 
-echo "Installing: ${missing[*]}"
-sudo_cmd=()
-[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-echo "  updating the package lists ..."
-"${sudo_cmd[@]}" apt-get update -qq
-# One short line per package downloaded and set up, so a long install shows
-# that it is moving.
-"${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}" |
-  awk '/^Get:/ { print "  downloaded " $5; fflush() }
-       /^Setting up / { print "  set up " $3; fflush() }'
+# The emulated 32-bit Windows lives in a root of its own, made once and kept.
+"$(dirname "$0")/win32-env.sh" install

@@ -2,11 +2,15 @@
 
 #include <chrono>
 #include <cstring>
+#include <iomanip>
 #include <iostream>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <thread>
 
 #include "callconv.h"
 #include "host_os.h"
+#include "internal.h"
 #include "record_reader.h"
 #include "standin.h"
 #include "trace.h"
@@ -96,6 +100,12 @@ bool Perform(const ScriptCommand& command, const LoadedModule& module) {
       module.Service(kPreKill);
       module.Service(kPreInitialize);
       break;
+    case Kind::kException:
+      QueueException(command.id, command.data, command.index);
+      break;
+    case Kind::kSimConnectQuit:
+      QueueQuit();
+      break;
     case Kind::kQuit:
       return false;
   }
@@ -135,11 +145,34 @@ void RunFrames(const HostOptions& options, const std::vector<ScriptCommand>& scr
   }
 }
 
+// The services the module called off the frame thread, on stdout and in the
+// trace, with their rate over the run.
+void ReportOffThreadCalls(double seconds) {
+  const std::vector<ServiceCalls> calls = OffThreadCalls();
+  nlohmann::json counts = nlohmann::json::object();
+  std::ostringstream line;
+  line << "simhost: calls off the simulator thread in " << std::fixed << std::setprecision(1)
+       << seconds << " s:";
+  if (calls.empty()) line << " none";
+  for (const ServiceCalls& c : calls) {
+    counts[c.service] = c.count;
+    line << ' ' << c.service << ' ' << c.count << " ("
+         << (seconds > 0.0 ? static_cast<double>(c.count) / seconds : 0.0) << "/s)";
+  }
+  std::cout << line.str() << std::endl;
+  Emit("off_thread_calls", {{"seconds", seconds}, {"calls", std::move(counts)}});
+}
+
 }  // namespace
 
 int RunHost(const HostOptions& options, const std::vector<ScriptCommand>& script) {
   LoadedModule module;
   if (!Load(options.modulePath, module)) return 1;
+  MarkSimulatorThread();
+  // The aircraft's own gauges make their names known before any module loads.
+  for (const std::string& name : options.aircraftVariables) CreateNamed(name);
+  if (options.failOpen != 0) FailNextOpen(options.failOpen);
+  const std::int64_t loadedNs = MonotonicNs();
   // The simulator stores its panel table's address in the import table.
   void* const* table = PanelTable();
   std::memcpy(reinterpret_cast<void*>(module.entry.panelsSlot), &table, sizeof table);
@@ -148,6 +181,7 @@ int RunHost(const HostOptions& options, const std::vector<ScriptCommand>& script
   RunFrames(options, script, module);
   module.Service(kPreKill);
   module.Call(module.entry.stop);
+  ReportOffThreadCalls(static_cast<double>(MonotonicNs() - loadedNs) / 1e9);
   CloseLibrary(module.library);
   return 0;
 }

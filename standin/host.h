@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "script.h"
+#include "simlink/simconnect_api.h"
 
 namespace standin {
 
@@ -15,6 +16,11 @@ struct HostOptions {
   std::int64_t startNs = 0;  // MonotonicNs() at which script time 0 falls
   double rateHz = 60.0;
   double durationSeconds = 10.0;
+  // Named variables made known before the module loads, as the aircraft's
+  // own gauges do: they take identifiers from 0, in this order.
+  std::vector<std::string> aircraftVariables;
+  // Non-zero: the module's SimConnect open fails with this result.
+  SimConnectResult failOpen = 0;
 };
 
 // Runs the module from load to unload. Returns the process exit code: 0 after

@@ -29,4 +29,8 @@ bool ReadOwnMemory(std::uintptr_t address, void* out, std::size_t size);
 // shell for the user's documents folder.
 bool SetDocumentsFolder(const std::string& folder);
 
+// Sets the calling thread's x87 precision control to single (24 bits);
+// false where floating point does not go through the x87.
+bool SetX87SinglePrecision();
+
 }  // namespace standin

@@ -40,4 +40,6 @@ bool SetDocumentsFolder(const std::string& folder) {
   return ::setenv("XDG_DOCUMENTS_DIR", folder.c_str(), 1) == 0;
 }
 
+bool SetX87SinglePrecision() { return false; }
+
 }  // namespace standin

@@ -1,3 +1,5 @@
+#include <float.h>
+#include <string.h>
 #include <windows.h>
 
 #include "host_os.h"
@@ -29,12 +31,35 @@ void* LibrarySymbol(void* library, const char* name) {
 void CloseLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
 
 bool ReadOwnMemory(std::uintptr_t address, void* out, std::size_t size) {
-  SIZE_T done = 0;
-  return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const void*>(address), out, size,
-                           &done) != 0 &&
-         done == size;
+  // Each page is asked whether it can be read before it is copied, since
+  // ReadProcessMemory on the own process fails under Wine in qemu's
+  // user-mode emulation, where the emulated addresses are not the host's.
+  constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                              PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+  if (address + size < address) return false;
+  std::uintptr_t at = address;
+  while (at < address + size) {
+    MEMORY_BASIC_INFORMATION region;
+    if (VirtualQuery(reinterpret_cast<const void*>(at), &region, sizeof region) == 0) return false;
+    if (region.State != MEM_COMMIT || (region.Protect & kReadable) == 0 ||
+        (region.Protect & PAGE_GUARD) != 0) {
+      return false;
+    }
+    at = reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
+  }
+  memcpy(out, reinterpret_cast<const void*>(address), size);
+  return true;
 }
 
 bool SetDocumentsFolder(const std::string&) { return false; }
+
+bool SetX87SinglePrecision() {
+#if defined(__i386__)
+  _controlfp(_PC_24, _MCW_PC);
+  return true;
+#else
+  return false;
+#endif
+}
 
 }  // namespace standin

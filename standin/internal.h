@@ -2,6 +2,7 @@
 // offer to the module, the tests or simhost.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -30,6 +31,26 @@ void UnhookKeyEventHandler(KeyEventHandler handler, void* user);
 std::mutex& SimulationMutex();
 Aircraft& TheAircraft();  // only under SimulationMutex()
 
+// The simulator services the module calls, for the off-thread counts.
+enum class Service : std::size_t {
+  kTriggerKeyEvent,
+  kFindNamedValue,
+  kCreateNamedValue,
+  kReadNamedValue,
+  kWriteNamedValue,
+  kSubscribeToSystemEvent,
+  kAddToDataDefinition,
+  kRequestDataOnSimObject,
+  kSetDataOnSimObject,
+  kTransmitClientEvent,
+  kCallDispatch,
+  kClose,
+};
+inline constexpr std::size_t kServiceCount = 12;
+// Counts the call when it comes from a thread other than the simulator's.
+void CountCall(Service service);
+
+void ResetOffThreadCalls();
 void ResetNamedValues();
 void ResetKeyEvents();
 void ResetPanelCounts();

@@ -15,7 +15,9 @@ namespace {
 struct NamedValueStore {
   std::mutex mutex;
   std::unordered_map<std::string, std::uint32_t> ids;
-  std::vector<std::pair<std::string, double>> values;  // index = identifier - 1
+  // Index = identifier: the simulator hands identifiers out from 0 in the
+  // order the names become known.
+  std::vector<std::pair<std::string, double>> values;
 };
 
 NamedValueStore& Store() {
@@ -26,7 +28,7 @@ NamedValueStore& Store() {
 // Caller holds the lock.
 std::uint32_t CreateLocked(NamedValueStore& store, const std::string& name) {
   const auto [it, inserted] =
-      store.ids.try_emplace(name, static_cast<std::uint32_t>(store.values.size() + 1));
+      store.ids.try_emplace(name, static_cast<std::uint32_t>(store.values.size()));
   if (inserted) store.values.emplace_back(name, 0.0);
   return it->second;
 }
@@ -34,7 +36,7 @@ std::uint32_t CreateLocked(NamedValueStore& store, const std::string& name) {
 // Caller holds the lock. The trace is written under it so that its order is
 // the order in which the values changed.
 void WriteLocked(NamedValueStore& store, std::uint32_t id, double value, By by) {
-  auto& [name, stored] = store.values[id - 1];
+  auto& [name, stored] = store.values[id];
   stored = value;
   Emit("lvar_write", {{"name", name}, {"value", value}, {"by", ByName(by)}});
 }
@@ -47,11 +49,12 @@ std::uint32_t CreateNamed(const std::string& name) {
   return CreateLocked(store, name);
 }
 
-std::uint32_t FindNamed(const std::string& name) {
+std::optional<std::uint32_t> FindNamed(const std::string& name) {
   auto& store = Store();
   std::lock_guard lock(store.mutex);
   const auto it = store.ids.find(name);
-  return it == store.ids.end() ? 0 : it->second;
+  if (it == store.ids.end()) return std::nullopt;
+  return it->second;
 }
 
 std::optional<double> ReadNamed(const std::string& name) {
@@ -59,7 +62,7 @@ std::optional<double> ReadNamed(const std::string& name) {
   std::lock_guard lock(store.mutex);
   const auto it = store.ids.find(name);
   if (it == store.ids.end()) return std::nullopt;
-  return store.values[it->second - 1].second;
+  return store.values[it->second].second;
 }
 
 void WriteNamed(const std::string& name, double value, By by) {
@@ -71,14 +74,14 @@ void WriteNamed(const std::string& name, double value, By by) {
 double ReadNamedById(std::uint32_t id) {
   auto& store = Store();
   std::lock_guard lock(store.mutex);
-  if (id == 0 || id > store.values.size()) return 0.0;
-  return store.values[id - 1].second;
+  if (id >= store.values.size()) return 0.0;
+  return store.values[id].second;
 }
 
 void WriteNamedById(std::uint32_t id, double value, By by) {
   auto& store = Store();
   std::lock_guard lock(store.mutex);
-  if (id == 0 || id > store.values.size()) return;
+  if (id >= store.values.size()) return;
   WriteLocked(store, id, value, by);
 }
 

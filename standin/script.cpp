@@ -30,6 +30,8 @@ const std::map<std::string, CommandShape>& Commands() {
       {"gear", {Kind::kGear, 1, "gear 0|1"}},
       {"parkingbrake", {Kind::kParkingBrake, 1, "parkingbrake 0|1"}},
       {"reload", {Kind::kReload, 0, "reload"}},
+      {"exception", {Kind::kException, 3, "exception CODE SEND_ID PARAMETER"}},
+      {"simconnectquit", {Kind::kSimConnectQuit, 0, "simconnectquit"}},
       {"quit", {Kind::kQuit, 0, "quit"}},
   };
   return commands;
@@ -91,6 +93,16 @@ std::optional<std::string> ParseArguments(ScriptCommand& command,
       command.data = *data;
       return std::nullopt;
     }
+    case Kind::kException: {
+      static const char* const kNames[3] = {"code", "send id", "parameter"};
+      std::uint32_t* const fields[3] = {&command.id, &command.data, &command.index};
+      for (int i = 0; i < 3; ++i) {
+        const auto word = ParseWord(args[i], false);
+        if (!word) return std::string(kNames[i]) + " '" + args[i] + "' is not a 32-bit number";
+        *fields[i] = *word;
+      }
+      return std::nullopt;
+    }
     case Kind::kFly: {
       static const char* const kNames[4] = {"bank", "pitch", "speed", "vertical speed"};
       for (int i = 0; i < 4; ++i) {
@@ -110,6 +122,7 @@ std::optional<std::string> ParseArguments(ScriptCommand& command,
       return std::nullopt;
     case Kind::kSimStart:
     case Kind::kReload:
+    case Kind::kSimConnectQuit:
     case Kind::kQuit:
       return std::nullopt;
   }

@@ -22,16 +22,24 @@ constexpr std::size_t kDataOffset = offsetof(SimConnectRecvSimObjectData, dwData
 char sessionToken;
 
 struct PendingMessage {
-  enum class Kind { kOpen, kSystemEvent, kClientEvent } kind;
+  enum class Kind { kOpen, kSystemEvent, kClientEvent, kException, kQuit } kind;
   std::string systemEvent;
-  SimConnectDword eventId = 0;
-  SimConnectDword data = 0;
+  SimConnectDword eventId = 0;  // the exception's code for kException
+  SimConnectDword data = 0;     // the exception's send id
+  SimConnectDword index = 0;    // the exception's parameter
 
-  static PendingMessage Open() { return {Kind::kOpen, "", 0, 0}; }
-  static PendingMessage SystemEvent(const char* name) { return {Kind::kSystemEvent, name, 0, 0}; }
-  static PendingMessage ClientEvent(SimConnectDword eventId, SimConnectDword data) {
-    return {Kind::kClientEvent, "", eventId, data};
+  static PendingMessage Open() { return {Kind::kOpen, "", 0, 0, 0}; }
+  static PendingMessage SystemEvent(const char* name) {
+    return {Kind::kSystemEvent, name, 0, 0, 0};
   }
+  static PendingMessage ClientEvent(SimConnectDword eventId, SimConnectDword data) {
+    return {Kind::kClientEvent, "", eventId, data, 0};
+  }
+  static PendingMessage Exception(SimConnectDword code, SimConnectDword sendId,
+                                  SimConnectDword index) {
+    return {Kind::kException, "", code, sendId, index};
+  }
+  static PendingMessage Quit() { return {Kind::kQuit, "", 0, 0, 0}; }
 };
 
 struct ActiveRequest {
@@ -44,6 +52,11 @@ using Message = RecvMessage;
 
 struct Session {
   bool open = false;
+  // The quit message went out: the simulator has ended the session, and every
+  // later call on its handle fails.
+  bool quitSent = false;
+  // Calls that failed for their handle: none open, another one, or after quit.
+  std::size_t refusedCalls = 0;
   SimConnectDispatchProc dispatch = nullptr;
   void* context = nullptr;
   std::optional<SimConnectResult> failNextOpen;
@@ -62,8 +75,14 @@ Session& TheSession() {
   return session;
 }
 
-bool Valid(const Session& session, SimConnectHandle handle) {
-  return session.open && handle == &sessionToken;
+// Whether the handle is the open session's, which the simulator has not
+// ended; a call that fails for its handle is counted and traced.
+bool Valid(Session& session, SimConnectHandle handle, Service service, const char* call) {
+  CountCall(service);
+  if (!session.quitSent && session.open && handle == &sessionToken) return true;
+  ++session.refusedCalls;
+  Emit("simconnect_refused", {{"call", call}});
+  return false;
 }
 
 template <typename Record>
@@ -86,6 +105,21 @@ Message OpenMessage() {
   open.dwSimConnectVersionMajor = 10;
   open.dwSimConnectBuildMajor = 61259;
   return MakeMessage(open, sizeof(open));
+}
+
+Message ExceptionMessage(const PendingMessage& pending) {
+  const SimConnectRecvException exception{sizeof(SimConnectRecvException),
+                                          kRecvVersion,
+                                          simconnect::kRecvIdException,
+                                          pending.eventId,
+                                          pending.data,
+                                          pending.index};
+  return MakeMessage(exception, sizeof(exception));
+}
+
+Message QuitMessage() {
+  const SimConnectRecv quit{sizeof(SimConnectRecv), kRecvVersion, simconnect::kRecvIdQuit};
+  return MakeMessage(quit, sizeof(quit));
 }
 
 Message EventMessage(SimConnectDword groupId, SimConnectDword eventId, SimConnectDword data) {
@@ -118,9 +152,18 @@ RecvMessage DataMessage(const DataRequest& request, const std::vector<double>& v
 namespace {
 
 // The pending message as it goes out, or nothing (a system event that the
-// client has not subscribed to is not delivered).
-std::optional<Message> Render(const Session& session, const PendingMessage& pending) {
+// client has not subscribed to is not delivered; nothing follows a quit).
+std::optional<Message> Render(Session& session, const PendingMessage& pending) {
+  if (session.quitSent) return std::nullopt;
   switch (pending.kind) {
+    case PendingMessage::Kind::kException:
+      Emit("simconnect_exception",
+           {{"exception", pending.eventId}, {"send_id", pending.data}, {"index", pending.index}});
+      return ExceptionMessage(pending);
+    case PendingMessage::Kind::kQuit:
+      session.quitSent = true;
+      Emit("simconnect_quit", nlohmann::json::object());
+      return QuitMessage();
     case PendingMessage::Kind::kOpen:
       return OpenMessage();
     case PendingMessage::Kind::kClientEvent:
@@ -237,12 +280,27 @@ void DeliverMessages() {
   {
     std::lock_guard lock(SimulationMutex());
     Session& session = TheSession();
-    if (!session.open || session.dispatch == nullptr) return;
+    if (!session.open || session.quitSent || session.dispatch == nullptr) return;
     data = DueDataMessages(session);
     dispatch = session.dispatch;
     context = session.context;
   }
   for (Message& message : data) Dispatch(dispatch, context, message);
+}
+
+void QueueException(SimConnectDword exception, SimConnectDword sendId, SimConnectDword index) {
+  std::lock_guard lock(SimulationMutex());
+  TheSession().pending.push_back(PendingMessage::Exception(exception, sendId, index));
+}
+
+void QueueQuit() {
+  std::lock_guard lock(SimulationMutex());
+  TheSession().pending.push_back(PendingMessage::Quit());
+}
+
+std::size_t RefusedCalls() {
+  std::lock_guard lock(SimulationMutex());
+  return TheSession().refusedCalls;
 }
 
 void ResetSimConnect() {
@@ -269,6 +327,7 @@ SimConnectResult MS_STDCALL SimConnect_Open(SimConnectHandle* handle, const char
   }
   if (handle == nullptr) return standin::kFail;
   session.open = true;
+  session.quitSent = false;
   *handle = &standin::sessionToken;
   return 0;
 }
@@ -276,7 +335,8 @@ SimConnectResult MS_STDCALL SimConnect_Open(SimConnectHandle* handle, const char
 SimConnectResult MS_STDCALL SimConnect_Close(SimConnectHandle handle) {
   std::lock_guard lock(SimulationMutex());
   Session& session = TheSession();
-  if (!standin::Valid(session, handle)) return standin::kFail;
+  if (!standin::Valid(session, handle, standin::Service::kClose, "SimConnect_Close"))
+    return standin::kFail;
   session.open = false;
   session.dispatch = nullptr;
   session.context = nullptr;
@@ -290,7 +350,10 @@ SimConnectResult MS_STDCALL SimConnect_CallDispatch(SimConnectHandle handle,
                                                     void* context) {
   std::lock_guard lock(SimulationMutex());
   Session& session = TheSession();
-  if (!standin::Valid(session, handle) || dispatch == nullptr) return standin::kFail;
+  if (!standin::Valid(session, handle, standin::Service::kCallDispatch,
+                      "SimConnect_CallDispatch") ||
+      dispatch == nullptr)
+    return standin::kFail;
   session.dispatch = dispatch;
   session.context = context;
   // The session's first messages: it is open, and a flight is loaded.
@@ -304,7 +367,10 @@ SimConnectResult MS_STDCALL SimConnect_SubscribeToSystemEvent(SimConnectHandle h
                                                               const char* systemEventName) {
   std::lock_guard lock(SimulationMutex());
   Session& session = TheSession();
-  if (!standin::Valid(session, handle) || systemEventName == nullptr) return standin::kFail;
+  if (!standin::Valid(session, handle, standin::Service::kSubscribeToSystemEvent,
+                      "SimConnect_SubscribeToSystemEvent") ||
+      systemEventName == nullptr)
+    return standin::kFail;
   session.subscriptions.emplace_back(eventId, systemEventName);
   return 0;
 }
@@ -314,7 +380,10 @@ SimConnectResult MS_STDCALL SimConnect_AddToDataDefinition(
     SimConnectDword datumType, float epsilon, SimConnectDword datumId) {
   std::lock_guard lock(SimulationMutex());
   Session& session = TheSession();
-  if (!standin::Valid(session, handle) || datumName == nullptr) return standin::kFail;
+  if (!standin::Valid(session, handle, standin::Service::kAddToDataDefinition,
+                      "SimConnect_AddToDataDefinition") ||
+      datumName == nullptr)
+    return standin::kFail;
   session.definitions.push_back(
       {defineId, datumName, unitsName == nullptr ? "" : unitsName, datumType, epsilon, datumId});
   return 0;
@@ -326,7 +395,9 @@ SimConnectResult MS_STDCALL SimConnect_RequestDataOnSimObject(
     SimConnectDword interval, SimConnectDword limit) {
   std::lock_guard lock(SimulationMutex());
   Session& session = TheSession();
-  if (!standin::Valid(session, handle)) return standin::kFail;
+  if (!standin::Valid(session, handle, standin::Service::kRequestDataOnSimObject,
+                      "SimConnect_RequestDataOnSimObject"))
+    return standin::kFail;
   const standin::DataRequest request{requestId, defineId, objectId, period,
                                      flags,     origin,   interval, limit};
   session.requests.push_back(request);
@@ -345,7 +416,9 @@ SimConnectResult MS_STDCALL SimConnect_SetDataOnSimObject(SimConnectHandle handl
                                                           void* data) {
   std::lock_guard lock(SimulationMutex());
   Session& session = TheSession();
-  if (!standin::Valid(session, handle) || data == nullptr || unitSize < sizeof(double)) {
+  if (!standin::Valid(session, handle, standin::Service::kSetDataOnSimObject,
+                      "SimConnect_SetDataOnSimObject") ||
+      data == nullptr || unitSize < sizeof(double)) {
     return standin::kFail;
   }
   // The data is the definition's doubles in definition order.
@@ -370,7 +443,9 @@ SimConnectResult MS_STDCALL SimConnect_TransmitClientEvent(
     SimConnectDword data, SimConnectDword groupId, SimConnectDword flags) {
   std::lock_guard lock(SimulationMutex());
   Session& session = TheSession();
-  if (!standin::Valid(session, handle)) return standin::kFail;
+  if (!standin::Valid(session, handle, standin::Service::kTransmitClientEvent,
+                      "SimConnect_TransmitClientEvent"))
+    return standin::kFail;
   session.clientEventCalls.push_back({objectId, eventId, data, groupId, flags});
   standin::Emit("client_event", {{"event", eventId}, {"data", data}});
   return 0;

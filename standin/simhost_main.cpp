@@ -41,6 +41,18 @@ int main(int argc, char** argv) {
       ->capture_default_str()
       ->check(CLI::NonNegativeNumber);
   app.add_option("--trace", tracePath, "JSON Lines trace file");
+  bool x87Single = false;
+  app.add_flag("--x87-single", x87Single,
+               "run the frames with the x87 precision set to single, as Direct3D 9 sets it");
+  app.add_option("--aircraft-variables", options.aircraftVariables,
+                 "named variables the aircraft's gauges make known before the module loads "
+                 "(identifiers from 0, in this order)")
+      ->delimiter(',');
+  std::uint32_t failOpen = 0;
+  app.add_option("--fail-open", failOpen,
+                 "the module's SimConnect open fails with this result (non-zero, such as "
+                 "0x80004005)")
+      ->check(CLI::Range(1u, 0xFFFFFFFFu));
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& success) {
@@ -49,6 +61,13 @@ int main(int argc, char** argv) {
     app.exit(error);
     return kUsageError;
   }
+
+  // This thread runs every frame, so its floating-point state is the module's.
+  if (x87Single && !standin::SetX87SinglePrecision()) {
+    std::cerr << "simhost: --x87-single needs a 32-bit x86 build\n";
+    return kUsageError;
+  }
+  options.failOpen = static_cast<SimConnectResult>(failOpen);
 
   std::vector<standin::ScriptCommand> script;
   if (scriptPath) {

@@ -3,9 +3,10 @@
 // it directly; the program simhost wraps it around a loaded module.
 //
 // Threading: named-variable services and TriggerKeyEvent may be called from
-// any thread. Everything else (frames, delivery of SimConnect messages,
-// performing queued key events) runs on the thread that drives the frames,
-// the "simulator thread".
+// any thread; calls from threads other than the simulator's are counted
+// (OffThreadCalls), since the real simulator promises nothing for them. Everything else (frames,
+// delivery of SimConnect messages, performing queued key events) runs on the thread that drives the
+// frames, the "simulator thread".
 #pragma once
 
 #include <cstdint>
@@ -29,8 +30,10 @@ void* const* PanelTable();
 enum class By { kModule, kScript };
 
 // Named variables, as the cockpit (script, tests) sees them.
-std::uint32_t CreateNamed(const std::string& name);  // makes the name known; stable non-zero id
-std::uint32_t FindNamed(const std::string& name);    // 0 for an unknown name
+// Identifiers count from 0 in the order names become known, as the
+// simulator's do; the panel table's find service answers -1 for an unknown name.
+std::uint32_t CreateNamed(const std::string& name);  // makes the name known; its stable id
+std::optional<std::uint32_t> FindNamed(const std::string& name);  // nothing for an unknown name
 std::optional<double> ReadNamed(const std::string& name);
 void WriteNamed(const std::string& name, double value, By by = By::kScript);  // creates if needed
 
@@ -99,6 +102,14 @@ std::vector<ClientEventCall> ClientEventCalls();
 // The OPEN message is queued by CallDispatch; "SimStart" by a flight start.
 void QueueSimStart();
 void QueueClientEvent(SimConnectDword eventId, SimConnectDword data);
+// An exception message naming the failed call's send id and parameter.
+void QueueException(SimConnectDword exception, SimConnectDword sendId, SimConnectDword index);
+// The quit message: the simulator ends the session. Nothing is delivered after
+// it, and every later call on the handle fails (E_FAIL).
+void QueueQuit();
+// Calls that failed for their handle (no session open, another handle, or
+// after the quit message), since Reset().
+std::size_t RefusedCalls();
 // Delivers queued messages, then SIMOBJECT_DATA for every active request
 // whose definition's values changed since the last delivery.
 void DeliverMessages();
@@ -118,10 +129,25 @@ void AdvanceAircraft(double dtSeconds);
 // Writes the aircraft's trace record (simhost: once a frame).
 void TraceAircraft();
 
+// ---- Threads -------------------------------------------------------------
+
+// The calling thread becomes the simulator's thread: the one that drives the
+// frames and delivers SimConnect messages (Reset() marks its caller too).
+void MarkSimulatorThread();
+// Calls of one service that came from any other thread.
+struct ServiceCalls {
+  std::string service;
+  std::uint64_t count;
+};
+// Every service called off the simulator's thread since Reset(), in a fixed
+// order; services never called so are left out.
+std::vector<ServiceCalls> OffThreadCalls();
+
 // ---- Whole simulator ---------------------------------------------------
 
 // Clears all named variables, key events, hooks, SimConnect state, the
-// aircraft and the trace (tests start from here).
+// aircraft, the off-thread counts and the trace, and makes the caller the
+// simulator's thread (tests start from here).
 void Reset();
 // The trace that records what happens, or none.
 void SetTrace(Trace* trace);

@@ -72,6 +72,8 @@ void TraceAircraft() {
 }
 
 void Reset() {
+  MarkSimulatorThread();
+  ResetOffThreadCalls();
   ResetNamedValues();
   ResetKeyEvents();
   ResetPanelCounts();

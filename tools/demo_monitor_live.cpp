@@ -75,7 +75,7 @@ struct SideStatus {
     }
   }
 
-  void TakeLogLine(const std::string& line) { appliedValues += trace::IsAppliedValueLine(line); }
+  void TakeLogLine(const std::string& line) { appliedValues += trace::AppliedValuesIn(line); }
 
   std::size_t EasedSince(std::int64_t ns) {
     while (!easedNs.empty() && easedNs.front() < ns) easedNs.pop_front();

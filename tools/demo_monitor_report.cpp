@@ -191,7 +191,14 @@ double Percentile(std::vector<double> values, double fraction) {
 int CountAppliedValues(const std::string& logPath) {
   std::ifstream log(logPath);
   int count = 0;
-  for (std::string line; std::getline(log, line);) count += trace::IsAppliedValueLine(line);
+  for (std::string line; std::getline(log, line);) count += trace::AppliedValuesIn(line);
+  return count;
+}
+
+int CountCorrectedValues(const std::string& logPath) {
+  std::ifstream log(logPath);
+  int count = 0;
+  for (std::string line; std::getline(log, line);) count += trace::CorrectedValues(line);
   return count;
 }
 
@@ -289,6 +296,9 @@ int RunReport(const Sides& traces, const Sides& logs, const std::string& lvarsFi
          << "| shared-variable values applied from the peer (\"LvarsSet\" in its log) host / "
             "guest | "
          << CountAppliedValues(logs.host) << " / " << CountAppliedValues(logs.guest) << " |\n"
+         << "| of them, values that a snapshot or refresh of the peer corrected (\"Corrected "
+            "from peer\") host / guest | "
+         << CountCorrectedValues(logs.host) << " / " << CountCorrectedValues(logs.guest) << " |\n"
          << "| pilots' changes that arrived host→guest / guest→host | " << hostToGuest.size()
          << " / " << guestToHost.size() << " |\n"
          << "| delay of a change: median / max | " << Percentile(allDelays, 0.5) << " / "

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <string_view>
 
 namespace trace {
 namespace {
@@ -100,6 +101,33 @@ std::vector<TableEntry> ReadTable(const std::string& path) {
   return entries;
 }
 
-bool IsAppliedValueLine(const std::string& line) { return line.rfind("LvarsSet: ", 0) == 0; }
+int AppliedValuesIn(const std::string& line) {
+  if (line.rfind("LvarsSet: ", 0) == 0) return 1;
+  static constexpr std::string_view kBefore = "... and ";
+  static constexpr std::string_view kAfter = " more values applied";
+  if (line.size() <= kBefore.size() + kAfter.size() || line.rfind(kBefore, 0) != 0 ||
+      line.compare(line.size() - kAfter.size(), kAfter.size(), kAfter) != 0) {
+    return 0;
+  }
+  const std::string count =
+      line.substr(kBefore.size(), line.size() - kBefore.size() - kAfter.size());
+  if (count.find_first_not_of("0123456789") != std::string::npos || count.size() > 9) return 0;
+  return std::stoi(count);
+}
+
+int CorrectedValues(const std::string& line) {
+  static const std::string kPrefix = "Corrected from peer: ";
+  static const std::string kMore = " more values";
+  if (line.rfind(kPrefix, 0) != 0) return 0;
+  const std::string rest = line.substr(kPrefix.size());
+  if (rest.size() > kMore.size() &&
+      rest.compare(rest.size() - kMore.size(), kMore.size(), kMore) == 0) {
+    const std::string count = rest.substr(0, rest.size() - kMore.size());
+    if (!count.empty() && count.find_first_not_of("0123456789") == std::string::npos) {
+      return std::stoi(count);
+    }
+  }
+  return 1;
+}
 
 }  // namespace trace

@@ -64,8 +64,13 @@ struct TableEntry {
 // file order.
 std::vector<TableEntry> ReadTable(const std::string& path);
 
-// True for a line of SharedDetails.log that records a shared-variable value
-// the module applied from its peer.
-bool IsAppliedValueLine(const std::string& line);
+// How many shared-variable values the module applied from its peer that a
+// line of SharedDetails.log records: 1 for an "LvarsSet: " line, N for the
+// summary "... and N more values applied" of lines the log left out, else 0.
+int AppliedValuesIn(const std::string& line);
+
+// How many values a line of SharedDetails.log says the peer's snapshot or
+// refresh corrected: 1 for a named one, N for "N more values", else 0.
+int CorrectedValues(const std::string& line);
 
 }  // namespace trace

@@ -93,9 +93,10 @@ std::vector<AircraftSample> EaseOffline(const std::vector<AircraftSample>& leade
   const ModuleSession session;
   Store(sharedState->vars->value[slot::kMpConn], 1.0);
   Store(isFollower, 1);
+  ReceiveLimits limits;
   for (std::size_t k = 1; k < leader.size(); ++k) {
     const StateBytes bytes = EncodeState(RecordOf(leader[k].aircraft));
-    WalkDatagram(bytes.data(), bytes.size());
+    WalkDatagram(bytes.data(), bytes.size(), limits);
     standin::DeliverMessages();
     standin::AdvanceAircraft(static_cast<double>(leader[k].monoNs - leader[k - 1].monoNs) / 1e9);
     follower.push_back({leader[k].monoNs, StandinAircraft()});

@@ -40,12 +40,15 @@ void SendFollowerFlag(ClientGame& game) {
 }
 
 void ReceiveMessages(ClientGame& game) {
+  StartReceivePass(game.receiveLimits);
   if (game.network != nullptr) {
     const std::size_t bytes = game.network->Receive(game.receiveBuffer);
-    ApplyReliableRecords(game.receiveBuffer, bytes);
+    ApplyReliableRecords(game.receiveBuffer, bytes, game.receiveLimits);
   }
-  if (ReceiveDatagram(game.datagramSocket, game.receiveBuffer, game.datagramFilter) &&
+  if (ReceiveDatagrams(game.datagramSocket, game.receiveBuffer, game.datagramFilter,
+                       game.receiveLimits) &&
       game.network != nullptr) {
     game.network->PeerStarted();
   }
+  FinishReceivePass(game.receiveLimits);
 }

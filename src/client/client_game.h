@@ -24,6 +24,8 @@ class ClientGame {
   platform::Socket datagramSocket = platform::kInvalidSocket;
   // Receive thread only: datagrams from other addresses than the peer's are dropped.
   PeerFilter datagramFilter;
+  // Receive thread only: what bounds its passes and their log lines.
+  ReceiveLimits receiveLimits;
   std::uint8_t receiveBuffer[kReceiveBufferSize];
 };
 static_assert(kReceiveBufferSize >= kReliableReadRoom);
@@ -34,6 +36,6 @@ void SendReliableRecord(ClientGame& game, std::int32_t kind, double index, doubl
 void SendVarDatagram(ClientGame& game, double index, double value, double extra);
 void SendStateDatagram(ClientGame& game, AircraftStateRecord record);
 void SendFollowerFlag(ClientGame& game);
-// One pass over both channels: the connection, then one datagram; a
-// greeting in it tells the endpoint that the server has just started.
+// One pass over both channels: the connection, then the datagrams waiting; a
+// greeting among them tells the endpoint that the server has just started.
 void ReceiveMessages(ClientGame& game);

@@ -1,16 +1,21 @@
 #include "client/client_loops.h"
 
+#include "lvars/fixed_ids.h"
 #include "module/globals.h"
-#include "module/panel_services.h"
+#include "session/converge.h"
+#include "session/correction_log.h"
+#include "session/log_limit.h"
 #include "session/role_finish.h"
 
 unsigned ClientSendLoop(void*) {
   ClientGame& game = *Load(clientGame);
   const RoleOutput output = OutputOf(game);
+  ConvergeState converge;
+  converge.packet.reserve(kRecordsPerDatagram * kMessageSize);
   platform::NameThisThread(kSendThreadName);
   while (RoleRunning()) {
     ShowConnectionStatus();
-    RunSendPass(output, ReliableChangeRule::kContinues);
+    RunSendPass(output, ReliableChangeRule::kContinues, converge, SteadyNowMs());
     platform::SleepMs(kSendPauseMs);
   }
   FinishRole();
@@ -20,10 +25,11 @@ unsigned ClientSendLoop(void*) {
 unsigned ClientReceiveLoop(void*) {
   ClientGame& game = *Load(clientGame);
   const RoleOutput output = OutputOf(game);
-  panel::WriteNamedValue(Load(sharedState->vars->id[slot::kMpConn]), Load(isFollower));
+  WriteFixed(slot::kMpConn, Load(isFollower));
   platform::NameThisThread(kReceiveThreadName);
   while (RoleRunning()) {
     ReceiveMessages(game);
+    correctionLog.Tick(SteadyNowMs());
     TakeToggleRequest(output);
     platform::SleepMs(kReceivePauseMs);
   }

@@ -6,10 +6,15 @@
 #include "module/globals.h"
 #include "module/panel_services.h"
 
-void ResolveEntry(LVarEntry& entry) {
-  if (Load(entry.id) != 0) return;
+std::optional<std::uint32_t> ResolveEntry(LVarEntry& entry) {
+  if (entry.resolved.load(std::memory_order_acquire)) return Load(entry.id);
   panel::CreateNamedValue(entry.name.c_str());
-  Store(entry.id, panel::FindNamedValue(entry.name.c_str()));
+  const std::optional<std::uint32_t> id = panel::FindNamedValue(entry.name.c_str());
+  if (!id) return std::nullopt;
+  // Threads that resolve at once store the same id.
+  Store(entry.id, *id);
+  entry.resolved.store(true, std::memory_order_release);
+  return id;
 }
 
 namespace {
@@ -17,16 +22,19 @@ namespace {
 bool Differs(float value, float previous) { return std::fabs(value - previous) > 0.2; }
 }  // namespace
 
-bool PollEntry(LVarEntry& entry) {
-  ResolveEntry(entry);
-  const std::uint32_t id = Load(entry.id);
+PollResult PollEntry(LVarEntry& entry) {
+  const std::optional<std::uint32_t> id = ResolveEntry(entry);
   std::lock_guard<std::mutex> lock(entry.pollGuard);
-  if (id == 0) return Differs(Load(entry.value), Load(entry.previous));
-  const auto now = static_cast<float>(panel::ReadNamedValue(id));
+  if (!id) {
+    const float value = Load(entry.value);
+    const float previous = Load(entry.previous);
+    return {Differs(value, previous), value != previous};
+  }
+  const auto now = static_cast<float>(panel::ReadNamedValue(*id));
   const float before = Load(entry.value);
   Store(entry.previous, before);
   Store(entry.value, now);
-  return Differs(now, before);
+  return {Differs(now, before), now != before};
 }
 
 bool EntryChanged(LVarEntry& entry) {
@@ -35,13 +43,11 @@ bool EntryChanged(LVarEntry& entry) {
 }
 
 void SetLVar(LVarEntry& entry, float value) {
-  ResolveEntry(entry);
+  const std::optional<std::uint32_t> id = ResolveEntry(entry);
   std::lock_guard<std::mutex> lock(entry.pollGuard);
-  // Id 0 names no variable of ours: writing through it could change whatever
-  // the simulator numbers 0, so an unresolved name is only remembered.
-  if (const std::uint32_t id = Load(entry.id); id != 0) {
-    panel::WriteNamedValue(id, static_cast<double>(value));
-  }
+  // An unresolved name has no id to write through, so its value is only
+  // remembered.
+  if (id) panel::WriteNamedValue(*id, static_cast<double>(value));
   Store(entry.value, value);
   Store(entry.previous, value);
 }

@@ -2,20 +2,27 @@
 // table poll on the simulator thread and by the role loops on theirs.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include "lvars/lvar_entry.h"
 
-// Looks the entry's name up when its id is still 0: makes the name known to
-// the simulator, then finds its id. An id that stays 0 is looked up again at
-// the next use.
-void ResolveEntry(LVarEntry& entry);
+// Looks the entry's name up while it is unresolved: makes the name known to
+// the simulator, then finds its id. A name the simulator does not know yet is
+// looked up again at the next use. Returns the id once it is known.
+std::optional<std::uint32_t> ResolveEntry(LVarEntry& entry);
+
+struct PollResult {
+  bool changed = false;  // a change worth sending (see EntryChanged)
+  bool moved = false;    // the cockpit moved the variable at all
+};
 
 // Reads the entry's variable, narrowed to a float, into value and keeps the
 // old value as previous. An entry whose name does not resolve keeps both.
-// Returns whether this poll saw a change worth sending (see EntryChanged),
-// decided under the entry's guard: read after it, value and previous could
-// be one applied value and one polled value, an applied value taken for a
-// local change and sent back.
-bool PollEntry(LVarEntry& entry);
+// Says what this poll saw, decided under the entry's guard: read after it,
+// value and previous could be one applied value and one polled value, an
+// applied value taken for a local move and sent back.
+PollResult PollEntry(LVarEntry& entry);
 
 // Whether the entry's latest poll saw a change worth sending: the
 // single-precision difference of value and previous is above 0.2. Reads the

@@ -1,5 +1,6 @@
 #include "lvars/fixed_variables.h"
 
+#include "lvars/fixed_ids.h"
 #include "module/globals.h"
 #include "module/panel_services.h"
 
@@ -15,15 +16,22 @@ void RegisterFixedVariables() {
 }
 
 void ResolveFixedVariables() {
-  CockpitVars& vars = *sharedState->vars;
-  for (const auto& v : kFixedVariables) Store(vars.id[v.idSlot], panel::FindNamedValue(v.name));
+  for (const auto& v : kFixedVariables) ResolveFixed(v.name, v.idSlot);
 }
 
 void PollFixedVariables() {
   CockpitVars& vars = *sharedState->vars;
   for (const auto& v : kFixedVariables) {
-    if (v.valueSlot)
-      Store(vars.value[*v.valueSlot], panel::ReadNamedValue(Load(vars.id[v.idSlot])));
+    // A name the simulator did not know at gauge creation is made known and
+    // looked up again until it is.
+    if (!FixedId(v.idSlot)) {
+      panel::CreateNamedValue(v.name);
+      ResolveFixed(v.name, v.idSlot);
+    }
+    if (!v.valueSlot) continue;
+    if (const std::optional<double> value = ReadFixed(v.idSlot)) {
+      Store(vars.value[*v.valueSlot], *value);
+    }
   }
 }
 
@@ -31,9 +39,9 @@ void PollLVarTable() {
   const std::uint32_t count = Load(lvarCount);
   if (Load(roleStarted) || count == 0) return;
   CockpitVars& vars = *sharedState->vars;
-  const std::uint32_t keysClearId = Load(vars.id[slot::kKeysClear]);
-  const double keysClear = panel::ReadNamedValue(keysClearId);
-  Store(vars.value[slot::kKeysClear], keysClear);
+  // Without its identifier the command reads as not given.
+  const std::optional<double> keysClear = ReadFixed(slot::kKeysClear);
+  if (keysClear) Store(vars.value[slot::kKeysClear], *keysClear);
 
   for (std::uint32_t i = 0; i < count && i < lvarTable.size(); ++i) {
     LVarEntry& entry = *lvarTable[i];
@@ -44,8 +52,8 @@ void PollLVarTable() {
   }
 
   // A command set while the table was read is left for the next update.
-  if (panel::ReadNamedValue(keysClearId) == keysClear) {
-    panel::WriteNamedValue(keysClearId, 0.0);
+  if (keysClear && ReadFixed(slot::kKeysClear) == keysClear) {
+    WriteFixed(slot::kKeysClear, 0.0);
     Store(vars.value[slot::kKeysClear], kKeysClearHandled);
   }
 }

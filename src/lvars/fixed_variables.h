@@ -131,9 +131,12 @@ static_assert(kFixedVariableCount < kCockpitIdSlots);
 
 // Makes every fixed name known to the simulator, in list order.
 void RegisterFixedVariables();
-// Looks up every fixed name's identifier into its CockpitVars::id slot.
+// Looks up every fixed name's identifier into its CockpitVars::id slot; a
+// name the simulator does not know stays unresolved.
 void ResolveFixedVariables();
-// Copies the seven polled fixed variables into their CockpitVars::value slots.
+// Resolves the fixed names still unresolved, then copies the seven polled
+// fixed variables into their CockpitVars::value slots (an unresolved one
+// keeps its slot).
 void PollFixedVariables();
 // Until the role starts: reads every table entry, and carries out the
 // "MCDU_KeysClear" command, which puts every momentary button back to 0.

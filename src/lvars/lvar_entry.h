@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <mutex>
 #include <string>
 
@@ -17,10 +18,16 @@ enum class LVarCategory : std::int32_t {
   kBtn = 7,
 };
 
+// A time long before any steady-clock reading, yet safe to subtract from one.
+inline constexpr std::int64_t kNeverMs = std::numeric_limits<std::int64_t>::min() / 4;
+
 // Fields that the role threads share are atomics; category and name are
 // fixed once the entry is loaded.
 struct LVarEntry {
+  // Every identifier value is one the simulator may hand out, 0 included, so
+  // whether `id` holds one is kept apart: set (release) after `id` is stored.
   std::atomic<std::uint32_t> id{0};
+  std::atomic<bool> resolved{false};
   std::atomic<float> value{0.0f};
   std::atomic<float> previous{0.0f};
   std::atomic<std::int32_t> syncMark{0};
@@ -29,6 +36,19 @@ struct LVarEntry {
   // from the peer can never fall between the read and the stores of a poll
   // and then look like a local change that is sent back.
   std::mutex pollGuard;
+  // The value both cockpits last agreed on as far as this side knows: the one
+  // it sent, or the one it applied from the peer. Not a number until the
+  // first send pass takes the value the cockpit started with.
+  std::atomic<float> agreed{std::numeric_limits<float>::quiet_NaN()};
+  // When a send pass last saw the local cockpit move the variable; a value
+  // from the peer does not overwrite a move this fresh.
+  std::atomic<std::int64_t> movedAtMs{kNeverMs};
+  // On the side that follows: this side sent a value the peer has not yet
+  // shown back in its refresh, so the peer's differing values are older.
+  std::atomic<bool> unconfirmed{false};
+  // Send thread only: repeats of the latest change still to go, and when.
+  int repeatsLeft = 0;
+  std::int64_t nextRepeatMs = 0;
   LVarCategory category = LVarCategory::kNone;
   std::string name;
 };

@@ -62,13 +62,16 @@ extern std::atomic<bool> anySourceAllowed;
 // Not SharedConfig.cfg's fourth line "no upnp": the router is asked to open
 // the ports.
 extern std::atomic<bool> routerMappingAllowed;
-// Line 1's IPv4 address in network order once known (a host name is looked
-// up off the simulator's thread); 0 while unknown.
-extern std::atomic<std::uint32_t> peerIpv4;
+// The address line 1's host name resolved to, network order, once known (it
+// is looked up off the simulator's thread); 0 while unknown.
+extern std::atomic<std::uint32_t> resolvedPeerIpv4;
 
 // Transport.
 extern std::atomic<std::uint8_t> connectionStatus;  // 0 nothing yet, 1 connected, 2 failed/closed
 extern std::atomic<std::int32_t> connectedClientCount;
+// Counts the reliable connections made (accepted or connected); a send loop
+// that sees it move knows the peer is new or back.
+extern std::atomic<std::uint32_t> connectionGeneration;
 
 namespace shutdown_state {
 inline constexpr std::int32_t kRunning = 0;

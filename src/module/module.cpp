@@ -7,6 +7,7 @@
 #include "module/panel_services.h"
 #include "simlink/dispatch.h"
 #include "simlink/key_event_relay.h"
+#include "simlink/session_health.h"
 
 namespace {
 // The one SharedState of the process, created by the first start and kept
@@ -36,7 +37,8 @@ void MS_STDCALL ModuleInit() {
   sharedState->aircraft = new AircraftState();
   sharedState->axisToggle = new AxisToggle();
   lastSimConnectResult = SimConnect_Open(&simConnect, "QuelvoMultiplayer", nullptr, 0, nullptr, 0);
-  if (lastSimConnectResult == 0) {
+  NoteSessionOpen(lastSimConnectResult);
+  if (SessionLive()) {
     lastSimConnectResult = SimConnect_CallDispatch(simConnect, SimConnectDispatch, nullptr);
   }
 }
@@ -54,7 +56,12 @@ void MS_STDCALL ModuleDeinit() {
   platform::WaitThread(sendThreadHandle);
   sendThreadHandle = platform::kNoThread;
   panel::UnhookKeyEvents(KeyEventRelay, nullptr);
-  lastSimConnectResult = SimConnect_Close(simConnect);
+  FlushSessionExceptions();
+  // After a failed open or the simulator's quit the handle is not called.
+  if (SessionLive()) {
+    NoteSessionClosed();
+    lastSimConnectResult = SimConnect_Close(simConnect);
+  }
   delete sharedState->vars;
   delete sharedState->aircraft;
   delete sharedState->axisToggle;

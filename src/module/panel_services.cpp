@@ -17,8 +17,12 @@ void TriggerKeyEvent(std::uint32_t id, std::uint32_t data) {
 
 void ReleasePanelResources() { Slot<ReleasePanelResourcesFn>(kReleasePanelResources)(); }
 
-std::uint32_t FindNamedValue(const char* name) {
-  return Slot<FindNamedValueFn>(kFindNamedValue)(name);
+std::optional<std::uint32_t> FindNamedValue(const char* name) {
+  const std::int32_t id = Slot<FindNamedValueFn>(kFindNamedValue)(name);
+  // The service hands out identifiers from 0 upward; a negative one is its
+  // answer for an unknown name.
+  if (id < 0) return std::nullopt;
+  return static_cast<std::uint32_t>(id);
 }
 
 void CreateNamedValue(const char* name) { Slot<CreateNamedValueFn>(kCreateNamedValue)(name); }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "callconv.h"
 
@@ -42,7 +43,7 @@ using ElementInstallFn = void(MS_STDCALL*)(ElementHeader*, void*);
 using ElementGenerateFn = void(MS_STDCALL*)(ElementHeader*, std::uint32_t);
 using TriggerKeyEventFn = std::int32_t(MS_STDCALL*)(std::uint32_t, std::uint32_t);
 using ReleasePanelResourcesFn = void(MS_STDCALL*)();
-using FindNamedValueFn = std::uint32_t(MS_STDCALL*)(const char*);
+using FindNamedValueFn = std::int32_t(MS_STDCALL*)(const char*);
 using CreateNamedValueFn = std::int32_t(MS_STDCALL*)(const char*);
 using ReadNamedValueFn = double(MS_STDCALL*)(std::uint32_t);
 using WriteNamedValueFn = void(MS_STDCALL*)(std::uint32_t, double);
@@ -50,7 +51,9 @@ using HookKeyEventsFn = void(MS_STDCALL*)(KeyEventHandler, void*);
 
 void TriggerKeyEvent(std::uint32_t id, std::uint32_t data);
 void ReleasePanelResources();
-std::uint32_t FindNamedValue(const char* name);
+// The name's identifier, or nothing when the simulator does not know the name
+// (the service answers -1). Identifier 0 is an identifier like any other.
+std::optional<std::uint32_t> FindNamedValue(const char* name);
 void CreateNamedValue(const char* name);
 double ReadNamedValue(std::uint32_t id);
 void WriteNamedValue(std::uint32_t id, double value);

@@ -5,7 +5,8 @@
 // written whole by one side and read by the others):
 //   simulator thread: AircraftState (each data block), SmoothedValue::current
 //     and ::divisor (easing and reset), most CockpitVars::value slots (polls),
-//     CockpitVars::id (gauge creation), AxisToggle.
+//     CockpitVars::id and ::resolved (gauge creation, then each poll until
+//     resolved), AxisToggle.
 //   role threads: SmoothedValue::target (received aircraft state),
 //     lastGearHandle (send thread only), CockpitVars::value slots 17, 18 and 78.
 // A reader may see the fields of one record from two different updates.
@@ -98,6 +99,9 @@ inline constexpr std::size_t kCockpitIdSlots = 84;
 struct CockpitVars {
   AtomicDouble value[kCockpitValueSlots];
   std::atomic<std::uint32_t> id[kCockpitIdSlots];
+  // Whether id[n] holds the simulator's identifier of its name: every value,
+  // 0 included, can be one. Set (release) after the id is stored.
+  std::atomic<bool> resolved[kCockpitIdSlots];
 };
 static_assert(offsetof(CockpitVars, id) == kCockpitValueSlots * 8);
 

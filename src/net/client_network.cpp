@@ -1,7 +1,5 @@
 #include "net/client_network.h"
 
-#include <string>
-
 #include "module/globals.h"
 #include "session/config_file.h"
 #include "session/log.h"
@@ -11,13 +9,21 @@
 
 namespace {
 
-constexpr unsigned kPollMs = 20;
-// A greeting that arrives this soon after a connection was taken was sent
-// before it was made: it is no sign of a restart.
-constexpr std::int64_t kGreetingGraceMs = 1000;
-
 // Every failed attempt, while the server is away, would be a line.
 LogLimit connectFailures;
+// A stranger may send greetings from the server's address all the time.
+LogLimit keptLinks;
+
+// UDT's own words for an attempt that nobody answered, or that was refused.
+std::string TimedOutText() { return UDT::ERRORINFO(1, 1, 0).getErrorMessage(); }
+std::string RejectedText() { return UDT::ERRORINFO(1, 2, 0).getErrorMessage(); }
+
+// The acknowledgements UDT has received on `socket`, or -1 when it cannot tell.
+std::int64_t AcksReceived(UDTSOCKET socket) {
+  UDT::TRACEINFO info{};
+  if (UDT::perfmon(socket, &info, false) == UDT::ERROR) return -1;
+  return info.pktRecvACKTotal;
+}
 
 }  // namespace
 
@@ -26,11 +32,9 @@ ClientNetwork::ClientNetwork() {
   LogMessage("R UDP start");
   serverAddress.sin_family = AF_INET;
   serverAddress.sin_port = ReliablePortField();
-  std::uint32_t address = 0;
-  // Text that is neither an address nor a name names no server (the
-  // configuration's check has said so); connecting to the zero address would
-  // reach this machine.
-  if (!platform::ParseAddress(peerAddress.c_str(), &address) && !IsHostName(peerAddress)) {
+  // Without an address or name and a port from SharedConfig.cfg there is no
+  // server to reach (the configuration's check has said so).
+  if ((!ParsePeerAddress(peerAddress) && !IsHostName(peerAddress)) || BasePortNumber() == 0) {
     Store(connectionStatus, connection_status::kFailedOrClosed);
     return;
   }
@@ -62,34 +66,72 @@ unsigned ClientNetwork::ConnectLoop(void* self) {
   return 0;
 }
 
-// One blocking attempt; UDT gives up after about 3 s when nobody answers.
 bool ClientNetwork::TryConnect() {
-  // A dynamic-DNS name is looked up again before every attempt, since the
-  // server's address may have changed while the link was down.
-  if (!ResolvePeer()) {
-    Store(connectionStatus, connection_status::kFailedOrClosed);
+  AwaitPeerLookup();
+  const auto peer = PeerIpv4();
+  if (!peer) {
+    // A name not resolved yet: the lookup has logged why.
+    if (!stopping.load(std::memory_order_relaxed)) {
+      Store(connectionStatus, connection_status::kFailedOrClosed);
+    }
     return false;
   }
-  serverAddress.sin_addr.s_addr = Load(peerIpv4);
+  serverAddress.sin_addr.s_addr = *peer;
   const UDTSOCKET socket = UDT::socket(AF_INET, SOCK_STREAM, 0);
-  if (UDT::connect(socket, reinterpret_cast<const sockaddr*>(&serverAddress),
-                   sizeof serverAddress) == UDT::ERROR) {
-    UDT::ERRORINFO& error = UDT::getlasterror();
-    connectFailures.Log("R UDP connect to " + peerAddress + " (UDP port " +
-                        std::to_string(ntohs(serverAddress.sin_port)) +
-                        ") failed: " + error.getErrorMessage() + "; trying again every " +
-                        std::to_string(kRetryPauseMs / 1000) + " s");
+  // UDT's connect blocks until the server answers or 3 s pass; without
+  // blocking, a stop need not wait for that.
+  SetNoBlocking(socket);
+  std::string why;
+  if (!AwaitConnect(socket, why)) {
     UDT::close(socket);
+    if (stopping.load(std::memory_order_relaxed)) return false;
+    connectFailures.Log("R UDP connect to " + peerAddress + " (UDP port " +
+                        std::to_string(ntohs(serverAddress.sin_port)) + ") failed: " + why +
+                        "; trying again every " + std::to_string(kRetryPauseMs / 1000) + " s");
     Store(connectionStatus, connection_status::kFailedOrClosed);
     return false;
   }
-  SetNoBlocking(socket);
   SetTimeouts(socket);
   // Cleared before the hand-over, so that a loss the receive thread reports
   // for this connection is not overwritten.
   wantConnection.store(false, std::memory_order_relaxed);
   madeSocket.store(socket, std::memory_order_release);
   return true;
+}
+
+void ClientNetwork::AwaitPeerLookup() {
+  // A dynamic-DNS name is looked up again before every attempt, since the
+  // server's address may have changed while the link was down; the wait is
+  // bounded and a stop cuts it short.
+  const std::uint64_t ticket = RequestPeerLookup();
+  const std::int64_t deadline = SteadyNowMs() + kLookupLimitMs;
+  while (!PeerLookupDone(ticket) && !stopping.load(std::memory_order_relaxed) &&
+         SteadyNowMs() < deadline) {
+    platform::SleepMs(kPollMs);
+  }
+}
+
+bool ClientNetwork::AwaitConnect(UDTSOCKET socket, std::string& why) {
+  if (UDT::connect(socket, reinterpret_cast<const sockaddr*>(&serverAddress),
+                   sizeof serverAddress) == UDT::ERROR) {
+    why = UDT::getlasterror().getErrorMessage();
+    return false;
+  }
+  const std::int64_t deadline = SteadyNowMs() + kConnectLimitMs;
+  while (!stopping.load(std::memory_order_relaxed)) {
+    const UDTSTATUS state = UDT::getsockstate(socket);
+    if (state == CONNECTED) return true;
+    if (state != CONNECTING) {
+      why = RejectedText();
+      return false;
+    }
+    if (SteadyNowMs() >= deadline) {
+      why = TimedOutText();
+      return false;
+    }
+    platform::SleepMs(kPollMs);
+  }
+  return false;
 }
 
 void ClientNetwork::PauseBeforeRetry() {
@@ -104,18 +146,37 @@ std::size_t ClientNetwork::Receive(std::uint8_t* buffer) {
   if (made != UDT::INVALID_SOCK) Adopt(made);
   if (!channel.open) return 0;
   const std::size_t whole = ReadRecords(channel, buffer, lastResult);
-  if (!channel.open) Drop();
+  if (!channel.open) {
+    Drop();
+  } else if (checkStartedMs != 0 && SteadyNowMs() - checkStartedMs >= kLinkCheckMs) {
+    FinishLinkCheck();
+  }
   return whole;
 }
 
 void ClientNetwork::PeerStarted() {
-  if (channel.open) {
-    if (SteadyNowMs() - adoptedAtMs < kGreetingGraceMs) return;
-    LogMessage("The server has started again; connecting anew");
-    channel.open = false;
-    Store(connectionStatus, connection_status::kFailedOrClosed);
-    Drop();
+  if (!channel.open) {
+    hurry.store(true, std::memory_order_relaxed);
+    return;
   }
+  if (checkStartedMs != 0) return;
+  acksBeforeCheck = AcksReceived(channel.socket);
+  checkStartedMs = SteadyNowMs();
+  SendGreeting();
+}
+
+void ClientNetwork::FinishLinkCheck() {
+  checkStartedMs = 0;
+  const std::int64_t acks = AcksReceived(channel.socket);
+  if (acks > acksBeforeCheck) {
+    keptLinks.Log("A greeting came from " + peerAddress +
+                  " while the reliable link answers; the link is kept");
+    return;
+  }
+  LogMessage("The server has started again; connecting anew");
+  channel.open = false;
+  Store(connectionStatus, connection_status::kFailedOrClosed);
+  Drop();
   hurry.store(true, std::memory_order_relaxed);
 }
 
@@ -126,11 +187,16 @@ void ClientNetwork::Adopt(UDTSOCKET socket) {
   }
   channel.fragmentSize = 0;
   channel.open = true;
-  adoptedAtMs = SteadyNowMs();
+  checkStartedMs = 0;
   connectFailures.Reset();
   Store(connectionStatus, connection_status::kConnected);
+  connectionGeneration.fetch_add(1, std::memory_order_relaxed);
   LogMessage("R UDP connected to " + peerAddress);
-  // The reliable greeting carries the simulator time; the server ignores it.
+  SendGreeting();
+}
+
+// The reliable greeting carries the simulator time; the server ignores it.
+void ClientNetwork::SendGreeting() {
   const double time = sharedState->aircraft->absoluteTime.load(std::memory_order_relaxed);
   Send(EncodeMessage(MakeMessage(kind::kGreeting, 0.0, time, 0.0)));
 }
@@ -144,5 +210,6 @@ void ClientNetwork::Drop() {
   }
   UDT::close(old);
   channel.fragmentSize = 0;
+  checkStartedMs = 0;
   wantConnection.store(true, std::memory_order_relaxed);
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "net/reliable_link.h"
 #include "platform/platform.h"
@@ -13,11 +14,12 @@
 class ClientNetwork {
  public:
   // Starts UDT and the connect thread; returns at once. The thread tries to
-  // connect to peerAddress, and again kRetryPauseMs after each failure
-  // (connectionStatus 2), until a connection is made or the endpoint goes.
+  // connect to the configured peer, and again kRetryPauseMs after each
+  // failure (connectionStatus 2), until a connection is made or the endpoint
+  // goes.
   ClientNetwork();
-  // Ends the connect thread, which takes until its current attempt returns
-  // (UDT's connect cannot be interrupted), then stops UDT.
+  // Ends the connect thread within one poll (kPollMs), abandoning an attempt
+  // in progress, then stops UDT.
   virtual ~ClientNetwork();
   ClientNetwork(const ClientNetwork&) = delete;
   ClientNetwork& operator=(const ClientNetwork&) = delete;
@@ -26,21 +28,43 @@ class ClientNetwork {
   // Receive thread only. Takes a connection the connect thread has made
   // (connectionStatus 1, the reliable greeting goes out), then reads as
   // ServerNetwork::ReceiveFromClient does; a connection found closed is
-  // dropped and a new one is sought.
+  // dropped and a new one is sought. Ends a link check whose time is up.
   std::size_t Receive(std::uint8_t* buffer);
-  // Receive thread only: the server greeted us, so it has just started its
-  // role. A connection we hold is then one the server has forgotten: it is
-  // dropped at once rather than when UDT notices, and a connect is tried
-  // without waiting out the pause.
+  // Receive thread only: a greeting datagram came from the server's address,
+  // so the server may have started its role again and forgotten the
+  // connection we hold. One datagram proves nothing (anyone can send it), so
+  // the held connection is checked instead: a reliable greeting goes out on
+  // it, and only when the server's UDT acknowledges nothing within
+  // kLinkCheckMs is it dropped for a new one. Without a connection, a
+  // connect is tried without waiting out the pause.
   void PeerStarted();
 
   static constexpr unsigned kRetryPauseMs = 2000;
+  static constexpr unsigned kPollMs = 20;
+  // An attempt is given up after this long. UDT's own limit is 3 s, after
+  // which it keeps the attempt in its list even once the socket is closed;
+  // closing it before then takes it out.
+  static constexpr std::int64_t kConnectLimitMs = 2500;
+  // A live server's UDT acknowledges within a few round trips, even with
+  // some loss.
+  static constexpr std::int64_t kLinkCheckMs = 1000;
+  // The longest a reconnect waits for a fresh lookup of line 1's host name;
+  // past it the address the last lookup found is used.
+  static constexpr std::int64_t kLookupLimitMs = 5000;
 
  private:
   static unsigned ConnectLoop(void* self);
   bool TryConnect();
+  // Has line 1's host name looked up again before an attempt.
+  void AwaitPeerLookup();
+  // Waits for UDT's connect in the background: true once connected; false
+  // when it failed, timed out or the endpoint is going, with `why` filled
+  // for a failure worth telling.
+  bool AwaitConnect(UDTSOCKET socket, std::string& why);
   void PauseBeforeRetry();
   void Adopt(UDTSOCKET socket);
+  void SendGreeting();
+  void FinishLinkCheck();
   void Drop();
 
   int lastResult = 0;
@@ -55,6 +79,8 @@ class ClientNetwork {
   // A connection the connect thread made and the receive thread has not
   // taken yet.
   std::atomic<UDTSOCKET> madeSocket{UDT::INVALID_SOCK};
-  // Receive thread only: when the held connection was taken.
-  std::int64_t adoptedAtMs = 0;
+  // Receive thread only: the link check under way (its start, 0 for none)
+  // and the count of acknowledgements UDT had received when it began.
+  std::int64_t checkStartedMs = 0;
+  std::int64_t acksBeforeCheck = 0;
 };

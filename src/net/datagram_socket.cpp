@@ -4,7 +4,7 @@
 
 #include "module/globals.h"
 #include "session/log.h"
-#include "session/peer_lookup.h"
+#include "session/session_config.h"
 
 void OpenDatagramSocket(platform::Socket& slot) {
   slot = platform::OpenUdpSocket();
@@ -24,9 +24,11 @@ void BindDatagramSocket(platform::Socket socket, std::uint16_t port) {
 
 void SendDatagram(platform::Socket socket, const void* data, std::uint16_t port,
                   std::size_t length) {
-  // Until line 1's name resolves there is nowhere to send to.
-  const std::uint32_t address = PeerIpv4();
-  if (address != 0) platform::SendTo(socket, data, length, address, port);
+  // Without a peer and port the pilot named, a datagram could only reach some
+  // other computer (the log has said what to mend).
+  const auto peer = PeerIpv4();
+  if (!peer || BasePortNumber() == 0) return;
+  platform::SendTo(socket, data, length, *peer, port);
 }
 
 void CloseDatagramSocket(platform::Socket socket) { platform::CloseSocket(socket); }

@@ -13,8 +13,9 @@ void OpenDatagramSocket(platform::Socket& slot);
 // Binds to `port` on all local addresses; logs " Bind failed" and the error
 // code when that fails. The caller goes on either way.
 void BindDatagramSocket(platform::Socket socket, std::uint16_t port);
-// Sends `length` bytes to peerAddress:port; the peer's address text is
-// converted at every call. Failures are not reported.
+// Sends `length` bytes to the configured peer's `port`; nothing when
+// SharedConfig.cfg names no peer address or no base port. Failures are not
+// reported.
 void SendDatagram(platform::Socket socket, const void* data, std::uint16_t port,
                   std::size_t length);
 void CloseDatagramSocket(platform::Socket socket);

@@ -1,17 +1,17 @@
 #include "net/peer_filter.h"
 
 #include "module/globals.h"
-#include "platform/platform.h"
 #include "session/log.h"
-#include "session/peer_lookup.h"
+#include "session/session_config.h"
 
 PeerFilter::PeerFilter() : any_(Load(anySourceAllowed)) {}
 
 bool PeerFilter::Admits(std::uint32_t address, const char* what) {
   // Read anew: a host name on line 1 resolves, and may change, while the
   // session runs.
-  const std::uint32_t peer = PeerIpv4();
-  if (any_ || (peer != 0 && address == peer)) return true;
+  if (any_) return true;
+  const auto peer = PeerIpv4();
+  if (peer && address == *peer) return true;
   Refuse(address, what);
   return false;
 }

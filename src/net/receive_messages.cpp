@@ -1,36 +1,37 @@
 #include "net/receive_messages.h"
 
-#include <chrono>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "lvars/entry_ops.h"
+#include "lvars/fixed_ids.h"
 #include "module/globals.h"
 #include "module/low_word.h"
 #include "module/panel_services.h"
 #include "net/format_number.h"
 #include "net/wire_records.h"
+#include "session/converge.h"
+#include "session/correction_log.h"
 #include "session/log.h"
+#include "session/log_limit.h"
 #include "session/role_loop.h"
 #include "simlink/definitions.h"
 #include "simlink/eased_values.h"
 #include "simlink/key_event_relay.h"
+#include "simlink/session_health.h"
 #include "simlink/simconnect_api.h"
 
 namespace {
 
 constexpr double kKeyEventFloor = 65536.0;    // exclusive
 constexpr double kKeyEventCeiling = 66860.0;  // exclusive
-// The longest a momentary button from the peer waits for the local cockpit.
-constexpr auto kButtonWaitLimit = std::chrono::seconds(1);
 
 // A value the cockpit takes as a float: finite, and finite once narrowed.
 bool FitsFloat(double x) {
   return std::isfinite(x) && std::fabs(x) <= std::numeric_limits<float>::max();
 }
-
-CockpitVars& Vars() { return *sharedState->vars; }
 
 // The entry a record's index names, or none: any index of the table counts,
 // index 0 included, on both channels.
@@ -43,47 +44,76 @@ LVarEntry* EntryAt(std::int32_t index) {
 
 // A momentary button is applied only once the local press is over and the
 // cockpit has cleared its keys, so that a value from the peer is not taken
-// for a local press. The wait holds the whole receive thread, so a cockpit
-// that never clears its keys ends it after kButtonWaitLimit (logged) and the
-// value is applied anyway. Returns false when a stop request ended the wait.
-bool WaitForButtonRelease(LVarEntry& entry, Channel channel) {
-  const auto giveUp = std::chrono::steady_clock::now() + kButtonWaitLimit;
+// for a local press. The wait holds the whole receive thread, so the buttons
+// of one pass wait kButtonWaitPerPassMs at most all together, however many
+// records they are; past that (logged once a pass) each is applied at once.
+// Returns false when a stop request ended the wait.
+bool WaitForButtonRelease(LVarEntry& entry, Channel channel, ReceiveLimits& limits) {
   for (;;) {
     const bool released =
         entry.value.load(std::memory_order_relaxed) != 1.0f &&
         (channel != Channel::kReliable || entry.syncMark.load(std::memory_order_relaxed) != -1) &&
-        panel::ReadNamedValue(Load(Vars().id[slot::kKeysClear])) == 0.0;
+        ReadFixed(slot::kKeysClear).value_or(0.0) == 0.0;
     if (released) return true;
     if (!RoleRunning()) return false;
-    if (std::chrono::steady_clock::now() >= giveUp) {
-      LogMessage("Button wait timed out: " + entry.name);
+    if (SteadyNowMs() >= limits.buttonWaitEndsMs) {
+      if (!limits.buttonWaitTimedOut) LogMessage("Button wait timed out: " + entry.name);
+      limits.buttonWaitTimedOut = true;
       return true;
     }
     platform::SleepMs(1);
   }
 }
 
-void ApplyVarValue(const MessageRecord& record, Channel channel) {
+// What the cockpit holds now: read afresh, since the last poll is up to a
+// send pass old.
+float LiveValue(LVarEntry& entry) {
+  const std::optional<std::uint32_t> id = ResolveEntry(entry);
+  return id ? static_cast<float>(panel::ReadNamedValue(*id))
+            : entry.value.load(std::memory_order_relaxed);
+}
+
+// `batch`: the record came with others in one read, as the peer's snapshot,
+// refresh and repeats do; a value it changes is counted as a correction.
+void ApplyVarValue(const MessageRecord& record, Channel channel, bool batch,
+                   ReceiveLimits& limits) {
   LVarEntry* entry = EntryAt(record.index);
   if (entry == nullptr || !FitsFloat(record.value)) return;
-  if (entry->category == LVarCategory::kMbtn) {
-    if (!WaitForButtonRelease(*entry, channel)) return;
-    entry->syncMark.store(-1, std::memory_order_relaxed);
-  }
   const auto value = static_cast<float>(record.value);
+  if (entry->category == LVarCategory::kMbtn) {
+    if (!WaitForButtonRelease(*entry, channel, limits)) return;
+    entry->syncMark.store(-1, std::memory_order_relaxed);
+  } else {
+    // A value the cockpit already holds changes nothing but confirms it; one
+    // older than the pilot's own move here would flick the control back.
+    const std::int64_t now = SteadyNowMs();
+    const float live = LiveValue(*entry);
+    if (live == value) {
+      entry->agreed.store(value, std::memory_order_relaxed);
+      entry->unconfirmed.store(false, std::memory_order_relaxed);
+      return;
+    }
+    // A cockpit that moved since the last poll holds a move no poll has seen.
+    if (live != entry->value.load(std::memory_order_relaxed)) return;
+    if (KeepsLocalValue(*entry, now)) return;
+    if (batch) correctionLog.Note(entry->name, value, now);
+  }
   SetLVar(*entry, value);
-  LogMessage("LvarsSet: " + entry->name + " Value: " + FormatNumber(value));
+  entry->agreed.store(value, std::memory_order_relaxed);
+  limits.appliedValues.Log("LvarsSet: " + entry->name + " Value: " + FormatNumber(value));
 }
 
 void ApplyFollowerFlag(const MessageRecord& record) {
   if (std::isnan(record.value)) return;
   const std::uint8_t follower = record.value == 0.0 ? 1 : 0;
+  // The host repeats the flag on every new connection; only a swap is shown.
+  if (Load(isFollower) == follower) return;
   Store(isFollower, follower);
-  panel::WriteNamedValue(Load(Vars().id[slot::kMpConn]), follower);
+  WriteFixed(slot::kMpConn, follower);
 }
 
 void ApplyGearHandle(const MessageRecord& record) {
-  if (!std::isfinite(record.value)) return;
+  if (!std::isfinite(record.value) || !SessionLive()) return;
   // The receive thread's own copy: setDataScratch belongs to the simulator thread.
   double position = record.value;
   SimConnect_SetDataOnSimObject(simConnect, definition::kGearHandle, simconnect::kObjectIdUser, 0,
@@ -100,7 +130,7 @@ void ApplyAircraftState(const AircraftStateRecord& record) {
   }
 }
 
-void ApplyKeyEvent(const MessageRecord& record) {
+void ApplyKeyEvent(const MessageRecord& record, ReceiveLimits& limits) {
   if (!(record.extra > kKeyEventFloor && record.extra < kKeyEventCeiling)) return;
   if (!FitsFloat(record.value)) return;
   const auto eventId = static_cast<std::int32_t>(record.extra);
@@ -108,20 +138,31 @@ void ApplyKeyEvent(const MessageRecord& record) {
   panel::TriggerKeyEvent(kMarkerEventId, static_cast<std::uint32_t>(eventId));
   panel::TriggerKeyEvent(kMarkerEventData, data);
   panel::TriggerKeyEvent(static_cast<std::uint32_t>(eventId), data);
-  LogMessage("SimEvent: " + FormatNumber(eventId) +
-             " Value: " + FormatNumber(static_cast<float>(record.value)));
+  limits.keyEvents.Log("SimEvent: " + FormatNumber(eventId) +
+                       " Value: " + FormatNumber(static_cast<float>(record.value)));
 }
 
 }  // namespace
 
-void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes) {
+void StartReceivePass(ReceiveLimits& limits) {
+  limits.buttonWaitEndsMs = SteadyNowMs() + kButtonWaitPerPassMs;
+  limits.buttonWaitTimedOut = false;
+}
+
+void FinishReceivePass(ReceiveLimits& limits) {
+  const std::int64_t now = SteadyNowMs();
+  limits.appliedValues.Summarise(now);
+  limits.keyEvents.Summarise(now);
+}
+
+void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes, ReceiveLimits& limits) {
   for (std::size_t offset = 0; offset + kMessageSize <= bytes; offset += kMessageSize) {
     // A full read holds some 200,000 records; a stop must not wait for all.
     if (!RoleRunning()) return;
     const MessageRecord record = DecodeMessage(data + offset);
     switch (record.kind) {
       case kind::kVarValue:
-        ApplyVarValue(record, Channel::kReliable);
+        ApplyVarValue(record, Channel::kReliable, bytes > kMessageSize, limits);
         break;
       case kind::kFollowerFlag:
         if (record.index == 0) ApplyFollowerFlag(record);
@@ -130,7 +171,7 @@ void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes) {
         if (record.index == 0) ApplyGearHandle(record);
         break;
       case kind::kKeyEvent:
-        if (record.index == 0) ApplyKeyEvent(record);
+        if (record.index == 0) ApplyKeyEvent(record, limits);
         break;
       default:
         break;
@@ -138,7 +179,7 @@ void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes) {
   }
 }
 
-bool WalkDatagram(const std::uint8_t* data, std::size_t length) {
+bool WalkDatagram(const std::uint8_t* data, std::size_t length, ReceiveLimits& limits) {
   bool greeting = false;
   std::size_t offset = 0;
   while (offset < length && length - offset >= kMessageSize) {
@@ -150,7 +191,7 @@ bool WalkDatagram(const std::uint8_t* data, std::size_t length) {
         offset += kGreetingDatagramSize;
         break;
       case kind::kVarValue:
-        ApplyVarValue(DecodeMessage(at), Channel::kDatagram);
+        ApplyVarValue(DecodeMessage(at), Channel::kDatagram, length > kMessageSize, limits);
         offset += kMessageSize;
         break;
       case kind::kAircraftState: {
@@ -167,10 +208,15 @@ bool WalkDatagram(const std::uint8_t* data, std::size_t length) {
   return greeting;
 }
 
-bool ReceiveDatagram(platform::Socket socket, std::uint8_t* buffer, PeerFilter& filter) {
-  std::uint32_t source = 0;
-  const long n = platform::ReceiveFrom(socket, buffer, kDatagramReadSize, &source);
-  if (n < 0 || !filter.Admits(source, "datagram")) return false;
-  if (n < static_cast<long>(kMessageSize)) return false;
-  return WalkDatagram(buffer, static_cast<std::size_t>(n));
+bool ReceiveDatagrams(platform::Socket socket, std::uint8_t* buffer, PeerFilter& filter,
+                      ReceiveLimits& limits) {
+  bool greeting = false;
+  for (int read = 0; read < kDatagramsPerPass && RoleRunning(); ++read) {
+    std::uint32_t source = 0;
+    const long n = platform::ReceiveFrom(socket, buffer, kDatagramReadSize, &source);
+    if (n < 0) break;
+    if (!filter.Admits(source, "datagram") || n < static_cast<long>(kMessageSize)) continue;
+    if (WalkDatagram(buffer, static_cast<std::size_t>(n), limits)) greeting = true;
+  }
+  return greeting;
 }

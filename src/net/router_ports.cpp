@@ -8,7 +8,7 @@
 #include <array>
 #include <cstring>
 
-#include "platform/platform.h"
+#include "session/config_file.h"
 
 namespace {
 
@@ -22,8 +22,7 @@ constexpr int kOnlyPermanentLeases = 725;
 // dotted IPv4 address: a router's answer is as untrusted as any datagram.
 std::string AddressFromRouter(const char* buffer, std::size_t size) {
   const std::string text(buffer, strnlen(buffer, size));
-  std::uint32_t address = 0;
-  return platform::ParseAddress(text.c_str(), &address) ? text : std::string();
+  return ParsePeerAddress(text) ? text : std::string();
 }
 
 std::string ErrorText(int code) {
@@ -45,14 +44,6 @@ RouterPorts::RouterPorts(std::vector<std::uint16_t> ports, std::chrono::millisec
     : ports_(std::move(ports)), discoveryWait_(discoveryWait), lease_(lease) {}
 
 RouterPorts::~RouterPorts() = default;
-
-std::string RouterPorts::PortList(const std::vector<std::uint16_t>& ports) {
-  std::string text = "UDP";
-  for (std::size_t i = 0; i < ports.size(); ++i) {
-    text += (i == 0 ? " " : " and ") + std::to_string(ports[i]);
-  }
-  return text;
-}
 
 RouterOutcome RouterPorts::Open() {
   RouterOutcome outcome;

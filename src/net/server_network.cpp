@@ -18,7 +18,12 @@ ServerNetwork::ServerNetwork() {
     return;
   }
   SetNoBlocking(listenSocket);
-  lastResult = UDT::listen(listenSocket, SOMAXCONN);
+  // UDT builds a connection for every well-formed handshake before we see
+  // it, sized by these two settings: a short queue and a small window (our
+  // records are small) keep a stranger's flood of handshakes to a few MB.
+  const int window = kListenerWindowPackets;
+  UDT::setsockopt(listenSocket, 0, UDT_FC, &window, sizeof window);
+  lastResult = UDT::listen(listenSocket, kListenBacklog);
 }
 
 ServerNetwork::~ServerNetwork() { UDT::cleanup(); }
@@ -50,6 +55,7 @@ bool ServerNetwork::AcceptNewClient(std::uint32_t id) {
   }
   SetTimeouts(clientSocket);
   Store(connectionStatus, connection_status::kConnected);
+  connectionGeneration.fetch_add(1, std::memory_order_relaxed);
   return true;
 }
 

@@ -41,6 +41,10 @@ class ServerNetwork {
   UDTSOCKET ListenSocket() const { return listenSocket; }
 
   static constexpr std::size_t kMaxOpenConnections = 4;
+  // Connections UDT may hold for us to accept, and the flight window (in
+  // packets) of each connection it builds.
+  static constexpr int kListenBacklog = 8;
+  static constexpr int kListenerWindowPackets = 1024;
 
  private:
   static constexpr const char* kConnectionWord = "reliable connection";

@@ -42,11 +42,9 @@ bool SetReuseAddress(Socket s);
 bool SetNonBlocking(Socket s);
 // Binds to INADDR_ANY:port. Returns 0, or the OS socket error code.
 int BindAnyAddress(Socket s, std::uint16_t port);
-// inet_addr() semantics: network-order IPv4 address, INADDR_NONE for text
-// that is not a dotted address.
-std::uint32_t ParseDottedAddress(const char* text);
-// inet_pton(AF_INET) semantics: true and the network-order address, or false.
-bool ParseAddress(const char* text, std::uint32_t* networkOrderAddress);
+// True when the IPv4 address (network order) is one of this computer's own:
+// only then can a socket be bound to it.
+bool IsOwnAddress(std::uint32_t networkOrderAddress);
 // The first IPv4 address of a host name (getaddrinfo), or false and the
 // resolver's reason. Waits as long as the system's resolver does.
 bool ResolveIpv4(const char* name, std::uint32_t* networkOrderAddress, std::string* why);

@@ -46,12 +46,15 @@ void SendFollowerFlag(ServerGame& game) {
 }
 
 void ReceiveMessages(ServerGame& game) {
+  StartReceivePass(game.receiveLimits);
   if (game.network != nullptr) {
     for (auto id = game.network->NextClientId(std::nullopt); id;
          id = game.network->NextClientId(id)) {
       const std::size_t bytes = game.network->ReceiveFromClient(*id, game.receiveBuffer);
-      ApplyReliableRecords(game.receiveBuffer, bytes);
+      ApplyReliableRecords(game.receiveBuffer, bytes, game.receiveLimits);
     }
   }
-  ReceiveDatagram(game.datagramSocket, game.receiveBuffer, game.datagramFilter);
+  ReceiveDatagrams(game.datagramSocket, game.receiveBuffer, game.datagramFilter,
+                   game.receiveLimits);
+  FinishReceivePass(game.receiveLimits);
 }

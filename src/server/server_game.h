@@ -23,6 +23,8 @@ class ServerGame {
   platform::Socket datagramSocket = platform::kInvalidSocket;
   // Receive thread only: datagrams from other addresses than the peer's are dropped.
   PeerFilter datagramFilter;
+  // Receive thread only: what bounds its passes and their log lines.
+  ReceiveLimits receiveLimits;
   // Room for a reliable read with its kept fragment, and for a datagram read.
   std::uint8_t receiveBuffer[kReceiveBufferSize];
 };
@@ -34,6 +36,6 @@ void SendReliableRecord(ServerGame& game, std::int32_t kind, double index, doubl
 void SendVarDatagram(ServerGame& game, double index, double value, double extra);
 void SendStateDatagram(ServerGame& game, AircraftStateRecord record);
 void SendFollowerFlag(ServerGame& game);
-// One pass over both channels: every client connection in id order, then one
-// datagram.
+// One pass over both channels: every client connection in id order, then the
+// datagrams waiting.
 void ReceiveMessages(ServerGame& game);

@@ -2,9 +2,12 @@
 
 #include <string>
 
+#include "lvars/fixed_ids.h"
 #include "module/globals.h"
-#include "module/panel_services.h"
+#include "session/converge.h"
+#include "session/correction_log.h"
 #include "session/log.h"
+#include "session/log_limit.h"
 #include "session/role_finish.h"
 
 void AcceptPendingClient(ServerGame& game) {
@@ -17,20 +20,23 @@ void AcceptPendingClient(ServerGame& game) {
 
 namespace {
 // While a client is connected the listener is looked at every 25th pass
-// (50 ms) instead of every pass: UDT reports an empty accept queue by
-// throwing inside the library, which costs more than the rest of an idle
-// pass. UDT's own threads complete a new connection at once; only its filing
-// here waits, at most this long.
+// (50 ms) instead of every pass: an unpatched UDT (Debian's, the fallback)
+// reports an empty accept queue by throwing inside the library, which costs
+// more than the rest of an idle pass. UDT's own threads complete a new
+// connection at once; only its filing here waits, at most this long.
 constexpr unsigned kConnectedAcceptPasses = 25;
 }  // namespace
 
 unsigned ServerSendLoop(void*) {
   ServerGame& game = *Load(serverGame);
   const RoleOutput output = OutputOf(game);
+  ConvergeState converge;
+  converge.tellsWhoFlies = true;
+  converge.packet.reserve(kRecordsPerDatagram * kMessageSize);
   platform::NameThisThread(kSendThreadName);
   while (RoleRunning()) {
     ShowConnectionStatus();
-    RunSendPass(output, ReliableChangeRule::kEndsScan);
+    RunSendPass(output, ReliableChangeRule::kEndsScan, converge, SteadyNowMs());
     platform::SleepMs(kSendPauseMs);
   }
   FinishRole();
@@ -40,7 +46,7 @@ unsigned ServerSendLoop(void*) {
 unsigned ServerReceiveLoop(void*) {
   ServerGame& game = *Load(serverGame);
   const RoleOutput output = OutputOf(game);
-  panel::WriteNamedValue(Load(sharedState->vars->id[slot::kMpConn]), Load(isFollower));
+  WriteFixed(slot::kMpConn, Load(isFollower));
   platform::NameThisThread(kReceiveThreadName);
   for (unsigned pass = 0; RoleRunning(); ++pass) {
     if (Load(connectionStatus) != connection_status::kConnected ||
@@ -48,6 +54,7 @@ unsigned ServerReceiveLoop(void*) {
       AcceptPendingClient(game);
     }
     ReceiveMessages(game);
+    correctionLog.Tick(SteadyNowMs());
     TakeToggleRequest(output);
     platform::SleepMs(kReceivePauseMs);
   }

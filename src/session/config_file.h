@@ -7,6 +7,7 @@
 #include <istream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The word of the optional line 3 that lets records from every address in,
@@ -16,7 +17,7 @@ inline constexpr const char* kAnySourceWord = "any";
 // router to open its ports (UPnP), for pilots who forward them by hand.
 inline constexpr const char* kNoRouterWord = "no upnp";
 
-// The first three lines, whole (a byte-order mark and CRs dropped); a line
+// The first four lines, whole (a byte-order mark and CRs dropped); a line
 // the file lacks is nothing.
 struct ConfigLines {
   std::optional<std::string> peerAddress;  // line 1
@@ -32,18 +33,27 @@ struct ConfigLines {
 
 ConfigLines ReadConfigLines(std::istream& in);
 
-// A host name line 1 may hold instead of an address: letters, digits and
-// hyphens in dot-separated labels of 1 to 63 characters, 253 at most in all,
-// not all digits and dots (that is a mistyped address).
-bool IsHostName(const std::string& text);
-
-// One log line for each mistake: line 1 not an IPv4 address, line 2 not a
-// port number from 1 to 65534, a missing line, a line 3 that is neither
-// empty nor kAnySourceWord, a line 4 that is neither empty nor kNoRouterWord.
+// One log line for each mistake: line 1 neither a plain dotted IPv4 address
+// (a leading zero named as such) nor a host name, line 2 not a port number
+// from 1 to 65534, a missing line, a line 3 that is neither empty nor
+// kAnySourceWord, a line 4 that is neither empty nor kNoRouterWord.
 std::vector<std::string> ConfigProblems(const ConfigLines& lines);
 
-// P as the module takes it: atoi of the text (0 for text without leading
-// digits).
+// Line 1 as the module takes it: four decimal numbers from 0 to 255 joined by
+// dots, nothing else (no blanks, no leading zeros, which some programs read as
+// octal); the address in network order, or nothing. Every use of the peer's
+// address goes through this one reading.
+std::optional<std::uint32_t> ParsePeerAddress(std::string_view text);
+// A host name line 1 may hold instead of an address (a dynamic-DNS name):
+// letters, digits and hyphens in dot-separated labels of 1 to 63 characters,
+// 253 at most in all, the last label starting with a letter. Numeric forms
+// such as "0x7f.1" or "1.2.3" are no names: resolvers would read them as
+// addresses ParsePeerAddress refuses.
+bool IsHostName(std::string_view text);
+// Line 2 as the module takes it: decimal digits only, from 1 to 65534 (P + 1
+// must still be a port); or nothing.
+std::optional<int> ParseBasePort(std::string_view text);
+// P as the module uses it: ParseBasePort's number, 0 for refused text.
 int PortNumberOf(const std::string& text);
 // The datagram channel's UDP port, P + 1.
 std::uint16_t DatagramPortOf(int basePort);

@@ -1,81 +1,140 @@
 #include "session/peer_lookup.h"
 
 #include <chrono>
+#include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "module/globals.h"
 #include "net/address_text.h"
 #include "platform/platform.h"
 #include "session/config_file.h"
 #include "session/log.h"
-#include "session/stoppable_thread.h"
 
 namespace {
 
 constexpr std::chrono::milliseconds kRetry{10000};
 constexpr std::chrono::milliseconds kRefresh{300000};
+// A stop waits this long for a lookup thread that is between lookups; one
+// still inside the resolver is left behind instead.
+constexpr std::chrono::milliseconds kStopWait{100};
 
-StoppableThread lookup;
-// The lookup thread and the client's connect thread both resolve.
-std::mutex resolveGuard;
-bool failing = false;
+// Shared by the lookup thread and the module, so that a thread left inside
+// the resolver at a stop still has it when the resolver returns.
+struct Lookup {
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::string name;
+  bool stop = false;
+  bool finished = false;
+  bool failing = false;
+  std::uint64_t requested = 0;
+  std::uint64_t completed = 0;
+};
 
-void RunLookup(StoppableThread& self) {
-  const bool socketsUp = platform::SocketsStartup() == 0;
-  while (!self.WaitForStop(ResolvePeer() ? kRefresh : kRetry)) {
-  }
-  if (socketsUp) platform::SocketsCleanup();
-}
+std::mutex current_guard;
+std::shared_ptr<Lookup> current;
+std::thread current_thread;
 
-}  // namespace
-
-bool ResolvePeer() {
-  std::uint32_t address = 0;
-  if (platform::ParseAddress(peerAddress.c_str(), &address)) {
-    Store(peerIpv4, address);
-    return true;
-  }
-  if (!IsHostName(peerAddress)) return false;
-  std::lock_guard<std::mutex> lock(resolveGuard);
-  std::string why;
-  if (!platform::ResolveIpv4(peerAddress.c_str(), &address, &why)) {
-    if (!failing) {
-      LogMessage("SharedConfig.cfg line 1: the name \"" + peerAddress + "\" does not resolve (" +
+// Takes one answer of the resolver into the session, unless it stopped.
+bool Publish(Lookup& lookup, bool resolved, std::uint32_t address, const std::string& why) {
+  std::lock_guard<std::mutex> lock(lookup.mutex);
+  if (lookup.stop) return false;
+  if (!resolved) {
+    if (!lookup.failing) {
+      LogMessage("SharedConfig.cfg line 1: the name \"" + lookup.name + "\" does not resolve (" +
                  why + "); trying again");
     }
-    failing = true;
-    return Load(peerIpv4) != 0;
-  }
-  failing = false;
-  if (peerIpv4.exchange(address, std::memory_order_relaxed) != address) {
-    LogMessage("SharedConfig.cfg line 1: " + peerAddress + " is " + AddressText(address));
+    lookup.failing = true;
+  } else {
+    lookup.failing = false;
+    if (resolvedPeerIpv4.exchange(address, std::memory_order_relaxed) != address) {
+      LogMessage("SharedConfig.cfg line 1: " + lookup.name + " is " + AddressText(address));
+    }
   }
   return true;
 }
 
-std::uint32_t PeerIpv4() {
-  const std::uint32_t known = Load(peerIpv4);
-  if (known != 0) return known;
-  std::uint32_t address = 0;
-  return platform::ParseAddress(peerAddress.c_str(), &address) ? address : 0;
+void RunLookup(const std::shared_ptr<Lookup>& lookup) {
+  const bool socketsUp = platform::SocketsStartup() == 0;
+  for (;;) {
+    std::uint64_t serving = 0;
+    {
+      std::lock_guard<std::mutex> lock(lookup->mutex);
+      serving = lookup->requested;
+    }
+    std::uint32_t address = 0;
+    std::string why;
+    const bool resolved = platform::ResolveIpv4(lookup->name.c_str(), &address, &why);
+    // 0.0.0.0 would reach this very computer.
+    const bool usable = resolved && address != 0;
+    if (!Publish(*lookup, usable, address, resolved ? "no usable address" : why)) break;
+    std::unique_lock<std::mutex> lock(lookup->mutex);
+    lookup->completed = serving;
+    lookup->wake.notify_all();
+    if (lookup->wake.wait_for(lock, usable ? kRefresh : kRetry,
+                              [&] { return lookup->stop || lookup->requested != serving; }) &&
+        lookup->stop) {
+      break;
+    }
+  }
+  if (socketsUp) platform::SocketsCleanup();
+  std::lock_guard<std::mutex> lock(lookup->mutex);
+  lookup->finished = true;
+  lookup->wake.notify_all();
 }
+
+}  // namespace
 
 void StartPeerLookup() {
-  Store(peerIpv4, 0u);
-  {
-    std::lock_guard<std::mutex> lock(resolveGuard);
-    failing = false;
-  }
-  std::uint32_t address = 0;
-  if (platform::ParseAddress(peerAddress.c_str(), &address)) {
-    Store(peerIpv4, address);
+  StopPeerLookup();
+  Store(resolvedPeerIpv4, 0u);
+  if (ParsePeerAddress(peerAddress) || !IsHostName(peerAddress)) return;
+  auto lookup = std::make_shared<Lookup>();
+  lookup->name = peerAddress;
+  std::lock_guard<std::mutex> lock(current_guard);
+  try {
+    current_thread = std::thread(RunLookup, lookup);
+  } catch (const std::system_error&) {
+    LogMessage("SharedConfig.cfg line 1: no thread to look up \"" + peerAddress + "\"");
     return;
   }
-  if (!IsHostName(peerAddress)) return;
-  if (!lookup.Start(RunLookup)) {
-    LogMessage("SharedConfig.cfg line 1: no thread to look up \"" + peerAddress + "\"");
-  }
+  current = std::move(lookup);
 }
 
-void StopPeerLookup() { lookup.Stop(); }
+std::uint64_t RequestPeerLookup() {
+  std::lock_guard<std::mutex> lock(current_guard);
+  if (!current) return 0;
+  std::lock_guard<std::mutex> inner(current->mutex);
+  const std::uint64_t ticket = ++current->requested;
+  current->wake.notify_all();
+  return ticket;
+}
+
+bool PeerLookupDone(std::uint64_t ticket) {
+  std::lock_guard<std::mutex> lock(current_guard);
+  if (!current) return true;
+  std::lock_guard<std::mutex> inner(current->mutex);
+  return current->finished || current->completed >= ticket;
+}
+
+void StopPeerLookup() {
+  std::lock_guard<std::mutex> lock(current_guard);
+  if (!current) return;
+  bool finished = false;
+  {
+    std::unique_lock<std::mutex> inner(current->mutex);
+    current->stop = true;
+    current->wake.notify_all();
+    finished = current->wake.wait_for(inner, kStopWait, [&] { return current->finished; });
+  }
+  if (finished) {
+    current_thread.join();
+  } else {
+    current_thread.detach();
+  }
+  current.reset();
+}

@@ -1,21 +1,22 @@
-// Line 1 of SharedConfig.cfg names the other computer by its IPv4 address or
-// by a host name (a dynamic-DNS name follows an address that changes).
-// peerIpv4 holds the address every send goes to and the filter hears from;
-// a name is looked up off the simulator's thread.
+// Line 1 of SharedConfig.cfg may name the other computer by a host name (a
+// dynamic-DNS name follows an address that changes). The name is looked up
+// on a thread of its own, never the simulator's, and the address found is
+// what PeerIpv4() yields for a name.
 #pragma once
 
 #include <cstdint>
 
-// Puts line 1's address into peerIpv4 now, a plain address as it is, a name
-// through the resolver; true when an address is known. A name's address is
-// logged when it changes, a failed lookup once until the name resolves again.
-bool ResolvePeer();
-// The address to send to and hear from: peerIpv4, or line 1 itself when it is
-// a plain address; 0 while a name is unresolved. Never waits.
-std::uint32_t PeerIpv4();
-
-// At role start: a plain address goes to peerIpv4 at once; a name is looked
-// up on a thread of its own, again every 10 s until it resolves and every
-// 5 minutes after that.
+// At role start: for a host name on line 1, forgets the address of an earlier
+// session and starts the lookup thread, which looks the name up at once,
+// again every 10 s until it resolves and every 5 minutes after that. A plain
+// address needs no lookup.
 void StartPeerLookup();
+// Asks the lookup thread to look the name up now (before a reconnect); the
+// number to pass to PeerLookupDone.
+std::uint64_t RequestPeerLookup();
+// True once the lookup asked for by `ticket` has finished (or no lookup
+// thread runs); never waits.
+bool PeerLookupDone(std::uint64_t ticket);
+// Ends the lookup without waiting for the system's resolver: a thread still
+// inside it is left to finish by itself and then changes nothing.
 void StopPeerLookup();

@@ -3,8 +3,9 @@
 #include <string>
 
 #include "lvars/entry_ops.h"
+#include "lvars/fixed_ids.h"
 #include "module/globals.h"
-#include "module/panel_services.h"
+#include "session/converge.h"
 #include "session/log.h"
 
 namespace {
@@ -37,36 +38,56 @@ void ReleaseButton(const RoleOutput& output, LVarEntry& e, std::uint32_t i) {
   SetLVar(e, 0.0f);
 }
 
-// An FCUh entry goes only with the FCU entry before it, when that one changed
+// An FCUh entry goes only with the FCU entry before it, when that one moved
 // and the two differ, the FCU entry first.
-void SendFcuPair(const RoleOutput& output, const LVarEntry& e, std::uint32_t i) {
+void SendFcuPair(const RoleOutput& output, LVarEntry& e, std::uint32_t i, std::int64_t nowMs) {
   if (i == 0) return;
   LVarEntry& d = *lvarTable[i - 1];
-  if (EntryChanged(d) && d.category == LVarCategory::kFcu && ValueOf(e) != ValueOf(d)) {
-    output.datagram(i - 1, ValueOf(d), 0.0);
-    output.datagram(i, ValueOf(e), 0.0);
-  }
+  if (d.category != LVarCategory::kFcu || ValueOf(e) == ValueOf(d)) return;
+  if (!EntryChanged(d) && !Drifted(d, nowMs)) return;
+  output.datagram(i - 1, ValueOf(d), 0.0);
+  output.datagram(i, ValueOf(e), 0.0);
+  NoteSent(d, ValueOf(d), nowMs, false);
+  NoteSent(e, ValueOf(e), nowMs, true);
 }
 
-void ScanTable(const RoleOutput& output, ReliableChangeRule rule) {
+// Categories whose value is held, so that a value slowly moved away from the
+// one last agreed is sent too. Buttons are pressed and released instead.
+bool HeldValue(LVarCategory c) {
+  return c == LVarCategory::kNone || c == LVarCategory::kFctl || c == LVarCategory::kDisp ||
+         c == LVarCategory::kTerrWx;
+}
+
+void SendDatagramChange(const RoleOutput& output, LVarEntry& e, std::uint32_t i,
+                        std::int64_t nowMs) {
+  const float value = ValueOf(e);
+  output.datagram(i, value, 0.0);
+  NoteSent(e, value, nowMs, true);
+}
+
+void ScanTable(const RoleOutput& output, ReliableChangeRule rule, std::int64_t nowMs) {
   const bool keysClear = ValueOf(slot::kKeysClear) == 1.0;
   for (std::uint32_t i = 0; i < Load(lvarCount) && i < lvarTable.size(); ++i) {
     LVarEntry& e = *lvarTable[i];
-    const bool changed = PollEntry(e);
+    const PollResult poll = PollEntry(e);
+    const bool changed = poll.changed;
     const float value = ValueOf(e);
-    if (changed && e.category == LVarCategory::kNone) {
+    if (poll.moved) NoteMotion(e, nowMs);
+    const bool due = changed || (HeldValue(e.category) && Drifted(e, nowMs));
+    if (due && e.category == LVarCategory::kNone) {
       output.reliable(kind::kVarValue, i, value, 0.0);
+      NoteSent(e, value, nowMs, false);
       if (rule == ReliableChangeRule::kEndsScan) return;
     } else if (keysClear && value != 0.0f && e.category == LVarCategory::kMbtn) {
       ReleaseButton(output, e, i);
     } else if (e.category == LVarCategory::kFcuHeading) {
-      SendFcuPair(output, e, i);
-    } else if (changed && e.category == LVarCategory::kFctl && Load(isFollower) == 0) {
-      output.datagram(i, value, 0.0);
-    } else if (changed && e.category == LVarCategory::kDisp && ValueOf(slot::kMpSyncDsp) != 0.0) {
-      output.datagram(i, value, 0.0);
-    } else if (changed && e.category == LVarCategory::kTerrWx && ValueOf(slot::kMpSyncWx) != 0.0) {
-      output.datagram(i, value, 0.0);
+      SendFcuPair(output, e, i, nowMs);
+    } else if (due && e.category == LVarCategory::kFctl && Load(isFollower) == 0) {
+      SendDatagramChange(output, e, i, nowMs);
+    } else if (due && e.category == LVarCategory::kDisp && ValueOf(slot::kMpSyncDsp) != 0.0) {
+      SendDatagramChange(output, e, i, nowMs);
+    } else if (due && e.category == LVarCategory::kTerrWx && ValueOf(slot::kMpSyncWx) != 0.0) {
+      SendDatagramChange(output, e, i, nowMs);
     } else if (changed && e.category == LVarCategory::kBtn) {
       if (value != 0.0f) output.datagram(i, value, 0.0);
     } else {
@@ -88,16 +109,19 @@ void ShowConnectionStatus() {
   const double status = Load(connectionStatus);
   if (Load(vars.value[slot::kShownStatus]) == status) return;
   Store(vars.value[slot::kShownStatus], status);
-  panel::WriteNamedValue(Load(vars.id[slot::kMpStsId]), status);
+  WriteFixed(slot::kMpStsId, status);
 }
 
-void RunSendPass(const RoleOutput& output, ReliableChangeRule rule) {
+void RunSendPass(const RoleOutput& output, ReliableChangeRule rule, ConvergeState& converge,
+                 std::int64_t nowMs) {
   CockpitVars& vars = Vars();
-  const std::uint32_t keysClearId = Load(vars.id[slot::kKeysClear]);
-  Store(vars.value[slot::kKeysClear], panel::ReadNamedValue(keysClearId));
-  ScanTable(output, rule);
-  if (ValueOf(slot::kKeysClear) == 1.0 && panel::ReadNamedValue(keysClearId) == 1.0) {
-    panel::WriteNamedValue(keysClearId, 0.0);
+  if (const std::optional<double> keysClear = ReadFixed(slot::kKeysClear)) {
+    Store(vars.value[slot::kKeysClear], *keysClear);
+  }
+  ScanTable(output, rule, nowMs);
+  ConvergePass(output, converge, nowMs);
+  if (ValueOf(slot::kKeysClear) == 1.0 && ReadFixed(slot::kKeysClear) == 1.0) {
+    WriteFixed(slot::kKeysClear, 0.0);
   }
   if (Load(isFollower) == 0) output.state(StateRecordFrom(*sharedState->aircraft));
 }
@@ -107,9 +131,9 @@ void TakeToggleRequest(const RoleOutput& output) {
   if (Load(vars.value[slot::kMpTgl]) == 0.0) return;
   const std::uint8_t follower = Load(isFollower) == 0 ? 1 : 0;
   Store(isFollower, follower);
-  panel::WriteNamedValue(Load(vars.id[slot::kMpTgl]), 0.0);
+  WriteFixed(slot::kMpTgl, 0.0);
   Store(vars.value[slot::kMpTgl], 0.0);
   output.followerFlag();
   LogMessage("MasterTGL" + std::to_string(follower));
-  panel::WriteNamedValue(Load(vars.id[slot::kMpConn]), follower);
+  WriteFixed(slot::kMpConn, follower);
 }

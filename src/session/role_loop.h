@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "net/role_sends.h"
 #include "net/wire_records.h"
 
 // Where a pass sends to: the role's reliable channel, its datagram channel
@@ -14,6 +15,8 @@ struct RoleOutput {
   std::function<void(std::int32_t kind, double index, double value, double extra)> reliable;
   std::function<void(double index, double value, double extra)> datagram;
   std::function<void(const AircraftStateRecord& record)> state;
+  // Several VarValueRecords in one datagram (repeats and refreshes).
+  std::function<void(const std::uint8_t* records, std::size_t size)> packed;
   // Tells the peer the current isFollower.
   std::function<void()> followerFlag;
 };
@@ -44,10 +47,16 @@ RoleOutput OutputOf(Game& game) {
                       SendVarDatagram(game, index, value, extra);
                     },
                     [&game](const AircraftStateRecord& record) { SendStateDatagram(game, record); },
+                    [&game](const std::uint8_t* records, std::size_t size) {
+                      SendPackedDatagramOn(game.datagramSocket, records, size);
+                    },
                     [&game] { SendFollowerFlag(game); }};
 }
 
-void RunSendPass(const RoleOutput& output, ReliableChangeRule rule);
+struct ConvergeState;
+// One pass at `nowMs` on the steady clock; `converge` is the loop's own.
+void RunSendPass(const RoleOutput& output, ReliableChangeRule rule, ConvergeState& converge,
+                 std::int64_t nowMs);
 
 // Writes connectionStatus to "MP_STS" when it differs from what was shown;
 // both roles' send loops call it every pass.

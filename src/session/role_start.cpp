@@ -5,8 +5,8 @@
 
 #include "client/client_game.h"
 #include "client/client_loops.h"
+#include "lvars/fixed_ids.h"
 #include "module/globals.h"
-#include "module/panel_services.h"
 #include "server/server_game.h"
 #include "server/server_loops.h"
 #include "session/log.h"
@@ -87,7 +87,7 @@ void StartRole(const RoleThreadStarter& starter) {
   ReadSessionConfig();
   // The polled copy goes too, or the receive loop would still take the
   // request that this drops.
-  panel::WriteNamedValue(Load(vars.id[slot::kMpTgl]), 0.0);
+  WriteFixed(slot::kMpTgl, 0.0);
   Store(vars.value[slot::kMpTgl], 0.0);
   if (Load(roleStarted) || Load(vars.value[slot::kMpStart]) == 0.0) return;
   Store(serverGame, nullptr);
@@ -115,5 +115,5 @@ void StartRole(const RoleThreadStarter& starter) {
     started = Launch(clientGame, {"clientLoop start", ClientSendLoop, ClientReceiveLoop}, starter);
   }
   if (!started) return;
-  panel::WriteNamedValue(Load(vars.id[slot::kMpStsId]), Load(connectionStatus));
+  WriteFixed(slot::kMpStsId, Load(connectionStatus));
 }

@@ -35,6 +35,14 @@ void ReadSessionConfig() {
   Store(routerMappingAllowed, lines.RouterMapping());
 }
 
+std::optional<std::uint32_t> PeerIpv4() {
+  if (const auto plain = ParsePeerAddress(peerAddress)) return plain;
+  if (!IsHostName(peerAddress)) return std::nullopt;
+  const std::uint32_t resolved = Load(resolvedPeerIpv4);
+  if (resolved == 0) return std::nullopt;
+  return resolved;
+}
+
 int BasePortNumber() { return PortNumberOf(basePort); }
 
 std::uint16_t DatagramPort() { return DatagramPortOf(BasePortNumber()); }

@@ -1,5 +1,7 @@
 target_sources(multishared_objects PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/config_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/converge.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/correction_log.cpp
   ${CMAKE_CURRENT_LIST_DIR}/log.cpp
   ${CMAKE_CURRENT_LIST_DIR}/log_limit.cpp
   ${CMAKE_CURRENT_LIST_DIR}/peer_lookup.cpp

@@ -12,7 +12,16 @@ void SkipByteOrderMark(std::istream& in) {
 }
 
 bool ReadTextLine(std::istream& in, std::string& line) {
-  if (!std::getline(in, line)) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
+  line.clear();
+  std::istream::int_type c = in.get();
+  if (c == std::istream::traits_type::eof()) return false;
+  for (; c != std::istream::traits_type::eof(); c = in.get()) {
+    if (c == '\n') return true;
+    if (c == '\r') {
+      if (in.peek() == '\n') in.get();
+      return true;
+    }
+    line += std::istream::traits_type::to_char_type(c);
+  }
+  return true;  // the last line may lack its line end
 }

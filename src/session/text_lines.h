@@ -9,5 +9,6 @@
 // which would otherwise become part of the first line.
 void SkipByteOrderMark(std::istream& in);
 
-// One line without its line end; a CR before the "\n" belongs to the line end.
+// One line without its line end, which is "\n", "\r\n" or a lone "\r" (old
+// Mac editors); false only when nothing is left.
 bool ReadTextLine(std::istream& in, std::string& line);

@@ -4,11 +4,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "lvars/fixed_ids.h"
 #include "module/globals.h"
-#include "module/panel_services.h"
 #include "simlink/definitions.h"
 #include "simlink/easing.h"
 #include "simlink/key_event_relay.h"
+#include "simlink/session_health.h"
 #include "simlink/sim_data.h"
 
 namespace {
@@ -41,7 +42,7 @@ void RequestAircraftState() {
 void SetSpoilerAnimation(double value) {
   CockpitVars& vars = *sharedState->vars;
   Store(vars.value[slot::kSpoilerAnim], value);
-  panel::WriteNamedValue(Load(vars.id[slot::kSpoilerAnimId]), value);
+  WriteFixed(slot::kSpoilerAnimId, value);
 }
 
 void ToggleAxis() {
@@ -118,9 +119,19 @@ void HandleData(const SimConnectRecvSimObjectData& message) {
 }  // namespace
 
 void MS_STDCALL SimConnectDispatch(SimConnectRecv* message, SimConnectDword size, void*) {
+  // After a quit every message is dropped: handling one would call SimConnect.
+  if (!SessionLive()) return;
   // A message shorter than its record would be read past its end; none is
   // expected, so it is dropped like an unhandled one.
   switch (message->dwID) {
+    case simconnect::kRecvIdException:
+      if (size >= sizeof(SimConnectRecvException)) {
+        NoteSessionException(*reinterpret_cast<const SimConnectRecvException*>(message));
+      }
+      break;
+    case simconnect::kRecvIdQuit:
+      NoteSessionQuit();
+      break;
     case simconnect::kRecvIdOpen:
       HandleOpen();
       break;

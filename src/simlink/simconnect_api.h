@@ -59,7 +59,19 @@ struct SimConnectRecvSimObjectData {
   SimConnectDword dwData;  // first word of the data; the data runs on past the record
 };
 
+// An exception: the call that the send id names (SimConnect counts the
+// packets a client sends) failed; dwIndex names its parameter, when known.
+struct SimConnectRecvException {
+  SimConnectDword dwSize;
+  SimConnectDword dwVersion;
+  SimConnectDword dwID;
+  SimConnectDword dwException;
+  SimConnectDword dwSendID;
+  SimConnectDword dwIndex;
+};
+
 static_assert(sizeof(SimConnectRecv) == 12);
+static_assert(sizeof(SimConnectRecvException) == 24);
 static_assert(offsetof(SimConnectRecvEvent, uEventID) == 16 && sizeof(SimConnectRecvEvent) == 24);
 static_assert(offsetof(SimConnectRecvSimObjectData, dwRequestID) == 12);
 static_assert(offsetof(SimConnectRecvSimObjectData, dwDefineCount) == 36);

@@ -85,12 +85,12 @@ TEST_F(CheckFilesTest, EveryMistakeIsNamedWithItsFileAndLine) {
   EXPECT_EQ(run.exitCode, 1);
   for (const std::string line : {
            "PROBLEM: SharedConfig.cfg line 1: \"copilot pc\" is neither an IPv4 address such as "
-           "192.168.1.20 nor a host name such as copilot.example.net (no blanks); nothing can "
-           "reach the other computer",
+           "192.168.1.20 nor a host name such as copilot.example.net (no blanks); nothing is sent "
+           "to the other computer until it is mended",
            "PROBLEM: SharedConfig.cfg line 4: \"noupnp\" is ignored; only no upnp (do not ask the "
            "router to open the ports) is understood there",
-           "PROBLEM: SharedConfig.cfg line 2: \"65535\" is not a port number from 1 to 65534 (the "
-           "module uses 65535)",
+           "PROBLEM: SharedConfig.cfg line 2: \"65535\" is not a port number from 1 to 65534 "
+           "(digits only); nothing is sent to the other computer until it is mended",
            "PROBLEM: LVars.cfg line 2: category \" FCUh\" of \"QV_AltM\" is not one of FCTL, MBTN, "
            "FCU, FCUh, DISP, TERRWX, BTN, none; write \"FCUh\" (case counts, no blanks); the "
            "variable is shared as category none",
@@ -107,6 +107,8 @@ TEST_F(CheckFilesTest, EveryMistakeIsNamedWithItsFileAndLine) {
        }) {
     EXPECT_TRUE(Has(run, line)) << line << "\n--- output:\n" << run.output;
   }
+  // A refused port names no ports to open.
+  EXPECT_EQ(run.output.find("Open these UDP ports"), std::string::npos) << run.output;
 }
 
 TEST_F(CheckFilesTest, MissingFolderFilesAndLinesAreProblems) {

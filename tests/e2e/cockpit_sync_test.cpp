@@ -65,22 +65,24 @@ class CockpitSyncTest : public SharedFlightTest {
     for (const auto& w : origin.Writes("QV_Mbtn" + suffix, By::kModule)) {
       EXPECT_EQ(w.body.value, 0.0) << "the button came back to its origin";
     }
-    // The FCU pair: only the change of the first sends, both values, first
-    // one first; equal values send nothing.
-    const auto fcu = receiver.Writes("QV_Fcu" + suffix, By::kModule);
-    const auto fcuH = receiver.Writes("QV_FcuH" + suffix, By::kModule);
-    EXPECT_EQ(Values(fcu), std::vector<double>{200.0});
-    EXPECT_EQ(Values(fcuH), std::vector<double>{150.0});
-    if (!fcu.empty() && !fcuH.empty()) {
-      EXPECT_LE(fcu[0].monoNs, fcuH[0].monoNs);
+    // The FCU pair: the change of the first sends both, the first one first;
+    // the refresh of the side that flies brings the rest (the partner moved
+    // alone, equal values). Both sides end the same.
+    EXPECT_TRUE(receiver.FirstWrite("QV_Fcu" + suffix, 200.0, By::kModule));
+    EXPECT_TRUE(receiver.FirstWrite("QV_FcuH" + suffix, 150.0, By::kModule));
+    for (const char* name : {"QV_Fcu", "QV_FcuH"}) {
+      EXPECT_EQ(receiver.Last(name + suffix), origin.Last(name + suffix)) << name << suffix;
     }
-    // Gated categories pass only once their gate is open.
-    EXPECT_EQ(Values(receiver.Writes("QV_Disp" + suffix, By::kModule)), std::vector<double>{7.0});
-    EXPECT_EQ(Values(receiver.Writes("QV_Wx" + suffix, By::kModule)), std::vector<double>{7.0});
+    // Gated categories pass only once their gate is open; the value set while
+    // it was closed goes then.
+    EXPECT_EQ(Values(receiver.Writes("QV_Disp" + suffix, By::kModule)),
+              (std::vector<double>{5.0, 7.0}));
+    EXPECT_EQ(Values(receiver.Writes("QV_Wx" + suffix, By::kModule)),
+              (std::vector<double>{5.0, 7.0}));
     // BTN: only non-zero values.
     EXPECT_EQ(Values(receiver.Writes("QV_Btn" + suffix, By::kModule)), std::vector<double>{1.0});
     // Nothing the receiver applied went back to the origin.
-    for (const char* name : {"QV_Cat0", "QV_Fcu", "QV_FcuH", "QV_Disp", "QV_Wx", "QV_Btn"}) {
+    for (const char* name : {"QV_Cat0", "QV_Disp", "QV_Wx", "QV_Btn"}) {
       EXPECT_TRUE(origin.Writes(name + suffix, By::kModule).empty())
           << name << suffix << " came back to its origin";
     }
@@ -103,8 +105,12 @@ TEST_F(CockpitSyncTest, EveryCategoryTravelsByItsRuleInBothDirections) {
   ExpectCategoryRules(clientTrace, serverTrace, "_S", 3.0);
   ExpectCategoryRules(serverTrace, clientTrace, "_C", 4.0);
 
-  // FCTL travels only from the side that flies (the server).
-  EXPECT_EQ(Values(clientTrace.Writes("QV_Fctl", By::kModule)), std::vector<double>{2.0});
+  // FCTL travels only from the side that flies (the server); the client's
+  // own move while following is set back to the server's value.
+  const auto fctl = clientTrace.Writes("QV_Fctl", By::kModule);
+  ASSERT_FALSE(fctl.empty());
+  EXPECT_EQ(fctl.front().body.value, 2.0);
+  EXPECT_EQ(clientTrace.Last("QV_Fctl"), 2.0);
   EXPECT_TRUE(serverTrace.Writes("QV_Fctl", By::kModule).empty())
       << "the following client's flight control reached the server";
 

@@ -20,10 +20,12 @@ struct CheckRun {
 
 class LinkCheckTest : public SharedFlightTest {
  protected:
-  // Runs the checker on both sides at once, each with its SharedConfig.cfg.
-  std::array<CheckRun, 2> RunCheckers(int seconds) {
+  // Runs the checker on both sides at once (or on `only` that side), each
+  // with its SharedConfig.cfg.
+  std::array<CheckRun, 2> RunCheckers(int seconds, std::optional<int> only = std::nullopt) {
     std::array<std::unique_ptr<ChildProcess>, 2> checks;
-    for (int side : {kServer, kClient}) {
+    const std::vector<int> sides = only ? std::vector<int>{*only} : std::vector<int>{0, 1};
+    for (int side : sides) {
       checks[side] = std::make_unique<ChildProcess>(
           std::vector<std::string>{"ip", "netns", "exec", Net().Namespace(side),
                                    MULTISHARED_CHECK_PATH, "link", Folder(side), "--seconds",
@@ -31,12 +33,17 @@ class LinkCheckTest : public SharedFlightTest {
           OutputPath(side), OutputPath(side) + ".err");
     }
     std::array<CheckRun, 2> runs;
-    for (int side : {kServer, kClient}) {
+    for (int side : sides) {
       runs[side].exitCode = checks[side]->WaitFor(std::chrono::seconds(seconds + 30));
       std::ifstream in(OutputPath(side));
       runs[side].output.assign(std::istreambuf_iterator<char>(in), {});
     }
     return runs;
+  }
+
+  void NameOnLineOne(int side, const std::string& address) {
+    std::ofstream config(Folder(side) + "/SharedConfig.cfg", std::ios::trunc);
+    config << address << "\n" << kBasePort << "\n";
   }
 
   // A rule in the side's namespace that drops inbound UDP to `port`.
@@ -111,6 +118,35 @@ TEST_F(LinkCheckTest, AFirewallThatDropsOnePortOneWayIsNamedExactly) {
   EXPECT_NE(client.find("fix: on the other computer (" + p1 + "), allow inbound UDP 5001"),
             std::string::npos);
   EXPECT_NE(client.find("fix: on this computer, allow inbound UDP 34835"), std::string::npos);
+}
+
+// With this computer's own address on line 1 every probe would answer
+// itself and the link would seem to work; the checker says what is wrong.
+TEST_F(LinkCheckTest, OwnAddressOnLineOneIsNamedAndNeverPasses) {
+  NameOnLineOne(kServer, NetnsPair::Address(kServer));
+  const auto runs = RunCheckers(3, kServer);
+  const std::string output = runs[kServer].output;
+  EXPECT_EQ(runs[kServer].exitCode, std::optional<int>(1)) << output;
+  EXPECT_NE(output.find(std::string(NetnsPair::Address(kServer)) +
+                        " on line 1 of SharedConfig.cfg is this computer's own address; it must "
+                        "name the other computer"),
+            std::string::npos)
+      << output;
+  EXPECT_EQ(output.find("The link works"), std::string::npos) << output;
+}
+
+// Side 0 names a computer that is not there; side 1's checker, which names
+// side 0, probes and connects all the while. None of that is side 0's link.
+TEST_F(LinkCheckTest, OnlyTheNamedPeersProbesAndConnectionsCount) {
+  NameOnLineOne(kServer, "198.18.0.9");
+  const auto runs = RunCheckers(6);
+  const std::string server = runs[kServer].output;
+  EXPECT_EQ(runs[kServer].exitCode, std::optional<int>(1)) << server;
+  const auto verdicts = Verdicts(server);
+  EXPECT_EQ(verdicts.size(), 4u) << server;
+  for (const auto& line : verdicts) EXPECT_NE(line.find(": FAILS"), std::string::npos) << line;
+  // Side 1 did reach side 0 in both channels: its own view is not all failed.
+  EXPECT_NE(runs[kClient].output.find(": works"), std::string::npos) << runs[kClient].output;
 }
 
 }  // namespace

@@ -136,12 +136,14 @@ std::unique_ptr<NetnsPair> NetnsPair::Create(std::string* whyNot, bool throughRo
   return pair;
 }
 
-bool NetnsPair::WriteResolver(int side, const std::string& hosts) const {
+bool NetnsPair::WriteResolver(int side, const std::string& hosts,
+                              const std::string& options) const {
   const std::filesystem::path folder = std::filesystem::path(kEtcNetns) / names_[side];
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   std::ofstream(folder / "hosts") << "127.0.0.1 localhost\n" << hosts;
-  std::ofstream(folder / "resolv.conf") << "nameserver 127.0.0.1\n";
+  std::ofstream(folder / "resolv.conf") << "nameserver 127.0.0.1\n"
+                                        << (options.empty() ? "" : "options " + options + "\n");
   return !error && std::filesystem::exists(folder / "resolv.conf");
 }
 

@@ -27,7 +27,9 @@ class NetnsPair {
   // Host names for side's resolver: "ip netns exec" shows /etc/netns/NAME's
   // files in place of /etc's, so `hosts` becomes its /etc/hosts, and its DNS
   // server is one that is not there (no lookup leaves the namespace).
-  bool WriteResolver(int side, const std::string& hosts) const;
+  // `options`: a resolv.conf options line's words, such as "timeout:30".
+  bool WriteResolver(int side, const std::string& hosts,
+                     const std::string& options = std::string()) const;
   // The router's namespace; empty without a router.
   const std::string& RouterNamespace() const { return router_; }
   // What line 1 of side's SharedConfig.cfg names: the other side as seen

@@ -76,6 +76,10 @@ class RouterTest : public SharedFlightTest {
   bool ThroughRouter() const override { return true; }
 
   void SetUp() override {
+    if (std::string(MINIUPNPD_PATH).empty()) {
+      GTEST_SKIP() << "router tests skipped: the module is built without UPnP, or miniupnpd's "
+                      "source is missing (see the build's configure messages)";
+    }
     SharedFlightTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     LoadRouterRules(RouterRules());
@@ -276,6 +280,46 @@ TEST_F(RouterTest, ANameThatDoesNotResolveIsLoggedWithTheNameAndTheLinkStaysDown
   EXPECT_EQ(failed, 1) << "log:\n" << ::testing::PrintToString(log);
   EXPECT_TRUE(Trace(kClient).FirstWrite("MP_STS", 2.0, By::kModule));
   ExpectShutdownHandshake(log, "guest");
+}
+
+// A DNS server that never answers: the lookup of line 1's name hangs in the
+// system's resolver far longer than the session runs, and the gauge kill
+// must not wait for it.
+class SilentResolverTest : public SharedFlightTest {};
+
+TEST_F(SilentResolverTest, AGaugeKillDoesNotWaitForALookupInTheResolver) {
+  ASSERT_TRUE(Net().WriteResolver(kClient, "", "timeout:30 attempts:1"));
+  // Queries reach the namespace's own DNS port and are dropped there: no
+  // refusal comes back, so the resolver waits out its 30 s.
+  LoadRules(kClient,
+            "table inet msdns {\n"
+            "  chain in {\n"
+            "    type filter hook input priority 0; policy accept;\n"
+            "    udp dport 53 drop\n"
+            "    tcp dport 53 drop\n"
+            "  }\n"
+            "}\n");
+  if (HasFatalFailure()) return;
+  WriteTable("QV_Away\n");
+  std::ofstream(std::filesystem::path(Folder(kClient)) / "SharedConfig.cfg") << "home.example\n"
+                                                                             << kBasePort << "\n";
+  const auto start = Clock::now();
+  Start(kClient, StartRoleLines(0.1, 1) + "8 quit\n", 30);
+  EXPECT_EQ(WaitForExit(kClient, std::chrono::seconds(40)), std::optional<int>(0))
+      << ErrorOutput(kClient);
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+  std::cout << "[ figures  ] silent resolver: simulator start to exit " << took.count()
+            << " ms (quit at 8 s of its clock)\n";
+  // The quit comes at 8 s; the resolver would hold a joined lookup until 30 s.
+  EXPECT_LT(took, std::chrono::seconds(14));
+  const auto log = LogLines(kClient);
+  ExpectShutdownHandshake(log, "guest");
+  // The lookup never answered, so nothing claims it did; the connect gave up
+  // waiting for it and said the link is down.
+  for (const auto& line : log) {
+    EXPECT_EQ(line.find("home.example is"), std::string::npos) << line;
+  }
+  EXPECT_TRUE(Trace(kClient).FirstWrite("MP_STS", 2.0, By::kModule));
 }
 
 TEST_F(RouterTest, LineFourKeepsTheRouterUntouched) {

@@ -22,6 +22,14 @@ std::vector<Timed<trace::LvarWrite>> SideTrace::Writes(const std::string& name,
   return out;
 }
 
+double SideTrace::Last(const std::string& name) const {
+  double value = 0.0;
+  for (const auto& w : All<trace::LvarWrite>()) {
+    if (w.body.name == name) value = w.body.value;
+  }
+  return value;
+}
+
 std::optional<Timed<trace::LvarWrite>> SideTrace::FirstWrite(const std::string& name, double value,
                                                              trace::By by,
                                                              std::int64_t afterNs) const {

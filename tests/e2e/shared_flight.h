@@ -51,6 +51,9 @@ class SideTrace {
   // The first such write of `value` at or after `afterNs`.
   std::optional<Timed<trace::LvarWrite>> FirstWrite(const std::string& name, double value,
                                                     trace::By by, std::int64_t afterNs = 0) const;
+  // The value the cockpit ends with: the last write of `name` by anyone (0
+  // when none).
+  double Last(const std::string& name) const;
   std::vector<Timed<trace::KeyEvent>> KeyEvents(trace::By by) const;
   std::vector<Timed<trace::SetData>> SetData(std::uint32_t definition) const;
   std::size_t size() const { return records_.size(); }

@@ -15,36 +15,58 @@ if(TARGET simhost AND TARGET MultiShared)
     ${CMAKE_CURRENT_LIST_DIR}/netns_pair_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/flight_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cockpit_sync_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/convergence_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/master_toggle_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/lone_client_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/reconnect_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/link_check_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/link_faults_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/receive_load_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/peer_traffic_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/platform_truths_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hostile_handshake_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/router_test.cpp)
   target_link_libraries(e2e_tests PRIVATE e2e_harness GTest::gtest_main)
   target_compile_definitions(e2e_tests PRIVATE
     MULTISHARED_CHECK_PATH="$<TARGET_FILE:multishared-check>"
-    STRANGER_PATH="$<TARGET_FILE:e2e_stranger>")
+    STRANGER_PATH="$<TARGET_FILE:e2e_stranger>"
+    DATAGRAMS_PATH="$<TARGET_FILE:e2e_datagrams>"
+    HANDSHAKE_PATH="$<TARGET_FILE:e2e_handshake>")
   # A sender on the link that is not the peer (link_faults_test.cpp).
   add_executable(e2e_stranger ${CMAKE_CURRENT_LIST_DIR}/stranger_main.cpp)
   target_link_libraries(e2e_stranger PRIVATE multishared_core)
+  # Paced datagram loads on the receive thread (receive_load_test.cpp).
+  add_executable(e2e_datagrams ${CMAKE_CURRENT_LIST_DIR}/datagram_sender_main.cpp)
+  target_link_libraries(e2e_datagrams PRIVATE multishared_core)
+  # Crafted reliable-channel handshakes (hostile_handshake_test.cpp).
+  add_executable(e2e_handshake ${CMAKE_CURRENT_LIST_DIR}/handshake_main.cpp)
+  # The tests run the programs, so building them builds those too.
+  add_dependencies(e2e_tests simhost MultiShared multishared-check e2e_stranger e2e_datagrams
+                   e2e_handshake)
   # The home router's UPnP daemon, built from its source beside the checkout
-  # with our one-line patch (router_test.cpp).
+  # with our one-line patch (router_test.cpp). Without the source, or without
+  # UPnP in the module, the router tests say they skipped.
   set(MS_MINIUPNPD_SOURCE_DIR ${PROJECT_SOURCE_DIR}/../shared/third_party/miniupnpd-2.3.1
       CACHE PATH "miniupnpd 2.3.1 source folder, for the test router")
-  set(ms_miniupnpd ${CMAKE_BINARY_DIR}/miniupnpd/miniupnpd)
-  add_custom_command(
-    OUTPUT ${ms_miniupnpd}
-    COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-miniupnpd.sh ${MS_MINIUPNPD_SOURCE_DIR}
-            ${CMAKE_BINARY_DIR}/miniupnpd
-    DEPENDS ${PROJECT_SOURCE_DIR}/scripts/build-miniupnpd.sh
-            ${CMAKE_CURRENT_LIST_DIR}/router/test-wan-address.patch
-    COMMENT "Test router daemon miniupnpd"
-    VERBATIM)
-  add_custom_target(test_miniupnpd DEPENDS ${ms_miniupnpd})
+  set(ms_miniupnpd "")
+  if(MS_WITH_UPNP AND EXISTS ${MS_MINIUPNPD_SOURCE_DIR}/miniupnpd.c)
+    set(ms_miniupnpd ${CMAKE_BINARY_DIR}/miniupnpd/miniupnpd)
+    add_custom_command(
+      OUTPUT ${ms_miniupnpd}
+      COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-miniupnpd.sh ${MS_MINIUPNPD_SOURCE_DIR}
+              ${CMAKE_BINARY_DIR}/miniupnpd
+      DEPENDS ${PROJECT_SOURCE_DIR}/scripts/build-miniupnpd.sh
+              ${CMAKE_CURRENT_LIST_DIR}/router/test-wan-address.patch
+      COMMENT "Test router daemon miniupnpd"
+      VERBATIM)
+    add_custom_target(test_miniupnpd DEPENDS ${ms_miniupnpd})
+    add_dependencies(e2e_tests test_miniupnpd)
+  elseif(NOT MS_WITH_UPNP)
+    message(STATUS "Router tests skip: the module is built without UPnP")
+  else()
+    message(STATUS "Router tests skip: no miniupnpd source at ${MS_MINIUPNPD_SOURCE_DIR}")
+  endif()
   target_compile_definitions(e2e_tests PRIVATE MINIUPNPD_PATH="${ms_miniupnpd}")
-  # The tests run the programs, so building them builds those too.
-  add_dependencies(e2e_tests simhost MultiShared multishared-check e2e_stranger test_miniupnpd)
   gtest_discover_tests(e2e_tests PROPERTIES LABELS e2e TIMEOUT 180 DISCOVERY_TIMEOUT 60)
 
   # The same harness drives the Windows build of the stand-in and the module
@@ -57,14 +79,35 @@ if(TARGET simhost AND TARGET MultiShared)
   if(MS_WINE64)
     set(ms_wine_program ${MS_WINE64})
   endif()
-  add_executable(wine_e2e_tests
+  add_library(wine_harness STATIC
     ${CMAKE_CURRENT_LIST_DIR}/wine_flight.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/wine_flight_test.cpp)
-  target_link_libraries(wine_e2e_tests PRIVATE e2e_harness GTest::gtest_main)
-  target_compile_definitions(wine_e2e_tests PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/wine_cockpit_scenario.cpp)
+  target_link_libraries(wine_harness PUBLIC e2e_harness)
+  target_compile_definitions(wine_harness PRIVATE
     WINE_PROGRAM="${ms_wine_program}"
     WINDOWS_SIM_DIR="${MS_WINE_BUILD_DIR}/sim"
     WINDOWS_MODULE_PATH="${MS_WINE_BUILD_DIR}/sim/Gauges/MultiShared.dll"
     WINE_PREFIX_ROOT="${CMAKE_BINARY_DIR}/wine-e2e")
+  add_executable(wine_e2e_tests ${CMAKE_CURRENT_LIST_DIR}/wine_flight_test.cpp)
+  target_link_libraries(wine_e2e_tests PRIVATE wine_harness GTest::gtest_main)
   gtest_discover_tests(wine_e2e_tests PROPERTIES LABELS wine TIMEOUT 600 DISCOVERY_TIMEOUT 60)
+
+  # The pilots' 32-bit package from the mingw32 build and the 32-bit stand-in
+  # from mingw32-standin, run in the emulated 32-bit Windows of
+  # scripts/win32-env.sh; without any of them the tests say what they skip.
+  set(MS_WIN32_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/mingw32 CACHE PATH
+      "Build folder of the pilots' 32-bit package")
+  set(MS_WIN32_STANDIN_DIR ${PROJECT_SOURCE_DIR}/build/mingw32-standin CACHE PATH
+      "Build folder of the 32-bit Windows stand-in")
+  set(ms_win32_package_name MultiShared-${PROJECT_VERSION}-win32)
+  add_executable(win32_e2e_tests ${CMAKE_CURRENT_LIST_DIR}/win32_flight_test.cpp)
+  target_link_libraries(win32_e2e_tests PRIVATE wine_harness GTest::gtest_main)
+  target_compile_definitions(win32_e2e_tests PRIVATE
+    WIN32_ENV_SCRIPT="${PROJECT_SOURCE_DIR}/scripts/win32-env.sh"
+    WIN32_PACKAGE="${MS_WIN32_BUILD_DIR}/package/${ms_win32_package_name}.zip"
+    WIN32_PACKAGE_NAME="${ms_win32_package_name}"
+    WIN32_STANDIN_DIR="${MS_WIN32_STANDIN_DIR}/sim"
+    WIN32_WORK_DIR="${CMAKE_BINARY_DIR}/wine32-e2e"
+    CMAKE_COMMAND_PATH="${CMAKE_COMMAND}")
+  gtest_discover_tests(win32_e2e_tests PROPERTIES LABELS wine32 TIMEOUT 900 DISCOVERY_TIMEOUT 60)
 endif()

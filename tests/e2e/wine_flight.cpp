@@ -28,30 +28,51 @@ std::string WindowsPath(const std::string& path) {
   return windows;
 }
 
+std::optional<WineFlightTest::WineSetup> WineFlightTest::Setup(std::string* whyNot) {
+  if (std::string(WINE_PROGRAM).empty()) {
+    *whyNot = "wine64 is not installed";
+    return std::nullopt;
+  }
+  return WineSetup{{},     WINE_PROGRAM, WINDOWS_SIM_DIR, WINDOWS_MODULE_PATH, WINE_PREFIX_ROOT,
+                   "win64"};
+}
+
 std::string WineFlightTest::Prefix(int side) const {
-  return (fs::path(WINE_PREFIX_ROOT) / (side == kServer ? "server" : "client")).string();
+  return (fs::path(setup_.prefixRoot) / (side == kServer ? "server" : "client")).string();
+}
+
+std::vector<std::string> WineFlightTest::WineCommand(int side,
+                                                     const std::vector<std::string>& argv) const {
+  std::vector<std::string> command = setup_.launcher;
+  command.insert(command.end(), {"env", "WINEPREFIX=" + Prefix(side), "WINEARCH=" + setup_.arch,
+                                 "WINEDEBUG=-all"});
+  command.insert(command.end(), argv.begin(), argv.end());
+  return command;
 }
 
 void WineFlightTest::StopWineServer(int side) const {
-  RunCommand({"env", "WINEPREFIX=" + Prefix(side), wineServer_, "-k"});
-  RunCommand({"env", "WINEPREFIX=" + Prefix(side), wineServer_, "-w"});
+  const std::string server = (fs::path(setup_.wine).parent_path() / "wineserver").string();
+  RunCommand(WineCommand(side, {server, "-k"}));
+  RunCommand(WineCommand(side, {server, "-w"}));
 }
 
 void WineFlightTest::SetUp() {
-  wine_ = WINE_PROGRAM;
-  if (wine_.empty()) GTEST_SKIP() << "Windows end-to-end test skipped: wine64 is not installed";
+  std::string whyNot;
+  const auto setup = Setup(&whyNot);
+  if (!setup) GTEST_SKIP() << "Windows end-to-end test skipped: " << whyNot;
+  setup_ = *setup;
   for (const char* program : kPrograms) {
-    if (!fs::exists(fs::path(WINDOWS_SIM_DIR) / program)) {
-      GTEST_SKIP() << "Windows end-to-end test skipped: no " << program << " in " << WINDOWS_SIM_DIR
-                   << " (build the mingw64-tests preset with MS_UDT_SOURCE_DIR set)";
+    if (!fs::exists(fs::path(setup_.simDir) / program)) {
+      GTEST_SKIP() << "Windows end-to-end test skipped: no " << program << " in " << setup_.simDir
+                   << " (build the Windows presets with MS_UDT_SOURCE_DIR set)";
     }
   }
-  if (!fs::exists(WINDOWS_MODULE_PATH)) {
-    GTEST_SKIP() << "Windows end-to-end test skipped: no " << WINDOWS_MODULE_PATH;
+  if (!fs::exists(setup_.modulePath)) {
+    GTEST_SKIP() << "Windows end-to-end test skipped: no " << setup_.modulePath;
   }
   ASSERT_NO_FATAL_FAILURE(SharedFlightTest::SetUp());
   if (IsSkipped()) return;
-  wineServer_ = (fs::path(wine_).parent_path() / "wineserver").string();
+  started_ = true;
 
   // A fresh prefix takes Wine a minute to make: both at once, and only once.
   std::unique_ptr<ChildProcess> boots[2];
@@ -60,9 +81,7 @@ void WineFlightTest::SetUp() {
     fs::create_directories(Prefix(side));
     const std::string log = Prefix(side) + ".wineboot.txt";
     boots[side] = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"env", "WINEPREFIX=" + Prefix(side), "WINEDEBUG=-all", wine_,
-                                 "wineboot", "--init"},
-        log, log);
+        WineCommand(side, {setup_.wine, "wineboot", "--init"}), log, log);
   }
   for (int side : {kServer, kClient}) {
     if (boots[side]) {
@@ -82,7 +101,7 @@ void WineFlightTest::SetUp() {
 
 void WineFlightTest::TearDown() {
   SharedFlightTest::TearDown();
-  if (wineServer_.empty()) return;
+  if (!started_) return;
   for (int side : {kServer, kClient}) StopWineServer(side);
 }
 
@@ -90,19 +109,18 @@ std::vector<std::string> WineFlightTest::SimulatorCommand(int side, const std::s
                                                           const std::string& duration,
                                                           const std::string& run) const {
   const fs::path folder(base);
-  return {"env",
-          "WINEPREFIX=" + Prefix(side),
-          "WINEDEBUG=-all",
-          wine_,
-          (fs::path(WINDOWS_SIM_DIR) / "simhost.exe").string(),
-          "--module",
-          WindowsPath(WINDOWS_MODULE_PATH),
-          "--script",
-          WindowsPath((folder / ("script" + run + ".txt")).string()),
-          "--duration",
-          duration,
-          "--trace",
-          WindowsPath((folder / ("trace" + run + ".jsonl")).string())};
+  std::vector<std::string> simhost{(fs::path(setup_.simDir) / "simhost.exe").string(),
+                                   "--module",
+                                   WindowsPath(setup_.modulePath),
+                                   "--script",
+                                   WindowsPath((folder / ("script" + run + ".txt")).string()),
+                                   "--duration",
+                                   duration,
+                                   "--trace",
+                                   WindowsPath((folder / ("trace" + run + ".jsonl")).string())};
+  simhost.insert(simhost.end(), simhostExtra_[side].begin(), simhostExtra_[side].end());
+  simhost.insert(simhost.begin(), setup_.wine);
+  return WineCommand(side, simhost);
 }
 
 }  // namespace e2e

@@ -1,11 +1,13 @@
 // The end-to-end harness for the Windows build: the stand-in simulator built
-// for 64-bit Windows (simhost.exe beside its SimConnect.dll and udt.dll) loads
-// the 64-bit MultiShared.dll under wine64, one Wine prefix per side. The
-// prefixes are made once and kept in the build folder; each side's Windows
-// documents folder is pointed at the side's run folder, so the harness finds
-// the module's files where it always does.
+// for Windows (simhost.exe beside its SimConnect.dll and udt.dll) loads
+// MultiShared.dll under Wine, one Wine prefix per side. By default that is
+// the 64-bit build under the host's wine64; a derived test names another
+// build and what runs its Wine. The prefixes are made once and kept in the
+// build folder; each side's Windows documents folder is pointed at the side's
+// run folder, so the harness finds the module's files where it always does.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,11 +17,28 @@ namespace e2e {
 
 class WineFlightTest : public SharedFlightTest {
  protected:
+  struct WineSetup {
+    std::vector<std::string> launcher;  // what Wine runs under; empty for the host itself
+    std::string wine;                   // the wine program, as the launcher sees it
+    std::string simDir;                 // simhost.exe, SimConnect.dll and udt.dll
+    std::string modulePath;             // MultiShared.dll
+    std::string prefixRoot;             // the two sides' Wine prefixes
+    std::string arch;                   // WINEARCH of a new prefix
+  };
+  // The build and Wine to run, or nothing and why the test is skipped.
+  virtual std::optional<WineSetup> Setup(std::string* whyNot);
+
   void SetUp() override;
   void TearDown() override;
   std::vector<std::string> SimulatorCommand(int side, const std::string& base,
                                             const std::string& duration,
                                             const std::string& run) const override;
+  // A Wine program of the side's prefix with its arguments, as run from Linux.
+  std::vector<std::string> WineCommand(int side, const std::vector<std::string>& argv) const;
+  const WineSetup& Wine() const { return setup_; }
+
+  // Further simhost arguments for each side.
+  std::vector<std::string> simhostExtra_[2];
 
  private:
   std::string Prefix(int side) const;
@@ -27,8 +46,20 @@ class WineFlightTest : public SharedFlightTest {
   // starts inside the namespace it is run in.
   void StopWineServer(int side) const;
 
-  std::string wine_;
-  std::string wineServer_;
+  WineSetup setup_;
+  bool started_ = false;
+};
+
+// The shared cockpit of two Windows instances: follow and swap, a reliable
+// and a datagram variable each way, a relayed key event, the stop handshake
+// and whole log lines, checked in the traces and logs.
+class WineCockpitScenario : public WineFlightTest {
+ protected:
+  void FlyAndCheck();
+  // After FlyAndCheck: the greatest distance in metres between the following
+  // aircraft and the flying one before the swap, once easing has settled
+  // (-1 when it never followed).
+  double followMetres_ = -1.0;
 };
 
 // A Linux path as a Windows program under Wine names it (Wine's Z: drive).

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "lvars/fixed_ids.h"
 #include "lvars_fixture.h"
 #include "recording_panel.h"
 
@@ -70,11 +71,11 @@ TEST_F(FixedVariablesInCockpit, IdentifiersLandInTheirListedSlots) {
       {82, "MCDUFlightPlanRev"},
   };
   for (const auto& [slot, name] : outOfOrder) {
-    EXPECT_EQ(Vars().id[slot].load(), standin::FindNamed(name)) << slot << " " << name;
+    EXPECT_EQ(FixedId(slot), standin::FindNamed(name)) << slot << " " << name;
   }
   std::set<std::uint32_t> ids;
   for (std::size_t slot = 0; slot < kFixedVariableCount; ++slot) {
-    EXPECT_NE(Vars().id[slot].load(), 0u) << slot;
+    EXPECT_TRUE(FixedId(slot).has_value()) << slot;
     ids.insert(Vars().id[slot].load());
   }
   EXPECT_EQ(ids.size(), kFixedVariableCount);

@@ -75,11 +75,11 @@ TEST(LVarFile, CrLfIsALineEndAndTheLastLineNeedsNone) {
   EXPECT_EQ(Parse("A;FCU\r"), (std::vector<Parsed>{{"A", 3}}));
 }
 
-TEST(LVarFile, OnlyTheCrRightBeforeTheLineEndIsDropped) {
-  // A CR inside a line, or a second one before the line end, is text.
-  EXPECT_EQ(Parse("A\rB;FCU\r\n"), (std::vector<Parsed>{{"A\rB", 3}}));
-  EXPECT_EQ(Parse("A;FCU\r\r\n"), (std::vector<Parsed>{{"A", 0}}));
-  EXPECT_EQ(Parse("A\r\r\n"), (std::vector<Parsed>{{"A\r", 0}}));
+TEST(LVarFile, ALoneCrEndsALineAsSharedConfigsLinesDo) {
+  // Both files are read by one line reader: a CR never stays inside a name.
+  EXPECT_EQ(Parse("A\rB;FCU\r\n"), (std::vector<Parsed>{{"A", 0}, {"B", 3}}));
+  EXPECT_EQ(Parse("A;FCU\r\r\n"), (std::vector<Parsed>{{"A", 3}}));
+  EXPECT_EQ(Parse("A\r\r\n"), (std::vector<Parsed>{{"A", 0}}));
 }
 
 }  // namespace

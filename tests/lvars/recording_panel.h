@@ -1,6 +1,7 @@
 // A panel service table that records the named-variable calls the module
 // makes, for tests that check the order and number of those calls. Names
-// become known on creation unless listed as unknown; ids count from 1.
+// become known on creation unless listed as unknown; ids count from 0, and
+// find answers -1 for an unknown name, as the simulator's services do.
 #pragma once
 
 #include <map>
@@ -36,17 +37,16 @@ inline State& Recorded() {
 inline std::int32_t MS_STDCALL Create(const char* name) {
   State& s = Recorded();
   s.calls.push_back({"create", name});
-  if (!s.unknown.contains(name) && !s.ids.contains(name)) {
-    s.ids[name] = static_cast<std::uint32_t>(s.ids.size() + 1);
-  }
-  return 0;
+  if (s.unknown.contains(name)) return -1;
+  const auto [it, inserted] = s.ids.try_emplace(name, static_cast<std::uint32_t>(s.ids.size()));
+  return static_cast<std::int32_t>(it->second);
 }
 
-inline std::uint32_t MS_STDCALL Find(const char* name) {
+inline std::int32_t MS_STDCALL Find(const char* name) {
   State& s = Recorded();
   s.calls.push_back({"find", name});
   const auto it = s.ids.find(name);
-  return it == s.ids.end() ? 0 : it->second;
+  return it == s.ids.end() ? -1 : static_cast<std::int32_t>(it->second);
 }
 
 inline double MS_STDCALL Read(std::uint32_t id) {

@@ -62,8 +62,8 @@ TEST_F(GaugeCallbackTest, PreInitializeRegistersFixedVariablesAndEmptiesTheTable
   EXPECT_EQ(lvarCount.load(), 1u);
   CreateGauge();  // an aircraft reload
   EXPECT_EQ(lvarCount.load(), 0u);
-  EXPECT_NE(standin::FindNamed("MP_START"), 0u);
-  EXPECT_EQ(sharedState->vars->id[slot::kMpStart].load(), standin::FindNamed("MP_START"));
+  ASSERT_TRUE(standin::FindNamed("MP_START").has_value());
+  EXPECT_EQ(sharedState->vars->id[slot::kMpStart].load(), *standin::FindNamed("MP_START"));
 }
 
 TEST_F(GaugeCallbackTest, StartHooksKeyEventsAndOpensTheSessionStopUndoesIt) {
@@ -110,7 +110,7 @@ TEST_F(GaugeCallbackTest, FailedSessionOpenLeavesDispatchUnregisteredButTheGauge
   CreateGauge();
   standin::WriteNamed("MP_SYNCWX", 1.0);
   Frame();
-  EXPECT_NE(standin::FindNamed("MP_CONN"), 0u);
+  EXPECT_TRUE(standin::FindNamed("MP_CONN").has_value());
   EXPECT_EQ(sharedState->vars->value[slot::kMpSyncWx], 1.0);
 }
 

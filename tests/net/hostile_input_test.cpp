@@ -1,11 +1,15 @@
 // What a receiver does with what it must not apply: records from another
 // address than the peer's, too many connections, numbers that are not
-// finite, a button the local cockpit never releases, a stop amid a long read.
+// finite, buttons the local cockpit never releases, a stop amid a long read,
+// more datagrams or log lines than a pass or the disk should take.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <regex>
+#include <thread>
 #include <vector>
 
 #include "net/receive_messages.h"
@@ -174,6 +178,64 @@ TEST_F(HostileInputTest, AButtonTheCockpitNeverReleasesIsAppliedAfterASecond) {
   EXPECT_EQ(LogCount("Button wait timed out: M"), 1);
 }
 
+TEST_F(HostileInputTest, ButtonsTheCockpitNeverReleasesHoldAPassASecondAllTogether) {
+  StartServer(47);
+  standin::WriteNamed("MCDU_KeysClear", 1.0);  // and it stays so
+  std::vector<std::uint8_t> presses;
+  for (int i = 0; i < 20; ++i) {
+    const MessageBytes b = EncodeMessage(MakeMessage(kind::kVarValue, 2, 1.0 + i, 0));
+    presses.insert(presses.end(), b.begin(), b.end());
+  }
+  SendDatagramBytes(presses.data(), presses.size());
+  SendVarDatagram(1, 6.0);  // waiting behind the presses
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const auto start = std::chrono::steady_clock::now();
+  ReceiveMessages(*game_);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_GE(seconds, 0.9);  // the presses did wait for the cockpit
+  EXPECT_LT(seconds, 1.5);
+  // All applied, in order, in this one pass, and the datagram behind them too.
+  EXPECT_EQ(Named("M"), 20.0);
+  EXPECT_EQ(Named("B"), 6.0);
+  EXPECT_EQ(LogCount("Button wait timed out: M"), 1);
+  // The next pass has its own second.
+  SendDatagramBytes(presses.data(), 24);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ReceiveMessages(*game_);
+  EXPECT_EQ(Named("M"), 1.0);
+  EXPECT_EQ(LogCount("Button wait timed out: M"), 2);
+}
+
+TEST_F(HostileInputTest, AFloodOfAppliedValuesIsLoggedByTheCapAndCountedInFull) {
+  StartServer(49);
+  ConnectPeer();
+  std::vector<std::uint8_t> records;
+  for (int i = 0; i < 5000; ++i) {
+    const MessageBytes v = EncodeMessage(MakeMessage(kind::kVarValue, 1, 1000.0 + i, 0));
+    const MessageBytes k = EncodeMessage(MakeMessage(kind::kKeyEvent, 0, i, 66000.0));
+    records.insert(records.end(), v.begin(), v.end());
+    records.insert(records.end(), k.begin(), k.end());
+  }
+  SendBytes(peer_, records.data(), static_cast<int>(records.size()));
+  ASSERT_TRUE(ReceiveUntil("B", 5999.0));
+  game_.reset();  // a stop: what is still left out is counted now
+  const auto lines = LogLines();
+  static const std::regex kSummary(R"(\.\.\. and ([0-9]+) more (values|key events) applied)");
+  long values = 0;
+  long events = 0;
+  for (const auto& line : lines) {
+    std::smatch match;
+    if (line.rfind("LvarsSet: B ", 0) == 0) ++values;
+    if (line.rfind("SimEvent: 66000 ", 0) == 0) ++events;
+    if (!std::regex_match(line, match, kSummary)) continue;
+    (match[2] == "values" ? values : events) += std::stol(match[1]);
+  }
+  EXPECT_EQ(values, 5000);
+  EXPECT_EQ(events, 5000);
+  EXPECT_LT(lines.size(), 2u * (LogRateCap::kBurst + 20));
+}
+
 TEST_F(HostileInputTest, AStopRequestEndsAWalkBetweenRecords) {
   StartServer(46);
   std::vector<std::uint8_t> records;
@@ -181,12 +243,13 @@ TEST_F(HostileInputTest, AStopRequestEndsAWalkBetweenRecords) {
     const MessageBytes bytes = EncodeMessage(MakeMessage(kind::kVarValue, 0, 8.0, 0));
     records.insert(records.end(), bytes.begin(), bytes.end());
   }
+  ReceiveLimits limits;
   Store(shutdownState, shutdown_state::kStopRequested);
-  ApplyReliableRecords(records.data(), records.size());
-  WalkDatagram(records.data(), records.size());
+  ApplyReliableRecords(records.data(), records.size(), limits);
+  WalkDatagram(records.data(), records.size(), limits);
   EXPECT_NE(Named("A"), 8.0);
   Store(shutdownState, shutdown_state::kRunning);
-  WalkDatagram(records.data(), records.size());
+  WalkDatagram(records.data(), records.size(), limits);
   EXPECT_EQ(Named("A"), 8.0);
 }
 

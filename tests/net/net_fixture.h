@@ -18,6 +18,7 @@
 #include "net/reliable_link.h"
 #include "net/wire_records.h"
 #include "platform/platform.h"
+#include "session/config_file.h"
 #include "support/module_fixture.h"
 
 // Base ports that no two tests share, so that ctest may run them at once.
@@ -67,7 +68,7 @@ class NetFixture : public ModuleFixture {
   // One datagram to the module's datagram port.
   void SendDatagramBytes(const std::uint8_t* data, std::size_t length) {
     if (udpSocket_ == platform::kInvalidSocket) udpSocket_ = platform::OpenUdpSocket();
-    platform::SendTo(udpSocket_, data, length, platform::ParseDottedAddress("127.0.0.1"),
+    platform::SendTo(udpSocket_, data, length, *ParsePeerAddress("127.0.0.1"),
                      static_cast<std::uint16_t>(port_ + 1));
   }
 
@@ -78,12 +79,12 @@ class NetFixture : public ModuleFixture {
       strangerSocket_ = platform::OpenUdpSocket();
       sockaddr_in local{};
       local.sin_family = AF_INET;
-      local.sin_addr.s_addr = platform::ParseDottedAddress(kStranger);
+      local.sin_addr.s_addr = *ParsePeerAddress(kStranger);
       ASSERT_EQ(::bind(static_cast<int>(strangerSocket_), reinterpret_cast<sockaddr*>(&local),
                        sizeof local),
                 0);
     }
-    platform::SendTo(strangerSocket_, data, length, platform::ParseDottedAddress("127.0.0.1"),
+    platform::SendTo(strangerSocket_, data, length, *ParsePeerAddress("127.0.0.1"),
                      static_cast<std::uint16_t>(port_ + 1));
   }
 
@@ -95,13 +96,13 @@ class NetFixture : public ModuleFixture {
     if (from != nullptr) {
       sockaddr_in local{};
       local.sin_family = AF_INET;
-      local.sin_addr.s_addr = platform::ParseDottedAddress(from);
+      local.sin_addr.s_addr = *ParsePeerAddress(from);
       EXPECT_NE(UDT::bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local), UDT::ERROR);
     }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(SwappedPort(port_));
-    address.sin_addr.s_addr = platform::ParseDottedAddress("127.0.0.1");
+    address.sin_addr.s_addr = *ParsePeerAddress("127.0.0.1");
     EXPECT_NE(UDT::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address), UDT::ERROR)
         << UDT::getlasterror().getErrorMessage();
     return s;

@@ -1,5 +1,6 @@
 // Where the channels listen for a configured base port P: datagrams on P + 1,
 // the reliable channel on P with its two bytes swapped.
+#include <array>
 #include <memory>
 
 #include "net/server_network.h"
@@ -39,19 +40,28 @@ TEST_F(PortsTest, Port256GivesReliablePort1And1Gives256) {
   EXPECT_EQ(UdtPort(network.ListenSocket()), 256);
 }
 
-TEST_F(PortsTest, TrailingLettersAreIgnoredAndEmptyTextIsPortZero) {
+// Port text that is not plain digits from 1 to 65534 is no port: P is 0 as
+// for empty text, and no datagram leaves for the peer.
+TEST_F(PortsTest, TextThatIsNoPortNumberIsPortZeroAndSendsNothing) {
   const int p = TestBasePort(1);
-  basePort = std::to_string(p) + "x7";
-  {
+  const platform::Socket watcher = platform::OpenUdpSocket();
+  ASSERT_EQ(platform::BindAnyAddress(watcher, static_cast<std::uint16_t>(p + 1)), 0);
+  ASSERT_TRUE(platform::SetNonBlocking(watcher));
+  for (const std::string& text : {std::to_string(p) + "x7", std::string("4294967297"),
+                                  std::to_string(p + 4294967296LL), std::string("")}) {
+    SCOPED_TRACE(text);
+    basePort = text;
+    EXPECT_EQ(BasePortNumber(), 0);
     auto game = std::make_unique<ServerGame>();
-    EXPECT_EQ(platform::LocalPort(game->datagramSocket), p + 1);
-    EXPECT_EQ(UdtPort(game->network->ListenSocket()), SwappedPort(p));
+    EXPECT_EQ(platform::LocalPort(game->datagramSocket), 1);
+    // Port 0: the listener gets whatever port the system gives.
+    EXPECT_NE(UdtPort(game->network->ListenSocket()), 0);
   }
-  basePort = "";
-  auto game = std::make_unique<ServerGame>();
-  EXPECT_EQ(platform::LocalPort(game->datagramSocket), 1);
-  // Port 0: the listener gets whatever port the system gives.
-  EXPECT_NE(UdtPort(game->network->ListenSocket()), 0);
+  // The greetings went nowhere, not even to the port the text begins with.
+  std::array<std::uint8_t, 256> buffer{};
+  platform::SleepMs(50);
+  EXPECT_EQ(platform::ReceiveFrom(watcher, buffer.data(), buffer.size()), -1);
+  platform::CloseSocket(watcher);
 }
 
 TEST_F(PortsTest, ServerLogsItsSetUpAndABindThatFails) {

@@ -91,6 +91,7 @@ TEST_F(ReliableLinkTest, DatagramWalkAppliesExactlyWhatTheDatagramsHold) {
   std::map<std::string, double> expected;
   double expectedLatitude = sharedState->latitude.target.load();
   const char* names[] = {"A", "B", "C"};
+  ReceiveLimits limits;
   for (int d = 0; d < 300; ++d) {
     std::vector<std::uint8_t> datagram;
     std::map<std::string, double> applied;
@@ -128,7 +129,7 @@ TEST_F(ReliableLinkTest, DatagramWalkAppliesExactlyWhatTheDatagramsHold) {
       for (std::size_t i = 0; i < tail; ++i)
         datagram.push_back(static_cast<std::uint8_t>(random()));
     }
-    WalkDatagram(datagram.data(), datagram.size());
+    WalkDatagram(datagram.data(), datagram.size(), limits);
     for (const auto& [name, value] : applied) expected[name] = value;
     expectedLatitude = latitude;
     for (const char* name : names) {

@@ -55,7 +55,7 @@ class UdpTest : public ::testing::Test {
     return -1;
   }
 
-  const std::uint32_t loopback_ = platform::ParseDottedAddress("127.0.0.1");
+  const std::uint32_t loopback_ = htonl(INADDR_LOOPBACK);
   std::vector<platform::Socket> opened_;
 };
 
@@ -115,19 +115,6 @@ TEST_F(UdpTest, InvalidSocketFailsQuietly) {
   EXPECT_EQ(platform::BindAnyAddress(platform::kInvalidSocket, 5001), WSAENOTSOCK);
   EXPECT_EQ(platform::LocalPort(platform::kInvalidSocket), 0);
   platform::CloseSocket(platform::kInvalidSocket);
-}
-
-TEST(AddressTest, ParsesDottedIpv4Only) {
-  EXPECT_EQ(platform::ParseDottedAddress("127.0.0.1"), htonl(0x7F000001));
-  EXPECT_EQ(platform::ParseDottedAddress("not an address"), INADDR_NONE);
-
-  std::uint32_t address = 0;
-  ASSERT_TRUE(platform::ParseAddress("192.168.1.20", &address));
-  EXPECT_EQ(address, htonl(0xC0A80114));
-  address = 5;
-  EXPECT_FALSE(platform::ParseAddress("192.168.1.300", &address));
-  EXPECT_FALSE(platform::ParseAddress("", &address));
-  EXPECT_EQ(address, 5u);
 }
 
 TEST(SocketsStartupTest, EachStartupIsMatchedByOneCleanup) {

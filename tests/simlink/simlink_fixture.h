@@ -6,6 +6,7 @@
 #include <array>
 #include <vector>
 
+#include "lvars/fixed_ids.h"
 #include "simlink/dispatch.h"
 #include "standin.h"
 #include "support/module_fixture.h"
@@ -25,7 +26,8 @@ class SimlinkTest : public ModuleFixture {
   }
 
   static void NameSpoilerVariable() {
-    vars().id[slot::kSpoilerAnimId] = standin::CreateNamed("Spoiler_lv_Anim");
+    standin::CreateNamed("Spoiler_lv_Anim");
+    ResolveFixed("Spoiler_lv_Anim", slot::kSpoilerAnimId);
   }
   static CockpitVars& vars() { return *sharedState->vars; }
   static AircraftState& aircraft() { return *sharedState->aircraft; }

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -37,13 +40,21 @@ class PanelServicesTest : public ::testing::Test {
   }
 };
 
-TEST_F(PanelServicesTest, NamedVariablesHaveStableIdsAndKeepTheirValues) {
-  EXPECT_EQ(panel::FindNamedValue("MP_CONN"), 0u);
+// The simulator's own answers: identifiers from 0 in the order names become
+// known, -1 from find for a name it does not know.
+TEST_F(PanelServicesTest, NamedVariablesHaveStableIdsFromZeroAndKeepTheirValues) {
+  const auto find = reinterpret_cast<std::int32_t(MS_STDCALL*)(const char*)>(
+      standin::PanelTable()[panel::SlotIndex(panel::kFindNamedValue)]);
+  const auto create = reinterpret_cast<std::int32_t(MS_STDCALL*)(const char*)>(
+      standin::PanelTable()[panel::SlotIndex(panel::kCreateNamedValue)]);
+  EXPECT_EQ(find("MP_CONN"), -1);
+  EXPECT_EQ(panel::FindNamedValue("MP_CONN"), std::nullopt);
   EXPECT_EQ(panel::ReadNamedValue(0), 0.0);
 
-  panel::CreateNamedValue("MP_CONN");
-  const std::uint32_t id = panel::FindNamedValue("MP_CONN");
-  ASSERT_NE(id, 0u);
+  EXPECT_EQ(create("MP_CONN"), 0);
+  EXPECT_EQ(find("MP_CONN"), 0);
+  const std::uint32_t id = panel::FindNamedValue("MP_CONN").value();
+  EXPECT_EQ(id, 0u);
   EXPECT_EQ(panel::ReadNamedValue(id), 0.0);
   panel::WriteNamedValue(id, 2.5);
 
@@ -51,7 +62,8 @@ TEST_F(PanelServicesTest, NamedVariablesHaveStableIdsAndKeepTheirValues) {
   panel::CreateNamedValue("MP_CONN");
   panel::CreateNamedValue("MP_START");
   EXPECT_EQ(panel::FindNamedValue("MP_CONN"), id);
-  EXPECT_NE(panel::FindNamedValue("MP_START"), id);
+  EXPECT_EQ(panel::FindNamedValue("MP_START"), 1u);
+  EXPECT_EQ(create("MP_START"), 1);
   EXPECT_EQ(panel::ReadNamedValue(id), 2.5);
   EXPECT_EQ(standin::ReadNamed("MP_CONN"), 2.5);
 
@@ -64,8 +76,13 @@ TEST_F(PanelServicesTest, NamedVariablesHaveStableIdsAndKeepTheirValues) {
   EXPECT_EQ(panel::ReadNamedValue(id + 100), 0.0);
   EXPECT_FALSE(standin::ReadNamed("never made").has_value());
 
+  // Identifier -1 (all bits set) is none either.
+  panel::WriteNamedValue(0xFFFFFFFFu, 7.0);
+  EXPECT_EQ(panel::ReadNamedValue(0xFFFFFFFFu), 0.0);
+  EXPECT_EQ(panel::ReadNamedValue(id), -1.0);
+
   standin::Reset();
-  EXPECT_EQ(panel::FindNamedValue("MP_CONN"), 0u);
+  EXPECT_EQ(panel::FindNamedValue("MP_CONN"), std::nullopt);
 }
 
 TEST_F(PanelServicesTest, ThreadsCreatingTheSameNamesAgreeOnTheirIds) {
@@ -78,7 +95,7 @@ TEST_F(PanelServicesTest, ThreadsCreatingTheSameNamesAgreeOnTheirIds) {
       for (int n = 0; n < kNames; ++n) {
         const std::string name = "VAR_" + std::to_string(n);
         panel::CreateNamedValue(name.c_str());
-        ids[t][n] = panel::FindNamedValue(name.c_str());
+        ids[t][n] = panel::FindNamedValue(name.c_str()).value();
         panel::WriteNamedValue(ids[t][n], n);
       }
     });
@@ -88,6 +105,15 @@ TEST_F(PanelServicesTest, ThreadsCreatingTheSameNamesAgreeOnTheirIds) {
     for (int t = 1; t < kThreads; ++t) EXPECT_EQ(ids[t][n], ids[0][n]) << n;
     EXPECT_EQ(panel::ReadNamedValue(ids[0][n]), n);
   }
+  // Every call of the threads was counted as off the simulator's thread, and
+  // none of this one's reads: it called Reset(), so it is that thread.
+  const auto calls = standin::OffThreadCalls();
+  std::map<std::string, std::uint64_t> counts;
+  for (const auto& c : calls) counts[c.service] = c.count;
+  constexpr std::uint64_t kCalls = kThreads * kNames;
+  EXPECT_EQ(counts, (std::map<std::string, std::uint64_t>{{"CreateNamedValue", kCalls},
+                                                          {"FindNamedValue", kCalls},
+                                                          {"WriteNamedValue", kCalls}}));
 }
 
 TEST_F(PanelServicesTest, KeyEventsFromAnyThreadArePerformedInOrderThroughEveryHook) {
@@ -155,7 +181,7 @@ TEST_F(PanelServicesTest, WritesAndKeyEventsAreTracedWithWhoMadeThem) {
     ASSERT_TRUE(trace.IsOpen());
     standin::SetTrace(&trace);
     panel::CreateNamedValue("MP_STS");
-    panel::WriteNamedValue(panel::FindNamedValue("MP_STS"), 1.0);
+    panel::WriteNamedValue(panel::FindNamedValue("MP_STS").value(), 1.0);
     standin::WriteNamed("MP_START", 1.0);
     panel::TriggerKeyEvent(0x10001, 4);
     standin::PerformKeyEvents();

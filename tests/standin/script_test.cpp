@@ -39,8 +39,10 @@ TEST(ScriptTest, ReadsEveryCommandSkippingCommentsAndBlankLines) {
       "1.5 gear 1\n"
       "1.5 parkingbrake 0\n"
       "2 reload\n"
+      "2.5 exception 3 0x20 7\n"
+      "2.5 simconnectquit\n"
       "  3   quit  \n");
-  ASSERT_EQ(commands.size(), 9u);
+  ASSERT_EQ(commands.size(), 11u);
   EXPECT_EQ(commands[0].kind, Kind::kSet);
   EXPECT_EQ(commands[0].name, "MP_CONN");
   EXPECT_EQ(commands[0].value, 1.0);
@@ -63,8 +65,13 @@ TEST(ScriptTest, ReadsEveryCommandSkippingCommentsAndBlankLines) {
   EXPECT_EQ(commands[6].kind, Kind::kParkingBrake);
   EXPECT_FALSE(commands[6].on);
   EXPECT_EQ(commands[7].kind, Kind::kReload);
-  EXPECT_EQ(commands[8].kind, Kind::kQuit);
-  EXPECT_EQ(commands[8].line, 11);
+  EXPECT_EQ(commands[8].kind, Kind::kException);
+  EXPECT_EQ(commands[8].id, 3u);
+  EXPECT_EQ(commands[8].data, 0x20u);
+  EXPECT_EQ(commands[8].index, 7u);
+  EXPECT_EQ(commands[9].kind, Kind::kSimConnectQuit);
+  EXPECT_EQ(commands[10].kind, Kind::kQuit);
+  EXPECT_EQ(commands[10].line, 13);
 }
 
 TEST(ScriptTest, AWrongLineIsReportedByItsNumber) {
@@ -84,6 +91,8 @@ TEST(ScriptTest, AWrongLineIsReportedByItsNumber) {
   EXPECT_EQ(ErrorLine("0 fly 90 0 250 0\n"), 1);  // bank of 90 cannot turn
   EXPECT_EQ(ErrorLine("0 fly 0 0 -1 0\n"), 1);    // negative speed
   EXPECT_EQ(ErrorLine("0 fly 0 0 nan 0\n"), 1);
+  EXPECT_EQ(ErrorLine("0 exception 3 1\n"), 1);         // parameter missing
+  EXPECT_EQ(ErrorLine("0 exception 3 -1 0\n"), 1);      // send ids are not negative
   EXPECT_EQ(ErrorLine("0 quit now\n"), 1);              // extra argument
   EXPECT_EQ(ErrorLine("0 simstart\n0 simstart\n"), 0);  // equal times are in order
 }

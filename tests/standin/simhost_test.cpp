@@ -241,4 +241,20 @@ TEST_F(SimhostTest, TheTraceIsJsonLinesWithTheDocumentedFields) {
   EXPECT_EQ(frames.back()["gear"], 1.0);
 }
 
+// A failed open comes from the command line, before any script command can
+// run, and reaches the module's log with its result.
+TEST_F(SimhostTest, FailOpenFailsTheModulesSessionWithTheGivenResult) {
+  auto args = BaseArgs();
+  args.insert(args.end(), {"--fail-open", "0x80004005", "--duration", "0.2"});
+  ASSERT_EQ(Run(args).exitCode, 0);
+  const auto lines = LogLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(),
+            "SimConnect open failed with result 0x80004005: the aircraft is not read or moved "
+            "while this simulator runs");
+  args = BaseArgs();
+  args.insert(args.end(), {"--fail-open", "0"});
+  EXPECT_EQ(Run(args).exitCode, 2);  // a failure needs a result that says so
+}
+
 }  // namespace

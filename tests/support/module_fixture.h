@@ -65,6 +65,7 @@ class ModuleFixture : public ::testing::Test {
     anySourceAllowed = false;
     connectionStatus = 0;
     connectedClientCount = 0;
+    connectionGeneration = 0;
   }
 
   // Module start, then the messages the session has ready (the open message

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "demo_monitor_trace.h"
+
 namespace {
 
 constexpr std::int64_t kMs = 1'000'000;
@@ -79,6 +81,29 @@ TEST(DemoMonitorMatch, AKeyEventIsReplayedOnThePeerAndItsEchoIsSeenWhenItComesBa
   EXPECT_TRUE(relays[1].echoed);
   EXPECT_FALSE(relays[2].replayedNs.has_value());
   EXPECT_FALSE(relays[2].echoed);
+}
+
+TEST(DemoMonitorTrace, AppliedValuesCountTheLoggedLinesAndTheSummariesOfThoseLeftOut) {
+  int count = 0;
+  for (const char* line :
+       {"LvarsSet: QV_A Value: 1", "... and 26996 more values applied", "SimEvent: 66000 Value: 1",
+        "... and 12 more key events applied", "... and x more values applied",
+        "... and  more values applied", "Refused datagram from 198.18.0.9"}) {
+    count += trace::AppliedValuesIn(line);
+  }
+  EXPECT_EQ(count, 26997);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DemoMonitorLogTest, CountsNamedAndSummedCorrections) {
+  EXPECT_EQ(trace::CorrectedValues("Corrected from peer: QV_FCU_ALT Value: 12000"), 1);
+  EXPECT_EQ(trace::CorrectedValues("Corrected from peer: 37 more values"), 37);
+  // A variable whose name happens to end in the same words is one value.
+  EXPECT_EQ(trace::CorrectedValues("Corrected from peer: QV_5 more values Value: 1"), 1);
+  EXPECT_EQ(trace::CorrectedValues("LvarsSet: QV_FCU_ALT Value: 12000"), 0);
 }
 
 }  // namespace

@@ -21,7 +21,8 @@ void CheckConfig(const fs::path& folder, FilesReport& report) {
   const ConfigLines lines = ReadConfigLines(in);
   for (const auto& problem : ConfigProblems(lines)) report.problems.push_back(problem);
   report.peerAddress = lines.peerAddress;
-  if (lines.basePort) report.basePort = PortNumberOf(*lines.basePort);
+  // A refused port has no ports to open.
+  if (lines.basePort) report.basePort = ParseBasePort(*lines.basePort);
   report.routerMapping = lines.RouterMapping();
   if (lines.peerAddress) report.notes.push_back("Other computer: " + *lines.peerAddress);
 }

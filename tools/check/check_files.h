@@ -11,7 +11,7 @@ struct FilesReport {
   std::vector<std::string> problems;  // one line each, empty when clean
   std::vector<std::string> notes;     // what was found (counts, ports)
   std::optional<std::string> peerAddress;
-  std::optional<int> basePort;  // P as the module takes it, when line 2 exists
+  std::optional<int> basePort;  // P, when line 2 is a port number
   bool routerMapping = true;    // line 4 does not turn UPnP off
 };
 

@@ -53,14 +53,22 @@ class LinkCheck {
   explicit LinkCheck(const LinkSettings& settings) : settings_(settings) {}
 
   LinkResult Run() {
-    std::uint32_t peer = 0;
-    if (!platform::ParseAddress(settings_.peerAddress.c_str(), &peer)) {
+    const auto peer = ParsePeerAddress(settings_.peerAddress);
+    if (!peer) {
       result_.setupError = "\"" + settings_.peerAddress + "\" is not an IPv4 address";
       return result_;
     }
-    peer_ = peer;
+    peer_ = *peer;
     if (platform::SocketsStartup() != 0) {
       result_.setupError = "the socket library did not start";
+      return result_;
+    }
+    // Probing our own address would answer every probe ourselves.
+    if (platform::IsOwnAddress(peer_)) {
+      platform::SocketsCleanup();
+      result_.setupError = settings_.peerAddress +
+                           " on line 1 of SharedConfig.cfg is this computer's own address; "
+                           "it must name the other computer";
       return result_;
     }
     UDT::startup();
@@ -142,9 +150,12 @@ class LinkCheck {
       platform::SendTo(asker_, ask.data(), ask.size(), peer_, peerPort);
       ReadProbes();
       ReadAnswers();
-      const UDTSOCKET accepted = UDT::accept(listener_, nullptr, nullptr);
+      sockaddr_in from{};
+      int fromLength = sizeof from;
+      const UDTSOCKET accepted =
+          UDT::accept(listener_, reinterpret_cast<sockaddr*>(&from), &fromLength);
       if (accepted != UDT::INVALID_SOCK) {
-        result_.reliableIn = true;
+        if (from.sin_addr.s_addr == peer_) result_.reliableIn = true;
         UDT::close(accepted);
       }
       const bool allWorked =
@@ -158,7 +169,8 @@ class LinkCheck {
   }
 
   // Probes and asks on our datagram port: the peer's datagrams get in. An
-  // ask is answered where it came from.
+  // ask is answered where it came from. Only the peer's count: a probe from
+  // anywhere else proves nothing about the link.
   void ReadProbes() {
     std::array<std::uint8_t, 64> buffer{};
     std::uint32_t from = 0;
@@ -167,7 +179,7 @@ class LinkCheck {
     while ((n = platform::ReceiveFromSender(udp_, buffer.data(), buffer.size(), &from,
                                             &fromPort)) >= 0) {
       const auto kind = ProbeKind(buffer.data(), n);
-      if (!kind || (*kind != kPortProbe && *kind != kAsk)) continue;
+      if (from != peer_ || !kind || (*kind != kPortProbe && *kind != kAsk)) continue;
       result_.datagramIn = true;
       if (*kind == kAsk) {
         const auto answer = Probe(kAnswer);
@@ -178,9 +190,10 @@ class LinkCheck {
 
   void ReadAnswers() {
     std::array<std::uint8_t, 64> buffer{};
+    std::uint32_t from = 0;
     long n = 0;
-    while ((n = platform::ReceiveFrom(asker_, buffer.data(), buffer.size())) >= 0) {
-      if (ProbeKind(buffer.data(), n) == kAnswer) result_.datagramOut = true;
+    while ((n = platform::ReceiveFrom(asker_, buffer.data(), buffer.size(), &from)) >= 0) {
+      if (from == peer_ && ProbeKind(buffer.data(), n) == kAnswer) result_.datagramOut = true;
     }
   }
 

@@ -89,9 +89,9 @@ int RunLink(const std::string& folder, int seconds) {
   }
   LinkSettings settings{*report.peerAddress, *report.basePort, std::chrono::seconds(seconds)};
   const bool socketsUp = platform::SocketsStartup() == 0;
-  std::uint32_t address = 0;
-  if (!platform::ParseAddress(settings.peerAddress.c_str(), &address)) {
+  if (!ParsePeerAddress(settings.peerAddress) && IsHostName(settings.peerAddress)) {
     // A dynamic-DNS name: the link is tried with the address it has now.
+    std::uint32_t address = 0;
     std::string why;
     if (!platform::ResolveIpv4(settings.peerAddress.c_str(), &address, &why)) {
       std::cout << "PROBLEM: the name \"" << settings.peerAddress << "\" on line 1 does not "

@@ -46,13 +46,16 @@ int BindAnyAddress(Socket s, std::uint16_t port) {
   return 0;
 }
 
-std::uint32_t ParseDottedAddress(const char* text) { return ::inet_addr(text); }
-
-bool ParseAddress(const char* text, std::uint32_t* networkOrderAddress) {
-  in_addr address{};
-  if (::inet_pton(AF_INET, text, &address) != 1) return false;
-  *networkOrderAddress = address.s_addr;
-  return true;
+bool IsOwnAddress(std::uint32_t networkOrderAddress) {
+  const Socket probe = OpenUdpSocket();
+  if (probe == kInvalidSocket) return false;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = networkOrderAddress;
+  const bool own = ::bind(Handle(probe), reinterpret_cast<const sockaddr*>(&address),
+                          sizeof address) != SOCKET_ERROR;
+  CloseSocket(probe);
+  return own;
 }
 
 bool ResolveIpv4(const char* name, std::uint32_t* networkOrderAddress, std::string* why) {

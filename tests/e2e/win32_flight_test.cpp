@@ -1,0 +1,97 @@
+// The pilots' 32-bit files run: two 32-bit Windows instances of the stand-in
+// load MultiShared.dll and udt.dll exactly as unpacked from the pilots' zip,
+// under the i386 Wine that scripts/win32-env.sh keeps in a root of its own
+// (qemu's user-mode emulation where the machine cannot run 32-bit x86 code).
+#include <filesystem>
+#include <iostream>
+
+#include "wine_flight.h"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kWork = WIN32_WORK_DIR;
+const fs::path kPackage = kWork / "package" / WIN32_PACKAGE_NAME;
+const fs::path kSim = kWork / "sim";
+
+class Win32Test : public WineCockpitScenario {
+ protected:
+  std::optional<WineSetup> Setup(std::string* whyNot) override {
+    if (!fs::exists(WIN32_PACKAGE)) {
+      *whyNot = "no pilots' package " WIN32_PACKAGE " (build the mingw32 preset with UDT's source)";
+      return std::nullopt;
+    }
+    if (!fs::exists(fs::path(WIN32_STANDIN_DIR) / "simhost.exe")) {
+      *whyNot = "no 32-bit stand-in in " WIN32_STANDIN_DIR " (build the mingw32-standin preset)";
+      return std::nullopt;
+    }
+    // The programs as a pilot has them: the zip unpacked afresh, udt.dll and
+    // the checker beside the simulator's program, the module in Gauges.
+    fs::remove_all(kWork / "package");
+    fs::remove_all(kSim);
+    fs::create_directories(kSim / "Gauges");
+    fs::create_directories(kWork / "package");
+    const CommandResult unpacked =
+        RunCommand({CMAKE_COMMAND_PATH, "-E", "chdir", (kWork / "package").string(),
+                    CMAKE_COMMAND_PATH, "-E", "tar", "xf", WIN32_PACKAGE});
+    if (unpacked.exitCode != 0) {
+      *whyNot = "cannot unpack " WIN32_PACKAGE ": " + unpacked.output;
+      return std::nullopt;
+    }
+    for (const char* file : {"udt.dll", "multishared-check.exe"}) {
+      fs::copy_file(kPackage / file, kSim / file);
+    }
+    for (const char* file : {"simhost.exe", "SimConnect.dll"}) {
+      fs::copy_file(fs::path(WIN32_STANDIN_DIR) / file, kSim / file);
+    }
+    const std::vector<std::string> launcher{WIN32_ENV_SCRIPT,
+                                            "run",
+                                            "--bind",
+                                            kWork.string(),
+                                            "--bind",
+                                            fs::temp_directory_path().string(),
+                                            "--"};
+    std::vector<std::string> probe = launcher;
+    probe.push_back("true");
+    const CommandResult ready = RunCommand(probe);
+    if (ready.exitCode != 0) {
+      *whyNot = "the emulated 32-bit Windows cannot be run (scripts/win32-env.sh install): " +
+                ready.output;
+      return std::nullopt;
+    }
+    return WineSetup{launcher,
+                     "/usr/bin/wine",
+                     kSim.string(),
+                     (kPackage / "MultiShared.dll").string(),
+                     (kWork / "prefixes").string(),
+                     "win32"};
+  }
+
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(WineCockpitScenario::SetUp());
+    // Every 32-bit process starts under emulation, several times slower.
+    roleStartLimit_ = std::chrono::seconds(180);
+  }
+};
+
+TEST_F(Win32Test, TwoPilotsPackagesShareACockpit) {
+  FlyAndCheck();
+  RecordProperty("follow_metres", std::to_string(followMetres_));
+  std::cout << "worst follow distance: " << followMetres_ << " m\n";
+  EXPECT_GT(followMetres_, 0.0);
+}
+
+// Direct3D 9 leaves the simulator's thread with the x87 precision at single;
+// the module eases on that thread, so the follower must still keep up.
+TEST_F(Win32Test, SingleX87PrecisionOnTheSimulatorThread) {
+  for (int side : {kServer, kClient}) simhostExtra_[side] = {"--x87-single"};
+  FlyAndCheck();
+  RecordProperty("follow_metres", std::to_string(followMetres_));
+  std::cout << "worst follow distance with x87 at single precision: " << followMetres_ << " m\n";
+  EXPECT_GT(followMetres_, 0.0);
+}
+
+}  // namespace
+}  // namespace e2e
