@@ -7,7 +7,7 @@
 set(ms_udt_files api buffer cache ccc channel common core epoll list md5 packet queue window)
 set(ms_udt_patch_dir ${PROJECT_SOURCE_DIR}/udt/patches)
 set(ms_udt_patches posix-threads handshake-bounds new-connection-leak accept-without-exception
-    peer-record-key)
+    peer-record-key failed-connect-leaves-queue)
 set(MS_UDT_COPY_DIR ${CMAKE_BINARY_DIR}/udt-4.11)
 
 if(NOT EXISTS ${MS_UDT_SOURCE_DIR}/src/udt.h OR NOT EXISTS ${MS_UDT_SOURCE_DIR}/LICENSE.txt)
@@ -52,6 +52,10 @@ if(WIN32)
   target_link_options(udt PRIVATE -static -static-libgcc -static-libstdc++
                       $<$<CONFIG:Release>:-s>)
   target_link_libraries(udt PRIVATE ws2_32)
+  # As in the module: UDT throws internally, so its frames must stay findable.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_sources(udt PRIVATE ${PROJECT_SOURCE_DIR}/win/own_frame_tables.cpp)
+  endif()
   ms_stage_udt_header(${MS_UDT_COPY_DIR}/src/udt.h)
 else()
   set_target_properties(udt PROPERTIES SOVERSION 0)

@@ -19,6 +19,11 @@ set_target_properties(MultiShared PROPERTIES PREFIX "" SUFFIX ".dll")
 target_link_options(MultiShared PRIVATE -static -static-libgcc -static-libstdc++
                     $<$<CONFIG:Release>:-s>)
 target_link_libraries(MultiShared PRIVATE ws2_32 shell32)
+# 32-bit x86 unwinds through tables that another add-on's MinGW runtime could
+# otherwise take over.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  target_sources(MultiShared PRIVATE ${PROJECT_SOURCE_DIR}/win/own_frame_tables.cpp)
+endif()
 # With the stand-in built, the module imports its SimConnect functions from
 # the stand-in's SimConnect.dll; otherwise from the simulator's, by our list.
 # It then lies in the stand-in's Gauges folder, away from the DLLs it needs,

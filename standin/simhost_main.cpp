@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "host.h"
 #include "host_os.h"
@@ -44,6 +45,9 @@ int main(int argc, char** argv) {
   bool x87Single = false;
   app.add_flag("--x87-single", x87Single,
                "run the frames with the x87 precision set to single, as Direct3D 9 sets it");
+  std::vector<std::string> loadFirst;
+  app.add_option("--load-first", loadFirst,
+                 "a library to load before the module and keep, as another add-on would");
   app.add_option("--aircraft-variables", options.aircraftVariables,
                  "named variables the aircraft's gauges make known before the module loads "
                  "(identifiers from 0, in this order)")
@@ -68,6 +72,15 @@ int main(int argc, char** argv) {
     return kUsageError;
   }
   options.failOpen = static_cast<SimConnectResult>(failOpen);
+
+  // Another add-on's libraries stay loaded for the whole run, as in the simulator.
+  for (const std::string& path : loadFirst) {
+    std::string error;
+    if (standin::OpenLibrary(path, &error) == nullptr) {
+      std::cerr << "simhost: cannot load " << path << ": " << error << '\n';
+      return kUsageError;
+    }
+  }
 
   std::vector<standin::ScriptCommand> script;
   if (scriptPath) {

@@ -100,6 +100,16 @@ if(TARGET simhost AND TARGET MultiShared)
   set(MS_WIN32_STANDIN_DIR ${PROJECT_SOURCE_DIR}/build/mingw32-standin CACHE PATH
       "Build folder of the 32-bit Windows stand-in")
   set(ms_win32_package_name MultiShared-${PROJECT_VERSION}-win32)
+  # MinGW's shared exception runtime, as another add-on would bring it.
+  find_program(MS_MINGW32_CXX i686-w64-mingw32-g++-posix)
+  set(ms_mingw32_libgcc libgcc_s_dw2-1.dll)
+  set(ms_mingw32_winpthread libwinpthread-1.dll)
+  if(MS_MINGW32_CXX)
+    foreach(dll ms_mingw32_libgcc ms_mingw32_winpthread)
+      execute_process(COMMAND ${MS_MINGW32_CXX} -print-file-name=${${dll}}
+                      OUTPUT_VARIABLE ${dll} OUTPUT_STRIP_TRAILING_WHITESPACE)
+    endforeach()
+  endif()
   add_executable(win32_e2e_tests ${CMAKE_CURRENT_LIST_DIR}/win32_flight_test.cpp)
   target_link_libraries(win32_e2e_tests PRIVATE wine_harness GTest::gtest_main)
   target_compile_definitions(win32_e2e_tests PRIVATE
@@ -108,6 +118,8 @@ if(TARGET simhost AND TARGET MultiShared)
     WIN32_PACKAGE_NAME="${ms_win32_package_name}"
     WIN32_STANDIN_DIR="${MS_WIN32_STANDIN_DIR}/sim"
     WIN32_WORK_DIR="${CMAKE_BINARY_DIR}/wine32-e2e"
-    CMAKE_COMMAND_PATH="${CMAKE_COMMAND}")
+    CMAKE_COMMAND_PATH="${CMAKE_COMMAND}"
+    WIN32_SHARED_LIBGCC="${ms_mingw32_libgcc}"
+    WIN32_SHARED_WINPTHREAD="${ms_mingw32_winpthread}")
   gtest_discover_tests(win32_e2e_tests PROPERTIES LABELS wine32 TIMEOUT 900 DISCOVERY_TIMEOUT 60)
 endif()

@@ -73,6 +73,32 @@ class Win32Test : public WineCockpitScenario {
     ASSERT_NO_FATAL_FAILURE(WineCockpitScenario::SetUp());
     // Every 32-bit process starts under emulation, several times slower.
     roleStartLimit_ = std::chrono::seconds(180);
+    // Its client starts some 15 s after the server on a busy machine: the
+    // server swaps later, so that the client has followed for a while first.
+    serverLead_ = 8;
+  }
+
+  // MinGW's shared C++ exception runtime beside the simulator's program, and
+  // both sides' simulators loading it before the module, as another add-on
+  // built with MinGW would; false, with a failure, where it is missing.
+  bool LoadForeignRuntimeFirst() {
+    for (const char* dll : {WIN32_SHARED_LIBGCC, WIN32_SHARED_WINPTHREAD}) {
+      if (!fs::exists(dll)) {
+        ADD_FAILURE() << "no " << dll << " (g++-mingw-w64-i686-posix)";
+        return false;
+      }
+      fs::copy_file(dll, kSim / fs::path(dll).filename(), fs::copy_options::overwrite_existing);
+    }
+    for (int side : {kServer, kClient}) {
+      simhostExtra_[side] = {"--load-first", fs::path(WIN32_SHARED_LIBGCC).filename().string()};
+    }
+    return true;
+  }
+
+  // The pilots' checker, run from the simulator's folder in that side's prefix.
+  std::vector<std::string> Checker(int side, std::vector<std::string> args) const {
+    args.insert(args.begin(), {Wine().wine, (kSim / "multishared-check.exe").string()});
+    return WineCommand(side, args);
   }
 };
 
@@ -91,6 +117,26 @@ TEST_F(Win32Test, SingleX87PrecisionOnTheSimulatorThread) {
   RecordProperty("follow_metres", std::to_string(followMetres_));
   std::cout << "worst follow distance with x87 at single precision: " << followMetres_ << " m\n";
   EXPECT_GT(followMetres_, 0.0);
+}
+
+// Another add-on has loaded MinGW's shared runtime into the simulator before
+// the module: the exceptions UDT throws and catches inside udt.dll (such as
+// each receive pass's read with nothing waiting) must still unwind.
+TEST_F(Win32Test, ForeignMinGWRuntimeLoadedFirst) {
+  ASSERT_TRUE(LoadForeignRuntimeFirst());
+  FlyAndCheck();
+  EXPECT_GT(followMetres_, 0.0);
+}
+
+// The pilots' checker from the zip: "files" reads the configuration the
+// module would, and names the ports to open.
+TEST_F(Win32Test, PilotsCheckerFiles) {
+  WriteTable("QV_Rel\nQV_Fctl;FCTL\n");
+  const CommandResult files = InNamespace(kClient, Checker(kClient, {"files"}));
+  EXPECT_EQ(files.exitCode, 0) << files.output;
+  EXPECT_NE(files.output.find("No problems found."), std::string::npos) << files.output;
+  EXPECT_NE(files.output.find("UDP 5001"), std::string::npos) << files.output;
+  EXPECT_NE(files.output.find("UDP 34835"), std::string::npos) << files.output;
 }
 
 }  // namespace

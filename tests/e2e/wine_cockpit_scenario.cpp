@@ -31,6 +31,8 @@ void ExpectWholeLines(const std::string& logPath, const char* who) {
       R"(the router by hand, or turn UPnP on there|)"
       R"(Thread close initiated|Waiting for thread close|Thread Close Process Completed|)"
       R"(MasterTGL[01]|LvarsSet: QV_\w+ Value: -?[0-9.]+|SimEvent: \d+ Value: -?\d+|)"
+      R"(Cockpit sent to the peer: \d+ values and the gear handle|)"
+      R"(Corrected from peer: (QV_\w+ Value: -?[0-9.]+|\d+ more values)|)"
       R"(thread close start, thread2 wait close|thread closed)");
   std::size_t begin = 0;
   int lines = 0;
@@ -71,20 +73,20 @@ void WineCockpitScenario::FlyAndCheck() {
   // Script times count from each simulator's own start; the client starts
   // some seconds after the server (the server's role first, then Wine), so
   // its actions at its own time 24 come after the server's swap at 20 and
-  // before the server's quit at 45.
-  const std::string server = StartRoleLines(0.1, 0) +
-                             "2 fly 15 2 250 500\n"
-                             "16 set QV_Rel 3\n"
-                             "16 set QV_Fctl 2\n"
-                             "20 set MP_TGL 1\n"  // the client flies from here
-                             "23 key 65602 3\n"   // following now: relayed
-                             "45 quit\n";
+  // before the server's quit at 45. A later client has the server's actions
+  // from its variables on wait serverLead_ seconds longer.
+  const auto at = [this](int seconds) { return std::to_string(seconds + serverLead_) + " "; };
+  const std::string server = StartRoleLines(0.1, 0) + "2 fly 15 2 250 500\n" + at(16) +
+                             "set QV_Rel 3\n" + at(16) + "set QV_Fctl 2\n" + at(20) +
+                             "set MP_TGL 1\n" +          // the client flies from here
+                             at(23) + "key 65602 3\n" +  // following now: relayed
+                             at(45) + "quit\n";
   const std::string client = StartRoleLines(0.1, 1) +
                              "5 fly -15 2 250 500\n"
                              "24 set QV_Rel 4\n"
                              "24 set QV_Fctl 8\n"  // flying now: sent
                              "30 quit\n";
-  ASSERT_NO_FATAL_FAILURE(RunBoth(server, client, 60));
+  ASSERT_NO_FATAL_FAILURE(RunBoth(server, client, 60 + serverLead_));
   const SideTrace serverTrace = Trace(kServer);
   const SideTrace clientTrace = Trace(kClient);
   const auto toggle = serverTrace.FirstWrite("MP_TGL", 1.0, By::kScript);

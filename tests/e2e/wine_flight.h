@@ -60,6 +60,9 @@ class WineCockpitScenario : public WineFlightTest {
   // aircraft and the flying one before the swap, once easing has settled
   // (-1 when it never followed).
   double followMetres_ = -1.0;
+  // Seconds by which the server's actions from the variables on come later,
+  // for a client whose simulator takes that much longer to start.
+  int serverLead_ = 0;
 };
 
 // A Linux path as a Windows program under Wine names it (Wine's Z: drive).

@@ -75,11 +75,11 @@ TEST(LVarFile, CrLfIsALineEndAndTheLastLineNeedsNone) {
   EXPECT_EQ(Parse("A;FCU\r"), (std::vector<Parsed>{{"A", 3}}));
 }
 
-TEST(LVarFile, ALoneCrEndsALineAsSharedConfigsLinesDo) {
-  // Both files are read by one line reader: a CR never stays inside a name.
+TEST(LVarFile, ACrAloneEndsALineAsLfAndCrLfDo) {
+  // Files from old Mac editors end their lines with a CR alone.
   EXPECT_EQ(Parse("A\rB;FCU\r\n"), (std::vector<Parsed>{{"A", 0}, {"B", 3}}));
   EXPECT_EQ(Parse("A;FCU\r\r\n"), (std::vector<Parsed>{{"A", 3}}));
-  EXPECT_EQ(Parse("A\r\r\n"), (std::vector<Parsed>{{"A", 0}}));
+  EXPECT_EQ(Parse("A;FCTL\rB;MBTN\r"), (std::vector<Parsed>{{"A", 1}, {"B", 2}}));
 }
 
 }  // namespace

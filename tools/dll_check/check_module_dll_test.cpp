@@ -12,6 +12,7 @@
 
 #include "module_dll_check.h"
 #include "pe_image.h"
+#include "windows_floor.h"
 
 namespace {
 
@@ -335,6 +336,45 @@ TEST_F(CheckerOnModule, ChecksEveryUdtImportAgainstTheUdtDll) {
   moduleAsksOtherName[FindInSection(".idata", "_ZN3UDT6listenEii") + 8] = 'L';
   EXPECT_EQ(failures(moduleAsksOtherName, udtBytes),
             std::vector<std::string>{"udt.dll does not export _ZN3UDT6ListenEii"});
+}
+
+// The built files load on Windows Vista, for exactly the import the pilots'
+// guide names; an import that a later Windows brought fails, naming it.
+TEST_F(CheckerOnModule, HoldsTheWindowsVersionFloor) {
+  const auto floor = module_check::CheckWindowsFloor(*image_, "MultiShared.dll");
+  EXPECT_TRUE(floor.ok);
+  EXPECT_EQ(floor.text,
+            "MultiShared.dll loads on Windows Vista: it needs Windows Vista or later, for "
+            "KERNEL32.dll GetTickCount64 (Windows Vista)");
+
+  auto windows8 = bytes_;
+  const std::size_t at = FindInSection(".idata", "GetTickCount64");
+  std::memcpy(&windows8[at], "CreateFile2", sizeof "CreateFile2");
+  const auto later = module_check::CheckWindowsFloor(Parse(windows8), "MultiShared.dll");
+  EXPECT_FALSE(later.ok);
+  EXPECT_EQ(later.text,
+            "MultiShared.dll does not load on Windows Vista: it needs Windows 8 or later, for "
+            "KERNEL32.dll CreateFile2 (Windows 8)");
+
+  if (udtPath.empty()) return;
+  const auto udtFloor = module_check::CheckWindowsFloor(Parse(ReadDll(udtPath)), "udt.dll");
+  EXPECT_TRUE(udtFloor.ok) << udtFloor.text;
+  EXPECT_NE(udtFloor.text.find("KERNEL32.dll GetTickCount64"), std::string::npos) << udtFloor.text;
+}
+
+// The section the DLLs find their unwind tables by, renamed, fails the check.
+TEST_F(CheckerOnModule, FindsTheUnwindTablesSection) {
+  EXPECT_TRUE(module_check::CheckFrameTablesFindable(*image_, "MultiShared.dll").ok);
+  // The name in the section table, which lies before the first section's bytes.
+  const char kName[] = ".eh_fram";
+  auto renamed = bytes_;
+  const auto tableEnd = renamed.begin() + image_->sections().front().rawOffset;
+  const auto at = std::search(renamed.begin(), tableEnd, kName, kName + 8);
+  ASSERT_NE(at, tableEnd);
+  at[7] = 'x';
+  const auto finding = module_check::CheckFrameTablesFindable(Parse(renamed), "MultiShared.dll");
+  EXPECT_FALSE(finding.ok);
+  EXPECT_EQ(finding.text, "MultiShared.dll lacks its unwind tables in a section named .eh_fram");
 }
 
 TEST(PeImage, RefusesFilesThatAreNoPeImage) {

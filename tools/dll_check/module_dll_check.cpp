@@ -312,6 +312,15 @@ std::vector<Finding> CheckImportsExported(const pe::Image& module, const pe::Ima
   return findings;
 }
 
+Finding CheckFrameTablesFindable(const pe::Image& image, const std::string& fileName) {
+  const auto& sections = image.sections();
+  const bool found = std::any_of(sections.begin(), sections.end(), [](const pe::Section& s) {
+    return s.name == ".eh_fram" && s.rawSize > 0;
+  });
+  return {found, fileName + (found ? " has" : " lacks") +
+                     " its unwind tables in a section named .eh_fram"};
+}
+
 bool AllPassed(const std::vector<Finding>& findings) {
   return std::all_of(findings.begin(), findings.end(), [](const Finding& f) { return f.ok; });
 }

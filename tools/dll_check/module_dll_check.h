@@ -23,6 +23,11 @@ std::vector<Finding> CheckModuleDll(const pe::Image& image);
 std::vector<Finding> CheckImportsExported(const pe::Image& module, const pe::Image& library,
                                           const std::string& dllName);
 
+// Each 32-bit DLL of ours registers its unwind tables with its own unwinder
+// when another add-on's MinGW runtime would take them over, and finds them by
+// the section header name ".eh_fram" (".eh_frame" cut to eight characters).
+Finding CheckFrameTablesFindable(const pe::Image& image, const std::string& fileName);
+
 bool AllPassed(const std::vector<Finding>& findings);
 
 }  // namespace module_check
