@@ -40,11 +40,13 @@ endforeach()
 
 add_library(udt SHARED ${ms_udt_sources})
 # UDT 4 is written for C++03 (throw lists) and is not ours to keep free of
-# warnings, so none of the project's warning options apply to it.
+# warnings, so none of the project's warning options apply to it. It reads
+# packet fields through pointers of other types, so, as its own makefile does,
+# it is compiled without the strict-aliasing assumption.
 set_target_properties(udt PROPERTIES
   CXX_STANDARD 11
   CXX_EXTENSIONS ON
-  COMPILE_OPTIONS "-w")
+  COMPILE_OPTIONS "-w;-fno-strict-aliasing")
 if(WIN32)
   set_target_properties(udt PROPERTIES PREFIX "")
   target_compile_definitions(udt PRIVATE WIN32 UDT_EXPORTS)

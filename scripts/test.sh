@@ -83,8 +83,12 @@ fi
 step "AddressSanitizer + UndefinedBehaviorSanitizer: unit tests"
 run_preset asan "${udt_setting[@]}"
 
+# The ThreadSanitizer build links Debian's uninstrumented libudt, whose threads
+# the suppressions in tests/tsan.supp are written for; with UDT instrumented
+# as well, the tool's cost inside UDT stalled the reliable channel under load.
 step "ThreadSanitizer: unit and end-to-end tests"
-run_preset tsan "${udt_setting[@]}"
+run_preset tsan
+skipped+=("ThreadSanitizer stage: links Debian's libudt, not the patched one, so the hostile-handshake and UDT patch tests run in the other builds only")
 
 step "libFuzzer targets (ASan + UBSan): a short run of each from its seeds"
 run_preset fuzz "${udt_setting[@]}"

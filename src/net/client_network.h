@@ -41,9 +41,9 @@ class ClientNetwork {
 
   static constexpr unsigned kRetryPauseMs = 2000;
   static constexpr unsigned kPollMs = 20;
-  // An attempt is given up after this long. UDT's own limit is 3 s, after
-  // which it keeps the attempt in its list even once the socket is closed;
-  // closing it before then takes it out.
+  // An attempt is given up after this long, before UDT's own limit of 3 s:
+  // past that limit UDT still reports a non-blocking socket as connecting, so
+  // only this limit ends the attempt.
   static constexpr std::int64_t kConnectLimitMs = 2500;
   // A live server's UDT acknowledges within a few round trips, even with
   // some loss.

@@ -24,8 +24,11 @@ if(TARGET simhost AND TARGET MultiShared)
     ${CMAKE_CURRENT_LIST_DIR}/receive_load_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/peer_traffic_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/platform_truths_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/hostile_handshake_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/router_test.cpp)
+  # Only a UDT built here carries the patches that refuse crafted handshakes.
+  if(TARGET udt)
+    target_sources(e2e_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/hostile_handshake_test.cpp)
+  endif()
   target_link_libraries(e2e_tests PRIVATE e2e_harness GTest::gtest_main)
   target_compile_definitions(e2e_tests PRIVATE
     MULTISHARED_CHECK_PATH="$<TARGET_FILE:multishared-check>"
