@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "net/peer_filter.h"
+#include "net/address_text.h"
 #include "session/config_file.h"
 
 namespace {
@@ -24,11 +24,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckLine(lines.peerAddress);
   CheckLine(lines.basePort);
   CheckLine(lines.sourceRule);
+  CheckLine(lines.routerRule);
   if (lines.basePort && !lines.peerAddress) __builtin_trap();
   if (lines.sourceRule && !lines.basePort) __builtin_trap();
+  if (lines.routerRule && !lines.sourceRule) __builtin_trap();
   if (lines.peerAddress) {
     const auto address = ParsePeerAddress(*lines.peerAddress);
     if (address && AddressText(*address) != *lines.peerAddress) __builtin_trap();
+    // A text is an address or a name, never both: a resolver would read a
+    // name that looks numeric as an address by other rules.
+    if (address && IsHostName(*lines.peerAddress)) __builtin_trap();
   }
   if (lines.basePort) {
     const auto port = ParseBasePort(*lines.basePort);

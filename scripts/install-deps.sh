@@ -6,6 +6,7 @@ packages=(
   cmake g++ make pkg-config
   googletest libgtest-dev libgmock-dev
   libudt-dev nlohmann-json3-dev libcli11-dev libbenchmark-dev
+  libmnl-dev libnftnl-dev libssl-dev uuid-dev
   gnuplot-nox iproute2 nftables patch
   clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686

@@ -59,6 +59,16 @@ else
   skipped+=("UDT source not found: no udt.dll and no pilots' package were built")
 fi
 
+# The module opens its ports in home routers with miniupnpc built from its
+# source beside the checkout; the router tests build miniupnpd from its source.
+upnp_client=../shared/third_party/miniupnpc-2.3.3
+upnp_daemon=../shared/third_party/miniupnpd-2.3.1
+if [ ! -f "$upnp_client/include/miniupnpc.h" ]; then
+  skipped+=("miniupnpc source not found at $upnp_client: the module is built WITHOUT UPnP (pilots forward the ports by hand); router tests skipped")
+elif [ ! -f "$upnp_daemon/miniupnpd.c" ]; then
+  skipped+=("miniupnpd source not found at $upnp_daemon: router end-to-end tests skipped")
+fi
+
 step "Linux build: unit and end-to-end tests"
 run_preset default "${udt_setting[@]}"
 

@@ -23,6 +23,8 @@ platform::ThreadHandle sendThreadHandle = platform::kNoThread;
 std::string peerAddress;
 std::string basePort;
 std::atomic<bool> anySourceAllowed{false};
+std::atomic<bool> routerMappingAllowed{true};
+std::atomic<std::uint32_t> resolvedPeerIpv4{0};
 
 std::atomic<std::uint8_t> connectionStatus{connection_status::kNothingYet};
 std::atomic<std::int32_t> connectedClientCount{0};

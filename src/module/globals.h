@@ -59,6 +59,12 @@ extern std::string peerAddress;
 extern std::string basePort;
 // SharedConfig.cfg's third line "any": records from every address are heard.
 extern std::atomic<bool> anySourceAllowed;
+// Not SharedConfig.cfg's fourth line "no upnp": the router is asked to open
+// the ports.
+extern std::atomic<bool> routerMappingAllowed;
+// The address line 1's host name resolved to, network order, once known (it
+// is looked up off the simulator's thread); 0 while unknown.
+extern std::atomic<std::uint32_t> resolvedPeerIpv4;
 
 // Transport.
 extern std::atomic<std::uint8_t> connectionStatus;  // 0 nothing yet, 1 connected, 2 failed/closed

@@ -1,8 +1,10 @@
 #include "net/client_network.h"
 
 #include "module/globals.h"
+#include "session/config_file.h"
 #include "session/log.h"
 #include "session/log_limit.h"
+#include "session/peer_lookup.h"
 #include "session/session_config.h"
 
 namespace {
@@ -30,14 +32,12 @@ ClientNetwork::ClientNetwork() {
   LogMessage("R UDP start");
   serverAddress.sin_family = AF_INET;
   serverAddress.sin_port = ReliablePortField();
-  // Without an address and port from SharedConfig.cfg there is no server to
-  // reach (the configuration's check has said so).
-  const auto peer = PeerIpv4();
-  if (!peer || BasePortNumber() == 0) {
+  // Without an address or name and a port from SharedConfig.cfg there is no
+  // server to reach (the configuration's check has said so).
+  if ((!ParsePeerAddress(peerAddress) && !IsHostName(peerAddress)) || BasePortNumber() == 0) {
     Store(connectionStatus, connection_status::kFailedOrClosed);
     return;
   }
-  serverAddress.sin_addr.s_addr = *peer;
   connectThread = platform::StartJoinableThread(ConnectLoop, this);
   if (connectThread == platform::kNoThread) {
     LogMessage("R UDP: no thread to connect with; the reliable channel stays down");
@@ -67,6 +67,16 @@ unsigned ClientNetwork::ConnectLoop(void* self) {
 }
 
 bool ClientNetwork::TryConnect() {
+  AwaitPeerLookup();
+  const auto peer = PeerIpv4();
+  if (!peer) {
+    // A name not resolved yet: the lookup has logged why.
+    if (!stopping.load(std::memory_order_relaxed)) {
+      Store(connectionStatus, connection_status::kFailedOrClosed);
+    }
+    return false;
+  }
+  serverAddress.sin_addr.s_addr = *peer;
   const UDTSOCKET socket = UDT::socket(AF_INET, SOCK_STREAM, 0);
   // UDT's connect blocks until the server answers or 3 s pass; without
   // blocking, a stop need not wait for that.
@@ -87,6 +97,18 @@ bool ClientNetwork::TryConnect() {
   wantConnection.store(false, std::memory_order_relaxed);
   madeSocket.store(socket, std::memory_order_release);
   return true;
+}
+
+void ClientNetwork::AwaitPeerLookup() {
+  // A dynamic-DNS name is looked up again before every attempt, since the
+  // server's address may have changed while the link was down; the wait is
+  // bounded and a stop cuts it short.
+  const std::uint64_t ticket = RequestPeerLookup();
+  const std::int64_t deadline = SteadyNowMs() + kLookupLimitMs;
+  while (!PeerLookupDone(ticket) && !stopping.load(std::memory_order_relaxed) &&
+         SteadyNowMs() < deadline) {
+    platform::SleepMs(kPollMs);
+  }
 }
 
 bool ClientNetwork::AwaitConnect(UDTSOCKET socket, std::string& why) {

@@ -48,10 +48,15 @@ class ClientNetwork {
   // A live server's UDT acknowledges within a few round trips, even with
   // some loss.
   static constexpr std::int64_t kLinkCheckMs = 1000;
+  // The longest a reconnect waits for a fresh lookup of line 1's host name;
+  // past it the address the last lookup found is used.
+  static constexpr std::int64_t kLookupLimitMs = 5000;
 
  private:
   static unsigned ConnectLoop(void* self);
   bool TryConnect();
+  // Has line 1's host name looked up again before an attempt.
+  void AwaitPeerLookup();
   // Waits for UDT's connect in the background: true once connected; false
   // when it failed, timed out or the endpoint is going, with `why` filled
   // for a failure worth telling.

@@ -4,22 +4,14 @@
 #include "session/log.h"
 #include "session/session_config.h"
 
-std::string AddressText(std::uint32_t networkOrderAddress) {
-  // Network order keeps the first byte of the dotted text first in memory.
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(&networkOrderAddress);
-  return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." +
-         std::to_string(bytes[2]) + "." + std::to_string(bytes[3]);
-}
-
-PeerFilter::PeerFilter() : any_(Load(anySourceAllowed)) {
-  if (const auto peer = PeerIpv4()) {
-    peerKnown_ = true;
-    peer_ = *peer;
-  }
-}
+PeerFilter::PeerFilter() : any_(Load(anySourceAllowed)) {}
 
 bool PeerFilter::Admits(std::uint32_t address, const char* what) {
-  if (any_ || (peerKnown_ && address == peer_)) return true;
+  // Read anew: a host name on line 1 resolves, and may change, while the
+  // session runs.
+  if (any_) return true;
+  const auto peer = PeerIpv4();
+  if (peer && address == *peer) return true;
   Refuse(address, what);
   return false;
 }

@@ -9,12 +9,12 @@
 #include <string>
 #include <utility>
 
-// The dotted text of an IPv4 address in network order ("198.18.0.1").
-std::string AddressText(std::uint32_t networkOrderAddress);
+#include "net/address_text.h"
 
 class PeerFilter {
  public:
-  // Takes peerAddress and anySourceAllowed as they are now (at role start).
+  // Takes anySourceAllowed as it is now (at role start); the peer's address
+  // is read at each check.
   PeerFilter();
 
   // True when records from `address` (network order) may be applied. A
@@ -29,7 +29,5 @@ class PeerFilter {
   static constexpr std::size_t kMaxLogged = 64;
 
   bool any_ = false;
-  bool peerKnown_ = false;
-  std::uint32_t peer_ = 0;
   std::set<std::pair<std::string, std::uint32_t>> logged_;
 };

@@ -45,6 +45,9 @@ int BindAnyAddress(Socket s, std::uint16_t port);
 // True when the IPv4 address (network order) is one of this computer's own
 // interface addresses.
 bool IsOwnAddress(std::uint32_t networkOrderAddress);
+// The first IPv4 address of a host name (getaddrinfo), or false and the
+// resolver's reason. Waits as long as the system's resolver does.
+bool ResolveIpv4(const char* name, std::uint32_t* networkOrderAddress, std::string* why);
 // sendto() the IPv4 address (network order) and host-order port. Returns the
 // byte count or -1.
 long SendTo(Socket s, const void* data, std::size_t length, std::uint32_t networkOrderAddress,

@@ -71,7 +71,10 @@ std::string AddressProblem(const std::string& text) {
            "(another computer); write it without, such as " +
            WithoutLeadingZeros(text) + end;
   }
-  return start + "is not an IPv4 address such as 192.168.1.20 (no names, no blanks)" + end;
+  return start +
+         "is neither an IPv4 address such as 192.168.1.20 nor a host name such as "
+         "copilot.example.net (no blanks)" +
+         end;
 }
 
 }  // namespace
@@ -79,6 +82,27 @@ std::string AddressProblem(const std::string& text) {
 std::optional<std::uint32_t> ParsePeerAddress(std::string_view text) {
   bool leadingZero = false;
   return ParseAddressText(text, leadingZero);
+}
+
+bool IsHostName(std::string_view text) {
+  constexpr std::size_t kMaxName = 253;
+  constexpr std::size_t kMaxLabel = 63;
+  if (text.empty() || text.size() > kMaxName) return false;
+  std::size_t labelStart = 0;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    if (i == text.size() || text[i] == '.') {
+      const std::size_t length = i - labelStart;
+      if (length == 0 || length > kMaxLabel) return false;
+      if (text[labelStart] == '-' || text[i - 1] == '-') return false;
+      if (i == text.size() && IsDigit(text[labelStart])) return false;
+      labelStart = i + 1;
+      continue;
+    }
+    const char c = text[i];
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!letter && !IsDigit(c) && c != '-') return false;
+  }
+  return true;
 }
 
 std::optional<int> ParseBasePort(std::string_view text) {
@@ -101,7 +125,9 @@ ConfigLines ReadConfigLines(std::istream& in) {
   lines.peerAddress = line;
   if (!ReadTextLine(in, line)) return lines;
   lines.basePort = line;
-  if (ReadTextLine(in, line)) lines.sourceRule = line;
+  if (!ReadTextLine(in, line)) return lines;
+  lines.sourceRule = line;
+  if (ReadTextLine(in, line)) lines.routerRule = line;
   return lines;
 }
 
@@ -109,8 +135,9 @@ std::vector<std::string> ConfigProblems(const ConfigLines& lines) {
   std::vector<std::string> problems;
   if (!lines.peerAddress) {
     problems.push_back(
-        "SharedConfig.cfg line 1: missing; it must hold the other computer's IPv4 address");
-  } else if (!ParsePeerAddress(*lines.peerAddress)) {
+        "SharedConfig.cfg line 1: missing; it must hold the other computer's IPv4 address or "
+        "host name");
+  } else if (!ParsePeerAddress(*lines.peerAddress) && !IsHostName(*lines.peerAddress)) {
     problems.push_back(AddressProblem(*lines.peerAddress));
   }
   if (!lines.basePort) {
@@ -124,6 +151,11 @@ std::vector<std::string> ConfigProblems(const ConfigLines& lines) {
   if (lines.sourceRule && !lines.sourceRule->empty() && !lines.AnySource()) {
     problems.push_back("SharedConfig.cfg line 3: \"" + *lines.sourceRule + "\" is ignored; only " +
                        kAnySourceWord + " (records from every address) is understood there");
+  }
+  if (lines.routerRule && !lines.routerRule->empty() && lines.RouterMapping()) {
+    problems.push_back("SharedConfig.cfg line 4: \"" + *lines.routerRule + "\" is ignored; only " +
+                       kNoRouterWord +
+                       " (do not ask the router to open the ports) is understood there");
   }
   return problems;
 }

@@ -13,23 +13,30 @@
 // The word of the optional line 3 that lets records from every address in,
 // for routers that rewrite the peer's address.
 inline constexpr const char* kAnySourceWord = "any";
+// The words of the optional line 4 that keep the module from asking the home
+// router to open its ports (UPnP), for pilots who forward them by hand.
+inline constexpr const char* kNoRouterWord = "no upnp";
 
-// The first three lines, whole (a byte-order mark and CRs dropped); a line
+// The first four lines, whole (a byte-order mark and CRs dropped); a line
 // the file lacks is nothing.
 struct ConfigLines {
   std::optional<std::string> peerAddress;  // line 1
   std::optional<std::string> basePort;     // line 2
   std::optional<std::string> sourceRule;   // line 3, optional
+  std::optional<std::string> routerRule;   // line 4, optional
 
   // Line 3 reads exactly kAnySourceWord.
   bool AnySource() const { return sourceRule && *sourceRule == kAnySourceWord; }
+  // Line 4 does not read exactly kNoRouterWord.
+  bool RouterMapping() const { return !(routerRule && *routerRule == kNoRouterWord); }
 };
 
 ConfigLines ReadConfigLines(std::istream& in);
 
-// One log line for each mistake: line 1 not a plain dotted IPv4 address (a
-// leading zero named as such), line 2 not a port number from 1 to 65534, a
-// missing line, a line 3 that is neither empty nor kAnySourceWord.
+// One log line for each mistake: line 1 neither a plain dotted IPv4 address
+// (a leading zero named as such) nor a host name, line 2 not a port number
+// from 1 to 65534, a missing line, a line 3 that is neither empty nor
+// kAnySourceWord, a line 4 that is neither empty nor kNoRouterWord.
 std::vector<std::string> ConfigProblems(const ConfigLines& lines);
 
 // Line 1 as the module takes it: four decimal numbers from 0 to 255 joined by
@@ -37,6 +44,12 @@ std::vector<std::string> ConfigProblems(const ConfigLines& lines);
 // octal); the address in network order, or nothing. Every use of the peer's
 // address goes through this one reading.
 std::optional<std::uint32_t> ParsePeerAddress(std::string_view text);
+// A host name line 1 may hold instead of an address (a dynamic-DNS name):
+// letters, digits and hyphens in dot-separated labels of 1 to 63 characters,
+// 253 at most in all, the last label starting with a letter. Numeric forms
+// such as "0x7f.1" or "1.2.3" are no names: resolvers would read them as
+// addresses ParsePeerAddress refuses.
+bool IsHostName(std::string_view text);
 // Line 2 as the module takes it: decimal digits only, from 1 to 65534 (P + 1
 // must still be a port); or nothing.
 std::optional<int> ParseBasePort(std::string_view text);

@@ -4,6 +4,8 @@
 #include "module/globals.h"
 #include "server/server_game.h"
 #include "session/log.h"
+#include "session/peer_lookup.h"
+#include "session/router_mapping.h"
 
 void FinishRole() {
   LogMessage("thread close start, thread2 wait close");
@@ -22,6 +24,8 @@ void FinishRole() {
   }
   delete server;
   delete client;
+  StopRouterMapping();
+  StopPeerLookup();
   platform::SocketsCleanup();
   shutdownState.store(shutdown_state::kFinished, std::memory_order_release);
   LogMessage("thread closed");

@@ -10,6 +10,8 @@
 #include "server/server_game.h"
 #include "server/server_loops.h"
 #include "session/log.h"
+#include "session/peer_lookup.h"
+#include "session/router_mapping.h"
 #include "session/session_config.h"
 
 namespace {
@@ -38,6 +40,8 @@ void AbandonStart(std::atomic<Game*>& rolePointer) {
     game = rolePointer.exchange(nullptr);
   }
   delete game;
+  StopRouterMapping();
+  StopPeerLookup();
   platform::SocketsCleanup();
   Store(shutdownState, shutdown_state::kRunning);
   Store(roleStarted, false);
@@ -52,6 +56,8 @@ bool Launch(std::atomic<Game*>& rolePointer, const RoleParts& parts,
   Game* game = new (std::nothrow) Game();
   if (game == nullptr) {
     LogMessage("Role start failed: no memory for the session");
+    StopRouterMapping();
+    StopPeerLookup();
     Store(roleStarted, false);
     return false;
   }
@@ -92,7 +98,16 @@ void StartRole(const RoleThreadStarter& starter) {
   Store(shutdownState, shutdown_state::kRunning);
   receiveThreadHandle = platform::kNoThread;
   bool started = false;
-  if (Load(vars.value[slot::kMpConn]) == 0.0) {
+  const bool host = Load(vars.value[slot::kMpConn]) == 0.0;
+  StartPeerLookup();
+  // Off this thread: the router's answer, or its silence, never holds the
+  // frame or the session's start.
+  if (Load(routerMappingAllowed)) {
+    StartRouterMapping(RolePorts(host));
+  } else {
+    LogMessage("Router: UPnP turned off by line 4 of SharedConfig.cfg; forward the ports by hand");
+  }
+  if (host) {
     Store(isFollower, 0);
     started = Launch(serverGame, {"serverLoop start", ServerSendLoop, ServerReceiveLoop}, starter);
   } else {

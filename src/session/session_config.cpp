@@ -9,6 +9,7 @@
 
 void ReadSessionConfig() {
   Store(anySourceAllowed, false);
+  Store(routerMappingAllowed, true);
   const auto path = ModuleFilePath("SharedConfig.cfg");
   if (!path) return;
   LogMessage(*path);
@@ -31,9 +32,16 @@ void ReadSessionConfig() {
   for (const auto& problem : ConfigProblems(lines)) LogMessage(problem);
   Store(anySourceAllowed, lines.AnySource());
   if (lines.AnySource()) LogMessage("Records accepted from any address");
+  Store(routerMappingAllowed, lines.RouterMapping());
 }
 
-std::optional<std::uint32_t> PeerIpv4() { return ParsePeerAddress(peerAddress); }
+std::optional<std::uint32_t> PeerIpv4() {
+  if (const auto plain = ParsePeerAddress(peerAddress)) return plain;
+  if (!IsHostName(peerAddress)) return std::nullopt;
+  const std::uint32_t resolved = Load(resolvedPeerIpv4);
+  if (resolved == 0) return std::nullopt;
+  return resolved;
+}
 
 int BasePortNumber() { return PortNumberOf(basePort); }
 

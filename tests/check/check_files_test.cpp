@@ -73,7 +73,7 @@ TEST_F(CheckFilesTest, ACleanFolderPassesAndNamesThePortsToOpen) {
 }
 
 TEST_F(CheckFilesTest, EveryMistakeIsNamedWithItsFileAndLine) {
-  Write("SharedConfig.cfg", "copilot-pc\n65535\n");
+  Write("SharedConfig.cfg", "copilot pc\n65535\n\nnoupnp\n");
   Write("LVars.cfg",
         "QV_Alt;FCU\n"
         "QV_AltM; FCUh\n"  // blank-padded: category none, and the pair breaks
@@ -84,9 +84,11 @@ TEST_F(CheckFilesTest, EveryMistakeIsNamedWithItsFileAndLine) {
   const CheckRun run = CheckFolder();
   EXPECT_EQ(run.exitCode, 1);
   for (const std::string line : {
-           "PROBLEM: SharedConfig.cfg line 1: \"copilot-pc\" is not an IPv4 address such as "
-           "192.168.1.20 (no names, no blanks); nothing is sent to the other computer until it is "
-           "mended",
+           "PROBLEM: SharedConfig.cfg line 1: \"copilot pc\" is neither an IPv4 address such as "
+           "192.168.1.20 nor a host name such as copilot.example.net (no blanks); nothing is sent "
+           "to the other computer until it is mended",
+           "PROBLEM: SharedConfig.cfg line 4: \"noupnp\" is ignored; only no upnp (do not ask the "
+           "router to open the ports) is understood there",
            "PROBLEM: SharedConfig.cfg line 2: \"65535\" is not a port number from 1 to 65534 "
            "(digits only); nothing is sent to the other computer until it is mended",
            "PROBLEM: LVars.cfg line 2: category \" FCUh\" of \"QV_AltM\" is not one of FCTL, MBTN, "
@@ -101,7 +103,7 @@ TEST_F(CheckFilesTest, EveryMistakeIsNamedWithItsFileAndLine) {
            "variable is shared as category none",
            "PROBLEM: LVars.cfg line 6: category \"FLAPS\" of \"QV_X\" is not one of FCTL, MBTN, "
            "FCU, FCUh, DISP, TERRWX, BTN, none; the variable is shared as category none",
-           "8 problem(s) found.",
+           "9 problem(s) found.",
        }) {
     EXPECT_TRUE(Has(run, line)) << line << "\n--- output:\n" << run.output;
   }

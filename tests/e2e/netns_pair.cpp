@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "process.h"
@@ -15,6 +17,8 @@ namespace {
 // Both veth ends are made directly inside their namespaces, so they can share
 // one name and nothing is ever left in the host's own namespace.
 constexpr const char* kLinkName = "e2e0";
+// Where "ip netns exec" finds a namespace's own files for /etc.
+constexpr const char* kEtcNetns = "/etc/netns";
 
 std::atomic<int> pairCounter{0};
 
@@ -48,10 +52,48 @@ bool Ip(const std::vector<std::string>& arguments, std::string* whyNot) {
 
 std::string NamespaceName(long pid, int counter, int side) {
   return std::string(kNamespacePrefix) + std::to_string(pid) + "-" + std::to_string(counter) +
-         (side == 0 ? "-a" : "-b");
+         (side == 0   ? "-a"
+          : side == 1 ? "-b"
+                      : "-r");
 }
 
-std::unique_ptr<NetnsPair> NetnsPair::Create(std::string* whyNot) {
+namespace {
+
+// Home behind the router behind which the internet side lies; the sides are
+// already made, the router's namespace too.
+bool WireThroughRouter(const std::string& home, const std::string& router,
+                       const std::string& internet, std::string* whyNot) {
+  const std::string in = kRouterInsideLink;
+  const std::string out = kRouterOutsideLink;
+  return Ip({"link", "add", in, "netns", home, "type", "veth", "peer", "name", in, "netns", router},
+            whyNot) &&
+         Ip({"link", "add", out, "netns", router, "type", "veth", "peer", "name", out, "netns",
+             internet},
+            whyNot) &&
+         Ip({"-n", home, "addr", "add", std::string(kHomeAddress) + "/24", "dev", in}, whyNot) &&
+         Ip({"-n", router, "addr", "add", std::string(kRouterInside) + "/24", "dev", in}, whyNot) &&
+         Ip({"-n", router, "addr", "add", std::string(kRouterOutside) + "/24", "dev", out},
+            whyNot) &&
+         Ip({"-n", internet, "addr", "add", std::string(kInternetAddress) + "/24", "dev", out},
+            whyNot) &&
+         Ip({"-n", home, "link", "set", in, "up"}, whyNot) &&
+         Ip({"-n", router, "link", "set", in, "up"}, whyNot) &&
+         Ip({"-n", router, "link", "set", out, "up"}, whyNot) &&
+         Ip({"-n", internet, "link", "set", out, "up"}, whyNot) &&
+         Ip({"-n", router, "link", "set", "lo", "up"}, whyNot) &&
+         Ip({"-n", home, "route", "add", "default", "via", kRouterInside}, whyNot) &&
+         RunCommand({"ip", "netns", "exec", router, "sysctl", "-q", "-w", "net.ipv4.ip_forward=1"})
+                 .exitCode == 0;
+}
+
+}  // namespace
+
+std::string NetnsPair::PeerAddress(int side) const {
+  if (router_.empty()) return Address(1 - side);
+  return side == 0 ? kInternetAddress : kRouterOutside;
+}
+
+std::unique_ptr<NetnsPair> NetnsPair::Create(std::string* whyNot, bool throughRouter) {
   if (::geteuid() != 0) {
     *whyNot = "network namespaces need root (running as uid " + std::to_string(::geteuid()) + ")";
     return nullptr;
@@ -69,6 +111,17 @@ std::unique_ptr<NetnsPair> NetnsPair::Create(std::string* whyNot) {
   }
   const std::string& a = pair->names_[0];
   const std::string& b = pair->names_[1];
+  if (throughRouter) {
+    const std::string router = NamespaceName(::getpid(), counter, 2);
+    Ip({"netns", "delete", router}, nullptr);
+    if (!Ip({"netns", "add", router}, whyNot)) return nullptr;
+    pair->router_ = router;
+    const bool wired = WireThroughRouter(a, router, b, whyNot) &&
+                       Ip({"-n", a, "link", "set", "lo", "up"}, whyNot) &&
+                       Ip({"-n", b, "link", "set", "lo", "up"}, whyNot);
+    if (!wired) return nullptr;
+    return pair;
+  }
   const bool up =
       Ip({"link", "add", kLinkName, "netns", a, "type", "veth", "peer", "name", kLinkName, "netns",
           b},
@@ -83,10 +136,25 @@ std::unique_ptr<NetnsPair> NetnsPair::Create(std::string* whyNot) {
   return pair;
 }
 
+bool NetnsPair::WriteResolver(int side, const std::string& hosts,
+                              const std::string& options) const {
+  const std::filesystem::path folder = std::filesystem::path(kEtcNetns) / names_[side];
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  std::ofstream(folder / "hosts") << "127.0.0.1 localhost\n" << hosts;
+  std::ofstream(folder / "resolv.conf") << "nameserver 127.0.0.1\n"
+                                        << (options.empty() ? "" : "options " + options + "\n");
+  return !error && std::filesystem::exists(folder / "resolv.conf");
+}
+
 NetnsPair::~NetnsPair() {
   for (const auto& name : names_) {
-    if (!name.empty()) Ip({"netns", "delete", name}, nullptr);
+    if (name.empty()) continue;
+    Ip({"netns", "delete", name}, nullptr);
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::path(kEtcNetns) / name, ignored);
   }
+  if (!router_.empty()) Ip({"netns", "delete", router_}, nullptr);
 }
 
 void RemoveStaleNamespaces() {

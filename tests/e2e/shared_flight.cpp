@@ -68,16 +68,15 @@ const char* SideName(int side) { return side == kServer ? "server" : "client"; }
 
 void SharedFlightTest::SetUp() {
   std::string whyNot;
-  net_ = NetnsPair::Create(&whyNot);
+  net_ = NetnsPair::Create(&whyNot, ThroughRouter());
   if (!net_) GTEST_SKIP() << "end-to-end test skipped: " << whyNot;
   std::string pattern = (fs::temp_directory_path() / "mse2e-run-XXXXXX").string();
   ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
   runFolder_ = pattern;
   for (int side : {kServer, kClient}) {
     fs::create_directories(Folder(side));
-    const int peer = 1 - side;
     WriteText(fs::path(Folder(side)) / "SharedConfig.cfg",
-              std::string(NetnsPair::Address(peer)) + "\n" + std::to_string(kBasePort) + "\n");
+              net_->PeerAddress(side) + "\n" + std::to_string(kBasePort) + "\n");
   }
 }
 
@@ -190,7 +189,33 @@ pid_t SharedFlightTest::SimPid(int side) const { return sims_[side] ? sims_[side
 
 void SharedFlightTest::StartHelper(int side, const std::string& name,
                                    const std::vector<std::string>& argv) {
-  std::vector<std::string> command{"ip", "netns", "exec", net_->Namespace(side)};
+  StartHelperIn(net_->Namespace(side), name, argv);
+}
+
+void SharedFlightTest::StartRouterHelper(const std::string& name,
+                                         const std::vector<std::string>& argv) {
+  StartHelperIn(net_->RouterNamespace(), name, argv);
+}
+
+CommandResult SharedFlightTest::InRouter(const std::vector<std::string>& argv) const {
+  std::vector<std::string> command{"ip", "netns", "exec", net_->RouterNamespace()};
+  command.insert(command.end(), argv.begin(), argv.end());
+  return RunCommand(command);
+}
+
+void SharedFlightTest::LoadRouterRules(const std::string& ruleset) {
+  WriteText(RunFile("router.nft"), ruleset);
+  const CommandResult result = InRouter({"nft", "-f", RunFile("router.nft")});
+  ASSERT_EQ(result.exitCode, 0) << "nft: " << result.output;
+}
+
+std::string SharedFlightTest::RunFile(const std::string& name) const {
+  return (fs::path(runFolder_) / name).string();
+}
+
+void SharedFlightTest::StartHelperIn(const std::string& space, const std::string& name,
+                                     const std::vector<std::string>& argv) {
+  std::vector<std::string> command{"ip", "netns", "exec", space};
   command.insert(command.end(), argv.begin(), argv.end());
   const fs::path base = fs::path(runFolder_) / name;
   helpers_.push_back(

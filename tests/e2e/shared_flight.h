@@ -112,6 +112,17 @@ class SharedFlightTest : public ::testing::Test {
   // output goes to NAME.out and NAME.err in the run folder and it ends with
   // the test.
   void StartHelper(int side, const std::string& name, const std::vector<std::string>& argv);
+  void StartHelperIn(const std::string& space, const std::string& name,
+                     const std::vector<std::string>& argv);
+
+  // Through a router (NetnsPair): the server side at home, the client side on
+  // the internet. Commands for the router's namespace, as for a side's.
+  virtual bool ThroughRouter() const { return false; }
+  CommandResult InRouter(const std::vector<std::string>& argv) const;
+  void LoadRouterRules(const std::string& ruleset);
+  void StartRouterHelper(const std::string& name, const std::vector<std::string>& argv);
+  // A file in the run folder, for the helpers' configuration and output.
+  std::string RunFile(const std::string& name) const;
 
   // How long RunBoth waits for the server's role to start.
   std::chrono::seconds roleStartLimit_{10};

@@ -23,7 +23,8 @@ if(TARGET simhost AND TARGET MultiShared)
     ${CMAKE_CURRENT_LIST_DIR}/link_faults_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/receive_load_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/peer_traffic_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/platform_truths_test.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/platform_truths_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/router_test.cpp)
   # Only a UDT built here carries the patches that refuse crafted handshakes.
   if(TARGET udt)
     target_sources(e2e_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/hostile_handshake_test.cpp)
@@ -45,6 +46,30 @@ if(TARGET simhost AND TARGET MultiShared)
   # The tests run the programs, so building them builds those too.
   add_dependencies(e2e_tests simhost MultiShared multishared-check e2e_stranger e2e_datagrams
                    e2e_handshake)
+  # The home router's UPnP daemon, built from its source beside the checkout
+  # with our one-line patch (router_test.cpp). Without the source, or without
+  # UPnP in the module, the router tests say they skipped.
+  set(MS_MINIUPNPD_SOURCE_DIR ${PROJECT_SOURCE_DIR}/../shared/third_party/miniupnpd-2.3.1
+      CACHE PATH "miniupnpd 2.3.1 source folder, for the test router")
+  set(ms_miniupnpd "")
+  if(MS_WITH_UPNP AND EXISTS ${MS_MINIUPNPD_SOURCE_DIR}/miniupnpd.c)
+    set(ms_miniupnpd ${CMAKE_BINARY_DIR}/miniupnpd/miniupnpd)
+    add_custom_command(
+      OUTPUT ${ms_miniupnpd}
+      COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-miniupnpd.sh ${MS_MINIUPNPD_SOURCE_DIR}
+              ${CMAKE_BINARY_DIR}/miniupnpd
+      DEPENDS ${PROJECT_SOURCE_DIR}/scripts/build-miniupnpd.sh
+              ${CMAKE_CURRENT_LIST_DIR}/router/test-wan-address.patch
+      COMMENT "Test router daemon miniupnpd"
+      VERBATIM)
+    add_custom_target(test_miniupnpd DEPENDS ${ms_miniupnpd})
+    add_dependencies(e2e_tests test_miniupnpd)
+  elseif(NOT MS_WITH_UPNP)
+    message(STATUS "Router tests skip: the module is built without UPnP")
+  else()
+    message(STATUS "Router tests skip: no miniupnpd source at ${MS_MINIUPNPD_SOURCE_DIR}")
+  endif()
+  target_compile_definitions(e2e_tests PRIVATE MINIUPNPD_PATH="${ms_miniupnpd}")
   gtest_discover_tests(e2e_tests PROPERTIES LABELS e2e TIMEOUT 180 DISCOVERY_TIMEOUT 60)
 
   # The same harness drives the Windows build of the stand-in and the module

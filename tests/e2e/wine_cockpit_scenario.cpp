@@ -27,6 +27,8 @@ void ExpectWholeLines(const std::string& logPath, const char* who) {
       R"(R UDP Bind Process completed|Binded Port: 5000)|clientLoop start|R UDP start|)"
       R"(R UDP connected to 198\.18\.0\.[12]|client \d+ has been connected to the server|)"
       R"(Connection closed|)"
+      R"(Router: no UPnP router answered; forward UDP 5001( and 34835)? to this computer in )"
+      R"(the router by hand, or turn UPnP on there|)"
       R"(Thread close initiated|Waiting for thread close|Thread Close Process Completed|)"
       R"(MasterTGL[01]|LvarsSet: QV_\w+ Value: -?[0-9.]+|SimEvent: \d+ Value: -?\d+|)"
       R"(Cockpit sent to the peer: \d+ values and the gear handle|)"

@@ -100,7 +100,7 @@ TEST_F(RoleStartTest, ServerStartLogsInOrderAndAGaugeKillEndsIt) {
 TEST_F(RoleStartTest, AnyMpConnButZeroMakesAClient) {
   // No address: the client gives up at once instead of waiting for a server.
   for (const double mpConn : {0.5, -1.0}) {
-    Configure("nowhere\n" + std::to_string(TestBasePort(21)) + "\n", mpConn);
+    Configure("no where\n" + std::to_string(TestBasePort(21)) + "\n", mpConn);
     Frame();
     ASSERT_TRUE(Load(roleStarted));
     EXPECT_NE(Load(clientGame), nullptr);
@@ -234,7 +234,7 @@ TEST_F(RoleStartTest, AStartThatCannotHaveItsThreadsLeavesNoRole) {
 TEST_F(RoleStartTest, ConfigurationMistakesAreLoggedOnceWithFileAndLine) {
   UseBasePort(25);
   const std::string port = basePort;
-  WriteFile("SharedConfig.cfg", "\xEF\xBB\xBFpeer-pc\r\n" + port + "x\r\n");
+  WriteFile("SharedConfig.cfg", "\xEF\xBB\xBFpeer pc\r\n" + port + "x\r\n");
   WriteFile("LVars.cfg",
             "\xEF\xBB\xBFQV_First;FCTL\r\n"
             "QV_Hdg;FCUh\r\n"
@@ -249,11 +249,12 @@ TEST_F(RoleStartTest, ConfigurationMistakesAreLoggedOnceWithFileAndLine) {
   ASSERT_EQ(Load(lvarCount), 5u);
   EXPECT_EQ(lvarTable[0]->name, "QV_First");
   EXPECT_EQ(lvarTable[0]->category, LVarCategory::kFctl);
-  EXPECT_EQ(peerAddress, "peer-pc");
+  EXPECT_EQ(peerAddress, "peer pc");
   const auto lines = LogLines();
   for (const std::string& line : std::vector<std::string>{
-           "SharedConfig.cfg line 1: \"peer-pc\" is not an IPv4 address such as 192.168.1.20 (no "
-           "names, no blanks); nothing is sent to the other computer until it is mended",
+           "SharedConfig.cfg line 1: \"peer pc\" is neither an IPv4 address such as 192.168.1.20 "
+           "nor a host name such as copilot.example.net (no blanks); nothing is sent to the other "
+           "computer until it is mended",
            "SharedConfig.cfg line 2: \"" + port +
                "x\" is not a port number from 1 to 65534 (digits only); nothing is sent to the "
                "other computer until it is mended",

@@ -23,6 +23,7 @@ void CheckConfig(const fs::path& folder, FilesReport& report) {
   report.peerAddress = lines.peerAddress;
   // A refused port has no ports to open.
   if (lines.basePort) report.basePort = ParseBasePort(*lines.basePort);
+  report.routerMapping = lines.RouterMapping();
   if (lines.peerAddress) report.notes.push_back("Other computer: " + *lines.peerAddress);
 }
 

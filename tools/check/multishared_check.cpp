@@ -3,10 +3,17 @@
 // every mistake; "link", run on both computers at once, tries both ports in
 // both directions.
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <iostream>
+#include <memory>
+#include <thread>
 
 #include "check_files.h"
 #include "check_link.h"
+#include "net/address_text.h"
+#include "net/router_ports.h"
+#include "platform/platform.h"
+#include "session/config_file.h"
 #include "session/log.h"
 
 namespace {
@@ -14,6 +21,45 @@ namespace {
 constexpr int kClean = 0;
 constexpr int kProblems = 1;
 constexpr int kBadUsage = 2;
+// The checker waits for the router a little longer than the module: a pilot
+// runs it once, by hand, to learn what the router says.
+constexpr std::chrono::milliseconds kRouterDiscoveryWait{2000};
+constexpr std::chrono::seconds kRouterLease{600};
+// A probe that reaches a router before its mapping exists leaves a connection
+// entry there that keeps the later ones from being forwarded; so neither side
+// probes before the routers on both sides had this long to map.
+constexpr std::chrono::milliseconds kRouterSettle{3000};
+
+const char* AnswerWord(RouterAnswer answer) {
+  switch (answer) {
+    case RouterAnswer::kMapped:
+      return "mapped";
+    case RouterAnswer::kRefused:
+      return "refused";
+    case RouterAnswer::kNoRouter:
+      break;
+  }
+  return "none";
+}
+
+// Opens both ports in the router, as the host's module does, so that the
+// peer's probes can come in while the check runs; prints what it answered.
+std::unique_ptr<RouterPorts> OpenRouter(const FilesReport& report) {
+  if (!report.routerMapping) {
+    std::cout << "Router: not asked (line 4 of SharedConfig.cfg reads " << kNoRouterWord << ")\n";
+    return nullptr;
+  }
+  const int base = *report.basePort;
+  auto router = std::make_unique<RouterPorts>(
+      std::vector<std::uint16_t>{DatagramPortOf(base), ReliableWirePortOf(base)},
+      kRouterDiscoveryWait, kRouterLease);
+  const RouterOutcome outcome = router->Open();
+  for (const auto& line : outcome.lines) std::cout << line << "\n";
+  std::cout << "Router answer: " << AnswerWord(outcome.answer) << "; outside address: "
+            << (outcome.externalAddress.empty() ? "unknown" : outcome.externalAddress) << "\n"
+            << std::flush;
+  return router;
+}
 
 std::string DefaultFolder() { return ModuleFolder().value_or(""); }
 
@@ -42,10 +88,32 @@ int RunLink(const std::string& folder, int seconds) {
     return kProblems;
   }
   LinkSettings settings{*report.peerAddress, *report.basePort, std::chrono::seconds(seconds)};
+  const bool socketsUp = platform::SocketsStartup() == 0;
+  if (!ParsePeerAddress(settings.peerAddress) && IsHostName(settings.peerAddress)) {
+    // A dynamic-DNS name: the link is tried with the address it has now.
+    std::uint32_t address = 0;
+    std::string why;
+    if (!platform::ResolveIpv4(settings.peerAddress.c_str(), &address, &why)) {
+      std::cout << "PROBLEM: the name \"" << settings.peerAddress << "\" on line 1 does not "
+                << "resolve (" << why << "); check its spelling and the dynamic-DNS service\n";
+      if (socketsUp) platform::SocketsCleanup();
+      return kProblems;
+    }
+    std::cout << "Line 1: " << settings.peerAddress << " is " << AddressText(address) << "\n";
+    settings.peerAddress = AddressText(address);
+  }
   std::cout << "Trying the link with " << settings.peerAddress << " for up to " << seconds
             << " s; run this on the other computer now too.\n"
             << std::flush;
+  const auto routerStart = std::chrono::steady_clock::now();
+  const auto router = OpenRouter(report);
+  std::this_thread::sleep_until(routerStart + kRouterSettle);
   const LinkResult result = RunLinkCheck(settings);
+  if (router) {
+    const std::string closed = router->Close();
+    if (!closed.empty()) std::cout << closed << "\n";
+  }
+  if (socketsUp) platform::SocketsCleanup();
   const auto lines = LinkVerdict(settings, result);
   for (const auto& line : lines) std::cout << line << "\n";
   const bool works = result.setupError.empty() && result.datagramIn && result.datagramOut &&

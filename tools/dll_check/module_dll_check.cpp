@@ -52,10 +52,11 @@ constexpr std::array<const char*, 7> kElementRoutines = {
 constexpr std::array<std::int32_t, 3> kMouseTypes = {1, 3, 0};
 
 // DLLs that may be asked for: the simulator's client library, the user's UDT
-// build, and Windows' own libraries that the module and its static runtime use.
-constexpr std::array<const char*, 8> kAllowedDlls = {
-    "simconnect.dll", "udt.dll",     "kernel32.dll", "msvcrt.dll",
-    "ws2_32.dll",     "shell32.dll", "user32.dll",   "advapi32.dll"};
+// build, and Windows' own libraries that the module, its static runtime and
+// its UPnP client (iphlpapi.dll, to find the network adapters) use.
+constexpr std::array<const char*, 9> kAllowedDlls = {
+    "simconnect.dll", "udt.dll",    "kernel32.dll", "msvcrt.dll",  "ws2_32.dll",
+    "shell32.dll",    "user32.dll", "advapi32.dll", "iphlpapi.dll"};
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),

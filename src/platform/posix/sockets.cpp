@@ -1,5 +1,6 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -54,6 +55,21 @@ bool IsOwnAddress(std::uint32_t networkOrderAddress) {
       ::bind(Fd(probe), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
   CloseSocket(probe);
   return own;
+}
+
+bool ResolveIpv4(const char* name, std::uint32_t* networkOrderAddress, std::string* why) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  const int result = ::getaddrinfo(name, nullptr, &hints, &found);
+  if (result != 0 || found == nullptr) {
+    *why = result != 0 ? ::gai_strerror(result) : "no address";
+    return false;
+  }
+  *networkOrderAddress = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+  ::freeaddrinfo(found);
+  return true;
 }
 
 long SendTo(Socket s, const void* data, std::size_t length, std::uint32_t networkOrderAddress,

@@ -63,6 +63,21 @@ bool IsOwnAddress(std::uint32_t networkOrderAddress) {
   return false;
 }
 
+bool ResolveIpv4(const char* name, std::uint32_t* networkOrderAddress, std::string* why) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  const int result = ::getaddrinfo(name, nullptr, &hints, &found);
+  if (result != 0 || found == nullptr) {
+    *why = "Windows Sockets error " + std::to_string(result);
+    return false;
+  }
+  *networkOrderAddress = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+  ::freeaddrinfo(found);
+  return true;
+}
+
 long SendTo(Socket s, const void* data, std::size_t length, std::uint32_t networkOrderAddress,
             std::uint16_t port) {
   if (length > static_cast<std::size_t>(INT_MAX)) return -1;
