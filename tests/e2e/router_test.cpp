@@ -90,7 +90,10 @@ class RouterTest : public SharedFlightTest {
     ASSERT_TRUE(std::filesystem::exists(MINIUPNPD_PATH))
         << "no test router daemon at " << MINIUPNPD_PATH;
     std::ofstream(RunFile("miniupnpd.conf")) << DaemonConfig(rules);
-    StartRouterHelper("miniupnpd", {MINIUPNPD_PATH, "-d", "-f", RunFile("miniupnpd.conf")});
+    // A pid file of the run's own: the daemon refuses to start beside one
+    // named in the usual place, where another test's router may have put it.
+    StartRouterHelper("miniupnpd", {MINIUPNPD_PATH, "-d", "-f", RunFile("miniupnpd.conf"), "-P",
+                                    RunFile("miniupnpd.pid")});
     // It answers once its HTTP side listens.
     const auto deadline = Clock::now() + std::chrono::seconds(10);
     while (Clock::now() < deadline) {
