@@ -89,4 +89,20 @@ void SleepMs(unsigned milliseconds);
 // lists show (at most 15 characters); nothing happens where the OS cannot.
 void NameThisThread(const char* name);
 
+// While alive, the calling thread computes doubles at double precision, and
+// afterwards it has its own setting back. On 32-bit x86 every result goes
+// through the x87 unit, whose precision the simulator may have set to single
+// on its thread (Direct3D 9 does): each sum would be rounded to 24 bits, a
+// latitude to some 0.4 m, and an eased aircraft would stop metres short.
+class DoublePrecisionScope {
+ public:
+  DoublePrecisionScope();
+  ~DoublePrecisionScope();
+  DoublePrecisionScope(const DoublePrecisionScope&) = delete;
+  DoublePrecisionScope& operator=(const DoublePrecisionScope&) = delete;
+
+ private:
+  [[maybe_unused]] std::uint16_t saved_ = 0;
+};
+
 }  // namespace platform

@@ -6,6 +6,7 @@
 
 #include "lvars/fixed_ids.h"
 #include "module/globals.h"
+#include "platform/platform.h"
 #include "simlink/definitions.h"
 #include "simlink/easing.h"
 #include "simlink/key_event_relay.h"
@@ -110,6 +111,7 @@ void HandleData(const SimConnectRecvSimObjectData& message) {
   const bool following =
       Load(sharedState->vars->value[slot::kMpConn]) != 0.0 && Load(isFollower) != 0;
   if (following) {
+    const platform::DoublePrecisionScope precision;
     EaseAircraft(*sharedState);
   } else {
     ResetSmoothedValues(*sharedState);

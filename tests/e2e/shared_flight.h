@@ -23,6 +23,7 @@ inline constexpr int kServer = 0;
 inline constexpr int kClient = 1;
 inline constexpr int kBasePort = 5000;
 // SimConnect data definitions the module writes through.
+inline constexpr std::uint32_t kDefinitionHeading = 28;
 inline constexpr std::uint32_t kDefinitionLatitude = 31;
 inline constexpr std::uint32_t kDefinitionGearHandle = 32;
 

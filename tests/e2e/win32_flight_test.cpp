@@ -3,6 +3,7 @@
 // under the i386 Wine that scripts/win32-env.sh keeps in a root of its own
 // (qemu's user-mode emulation where the machine cannot run 32-bit x86 code).
 #include <array>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -121,6 +122,33 @@ TEST_F(Win32Test, SingleX87PrecisionOnTheSimulatorThread) {
   RecordProperty("follow_metres", std::to_string(followMetres_));
   std::cout << "worst follow distance with x87 at single precision: " << followMetres_ << " m\n";
   EXPECT_GT(followMetres_, 0.0);
+}
+
+// At single x87 precision every sum is rounded to 24 bits (a latitude to
+// some 0.4 m, a heading near 90 to 8e-6 degrees), so an eased value stops
+// where its step rounds to nothing: a latitude up to 10 m short, a heading
+// some 2e-4 degrees. The heading is written as eased, so it shows this: the
+// client turns off the common eastward track, levels its wings and only then
+// follows the server, and its heading must reach the server's 90 degrees far
+// closer than single precision could.
+TEST_F(Win32Test, SingleX87PrecisionEasesToTheLeadersHeading) {
+  for (int side : {kServer, kClient}) simhostExtra_[side] = {"--x87-single"};
+  WriteTable("QV_Rel\n");
+  const std::string server = StartRoleLines(0.1, 0) + std::to_string(55 + serverLead_) + " quit\n";
+  const std::string client =
+      "0.2 fly 30 0 250 0\n4 fly 0 0 250 0\n" + StartRoleLines(8, 1) + "45 quit\n";
+  ASSERT_NO_FATAL_FAILURE(RunBoth(server, client, 70 + serverLead_));
+  const auto leader = Trace(kServer).All<trace::Aircraft>();
+  const auto eased = Trace(kClient).SetData(kDefinitionHeading);
+  ASSERT_FALSE(leader.empty());
+  ASSERT_FALSE(eased.empty());
+  const double leaderHeading = leader.back().body.heading;
+  const double start = std::fabs(eased.front().body.value - leaderHeading);
+  const double end = std::fabs(eased.back().body.value - leaderHeading);
+  std::cout << "follower's heading from the leader's: " << start << " degrees at the first eased "
+            << "frame, " << end << " after " << eased.size() << " frames\n";
+  EXPECT_GT(start, 1.0);
+  EXPECT_LT(end, 1e-6);
 }
 
 // Another add-on has loaded MinGW's shared runtime into the simulator before

@@ -50,4 +50,9 @@ void SleepMs(unsigned milliseconds) {
 
 void NameThisThread(const char* name) { pthread_setname_np(pthread_self(), name); }
 
+// The POSIX builds are 64-bit: doubles are computed in SSE (or the
+// architecture's own floating-point) registers, which have no precision setting.
+DoublePrecisionScope::DoublePrecisionScope() = default;
+DoublePrecisionScope::~DoublePrecisionScope() = default;
+
 }  // namespace platform

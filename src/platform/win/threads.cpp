@@ -64,4 +64,22 @@ void NameThisThread(const char* name) {
   setDescription(GetCurrentThread(), wide);
 }
 
+#if defined(__i386__)
+// The precision field of the x87 control word (bits 8 and 9): 10 is double.
+constexpr std::uint16_t kPrecisionMask = 0x0300;
+constexpr std::uint16_t kDoublePrecision = 0x0200;
+
+DoublePrecisionScope::DoublePrecisionScope() {
+  asm volatile("fnstcw %0" : "=m"(saved_));
+  const std::uint16_t wanted = (saved_ & ~kPrecisionMask) | kDoublePrecision;
+  asm volatile("fldcw %0" : : "m"(wanted));
+}
+
+DoublePrecisionScope::~DoublePrecisionScope() { asm volatile("fldcw %0" : : "m"(saved_)); }
+#else
+// 64-bit Windows computes doubles in SSE registers, which have no such setting.
+DoublePrecisionScope::DoublePrecisionScope() = default;
+DoublePrecisionScope::~DoublePrecisionScope() = default;
+#endif
+
 }  // namespace platform
