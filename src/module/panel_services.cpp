@@ -27,10 +27,14 @@ std::optional<std::uint32_t> FindNamedValue(const char* name) {
 
 void CreateNamedValue(const char* name) { Slot<CreateNamedValueFn>(kCreateNamedValue)(name); }
 
-double ReadNamedValue(std::uint32_t id) { return Slot<ReadNamedValueFn>(kReadNamedValue)(id); }
+// The services take the identifier as the signed number they handed out;
+// FindNamedValue keeps only those from 0 up, so the conversion is exact.
+double ReadNamedValue(std::uint32_t id) {
+  return Slot<ReadNamedValueFn>(kReadNamedValue)(static_cast<std::int32_t>(id));
+}
 
 void WriteNamedValue(std::uint32_t id, double value) {
-  Slot<WriteNamedValueFn>(kWriteNamedValue)(id, value);
+  Slot<WriteNamedValueFn>(kWriteNamedValue)(static_cast<std::int32_t>(id), value);
 }
 
 void HookKeyEvents(KeyEventHandler handler, void* user) {

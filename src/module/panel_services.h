@@ -45,8 +45,8 @@ using TriggerKeyEventFn = std::int32_t(MS_STDCALL*)(std::uint32_t, std::uint32_t
 using ReleasePanelResourcesFn = void(MS_STDCALL*)();
 using FindNamedValueFn = std::int32_t(MS_STDCALL*)(const char*);
 using CreateNamedValueFn = std::int32_t(MS_STDCALL*)(const char*);
-using ReadNamedValueFn = double(MS_STDCALL*)(std::uint32_t);
-using WriteNamedValueFn = void(MS_STDCALL*)(std::uint32_t, double);
+using ReadNamedValueFn = double(MS_STDCALL*)(std::int32_t);
+using WriteNamedValueFn = void(MS_STDCALL*)(std::int32_t, double);
 using HookKeyEventsFn = void(MS_STDCALL*)(KeyEventHandler, void*);
 
 void TriggerKeyEvent(std::uint32_t id, std::uint32_t data);
