@@ -29,18 +29,6 @@ std::string TableText(const std::vector<Var>& vars) {
 
 bool Held(const Var& v) { return v.category != "MBTN" && v.category != "BTN"; }
 
-// Script lines put in time order (stable, so equal times keep their order).
-std::string InTimeOrder(const std::string& lines) {
-  std::vector<std::pair<double, std::string>> timed;
-  std::istringstream in(lines);
-  for (std::string line; std::getline(in, line);) timed.emplace_back(std::stod(line), line);
-  std::stable_sort(timed.begin(), timed.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::string out;
-  for (const auto& [t, line] : timed) out += line + "\n";
-  return out;
-}
-
 std::string Set(double t, const std::string& name, double value) {
   std::ostringstream line;
   line << t << " set " << name << " " << value << "\n";

@@ -16,8 +16,6 @@ namespace {
 
 using trace::By;
 
-constexpr const char* kStranger = "198.18.0.9";
-
 // ThreadSanitizer slows UDT's one receive thread about tenfold and keeps a
 // shadow of every allocation, so there the floods are a tenth as fast and long
 // and resident memory says nothing about the host's own.
@@ -67,34 +65,13 @@ class HostileHandshakeTest : public SharedFlightTest {
   static constexpr int kReliablePort = ((kBasePort & 0xFF) << 8) | (kBasePort >> 8);
 };
 
-std::vector<double> Sequence(int count) {
-  std::vector<double> values;
-  for (int i = 1; i <= count; ++i) values.push_back(i);
-  return values;
-}
-
-std::string Changes(const std::string& name, double t0, int count) {
-  std::string lines;
-  for (int i = 1; i <= count; ++i) {
-    lines += std::to_string(t0 + 0.5 * i) + " set " + name + " " + std::to_string(i) + "\n";
-  }
-  return lines;
-}
-
 TEST_F(HostileHandshakeTest, InsaneHandshakesAreRefusedAndTheHostKeepsItsLinkAndMemory) {
   WriteTable("QV_A\nQV_B\n");
-  ASSERT_EQ(
-      InNamespace(kClient, {"ip", "addr", "add", std::string(kStranger) + "/32", "dev", "e2e0"})
-          .exitCode,
-      0);
-  ASSERT_EQ(
-      InNamespace(kServer, {"ip", "route", "add", std::string(kStranger) + "/32", "dev", "e2e0"})
-          .exitCode,
-      0);
+  ASSERT_NO_FATAL_FAILURE(PlaceStranger(kClient));
   constexpr int kChanges = 40;
-  Start(kServer, StartRoleLines(0.1, 0) + Changes("QV_A", 3.0, kChanges) + "28 quit\n", 40);
+  Start(kServer, StartRoleLines(0.1, 0) + Changes("QV_A", 3.0, kChanges, 0.5) + "28 quit\n", 40);
   ASSERT_TRUE(WaitForLogLine(kServer, "serverLoop start", std::chrono::seconds(10)));
-  Start(kClient, StartRoleLines(0.1, 1) + Changes("QV_B", 3.1, kChanges) + "27 quit\n", 40);
+  Start(kClient, StartRoleLines(0.1, 1) + Changes("QV_B", 3.1, kChanges, 0.5) + "27 quit\n", 40);
   ASSERT_TRUE(WaitForLogLine(kServer, "LvarsSet: QV_B Value: 1", std::chrono::seconds(15)));
   const long before = ResidentKiB(SimPid(kServer));
 

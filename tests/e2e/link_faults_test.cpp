@@ -33,33 +33,6 @@ constexpr const char* kLossRules = R"(table inet msfault {
 }
 )";
 
-std::vector<double> Sequence(int count, double step) {
-  std::vector<double> values;
-  for (int i = 1; i <= count; ++i) values.push_back(i * step);
-  return values;
-}
-
-// Script lines setting `name` to step, 2 step, ... every half second from t0.
-std::string Changes(const std::string& name, double t0, int count, double step) {
-  std::string lines;
-  for (int i = 1; i <= count; ++i) {
-    lines += std::to_string(t0 + 0.5 * i) + " set " + name + " " + std::to_string(i * step) + "\n";
-  }
-  return lines;
-}
-
-// Script lines put in time order (stable, so equal times keep their order).
-std::string InTimeOrder(const std::string& lines) {
-  std::vector<std::pair<double, std::string>> timed;
-  std::istringstream in(lines);
-  for (std::string line; std::getline(in, line);) timed.emplace_back(std::stod(line), line);
-  std::stable_sort(timed.begin(), timed.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::string out;
-  for (const auto& [t, line] : timed) out += line + "\n";
-  return out;
-}
-
 class LinkFaultsTest : public SharedFlightTest {
  protected:
   // The packet count of the counter rule in `chain` of that side's table.
@@ -84,9 +57,9 @@ TEST_F(LinkFaultsTest, LossOfAFifthLosesNoReliableChangeAndKeepsTheStateFlowing)
   constexpr int kChanges = 30;
   constexpr double kQuit = 24.0;
   RunBoth(InTimeOrder(StartRoleLines(0.1, 0) + "1 fly 10 2 250 500\n" +
-                      Changes("QV_Rel_S", 5.0, kChanges, 1.0) +
-                      Changes("QV_Dgm_S", 5.2, kChanges, 2.0) + "24 quit\n"),
-          StartRoleLines(0.1, 1) + Changes("QV_Rel_C", 5.1, kChanges, 1.0) + "23 quit\n", 40);
+                      Changes("QV_Rel_S", 5.0, kChanges, 0.5, 1.0) +
+                      Changes("QV_Dgm_S", 5.2, kChanges, 0.5, 2.0) + "24 quit\n"),
+          StartRoleLines(0.1, 1) + Changes("QV_Rel_C", 5.1, kChanges, 0.5, 1.0) + "23 quit\n", 40);
   const SideTrace server = Trace(kServer);
   const SideTrace client = Trace(kClient);
 
@@ -114,24 +87,17 @@ TEST_F(LinkFaultsTest, LossOfAFifthLosesNoReliableChangeAndKeepsTheStateFlowing)
 }
 
 TEST_F(LinkFaultsTest, AStrangerOnTheLinkChangesNothingAndThePairFliesOn) {
-  constexpr const char* kStranger = "198.18.0.9";
   WriteTable("QV_A\nQV_B\nQV_F;FCTL\nQV_M;MBTN\n");
   // The stranger's address sits on the client's end of the link.
-  ASSERT_EQ(
-      InNamespace(kClient, {"ip", "addr", "add", std::string(kStranger) + "/32", "dev", "e2e0"})
-          .exitCode,
-      0);
-  ASSERT_EQ(
-      InNamespace(kServer, {"ip", "route", "add", std::string(kStranger) + "/32", "dev", "e2e0"})
-          .exitCode,
-      0);
+  ASSERT_NO_FATAL_FAILURE(PlaceStranger(kClient));
   constexpr int kChanges = 16;
   Start(kServer,
-        StartRoleLines(0.1, 0) + "1 fly 0 0 250 0\n" + Changes("QV_A", 4.0, kChanges, 1.0) +
+        StartRoleLines(0.1, 0) + "1 fly 0 0 250 0\n" + Changes("QV_A", 4.0, kChanges, 0.5, 1.0) +
             "16 quit\n",
         30);
   ASSERT_TRUE(WaitForLogLine(kServer, "serverLoop start", std::chrono::seconds(10)));
-  Start(kClient, StartRoleLines(0.1, 1) + Changes("QV_B", 4.1, kChanges, 1.0) + "15 quit\n", 30);
+  Start(kClient, StartRoleLines(0.1, 1) + Changes("QV_B", 4.1, kChanges, 0.5, 1.0) + "15 quit\n",
+        30);
   constexpr int kFloodSeconds = 10;
   StartHelper(kClient, "stranger",
               {STRANGER_PATH, kStranger, NetnsPair::Address(kServer), NetnsPair::Address(kClient),
@@ -178,7 +144,7 @@ TEST_F(LinkFaultsTest, APeerKilledMidFlightLeavesAShowingAndStoppableSurvivor) {
   ASSERT_TRUE(WaitForLogLine(kServer, "serverLoop start", std::chrono::seconds(10)));
   // The survivor keeps changing a variable, so that UDT has something to
   // deliver; it gives a silent peer up only after some 40 s of growing waits.
-  Start(kClient, StartRoleLines(0.1, 1) + Changes("QV_A", 1.0, 130, 1.0) + "70 quit\n", 80);
+  Start(kClient, StartRoleLines(0.1, 1) + Changes("QV_A", 1.0, 130, 0.5, 1.0) + "70 quit\n", 80);
   ASSERT_TRUE(WaitForLogLine(kClient, "clientLoop start", std::chrono::seconds(15)));
   std::this_thread::sleep_for(std::chrono::seconds(3));
   // The trace's clock is CLOCK_MONOTONIC, as steady_clock is here.

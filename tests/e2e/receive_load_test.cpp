@@ -16,17 +16,6 @@ namespace {
 
 using trace::By;
 
-constexpr const char* kStranger = "198.18.0.9";
-
-// Script lines setting `name` to 1, 2, ... every `step` seconds from t0.
-std::string Changes(const std::string& name, double t0, int count, double step) {
-  std::string lines;
-  for (int i = 1; i <= count; ++i) {
-    lines += std::to_string(t0 + step * i) + " set " + name + " " + std::to_string(i) + "\n";
-  }
-  return lines;
-}
-
 class ReceiveLoadTest : public SharedFlightTest {
  protected:
   // Starts the server with `serverScript` and the client after it, and
@@ -68,14 +57,7 @@ class ReceiveLoadTest : public SharedFlightTest {
 TEST_F(ReceiveLoadTest, AStrangersJunkFloodLeavesThePeersDatagramsApplied) {
   WriteTable("QV_D;FCTL\n");
   // The stranger's address sits on the server's end of the link.
-  ASSERT_EQ(
-      InNamespace(kServer, {"ip", "addr", "add", std::string(kStranger) + "/32", "dev", "e2e0"})
-          .exitCode,
-      0);
-  ASSERT_EQ(
-      InNamespace(kClient, {"ip", "route", "add", std::string(kStranger) + "/32", "dev", "e2e0"})
-          .exitCode,
-      0);
+  ASSERT_NO_FATAL_FAILURE(PlaceStranger(kServer));
   // Counts the server's own 24-byte datagrams (32 with the UDP header: the
   // variable changes) as they leave, and the stranger's as they arrive.
   LoadRules(kServer, R"(table inet msload {

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 namespace e2e {
 namespace fs = std::filesystem;
@@ -213,6 +214,12 @@ std::string SharedFlightTest::RunFile(const std::string& name) const {
   return (fs::path(runFolder_) / name).string();
 }
 
+void SharedFlightTest::PlaceStranger(int side) {
+  const std::string host = std::string(kStranger) + "/32";
+  ASSERT_EQ(InNamespace(side, {"ip", "addr", "add", host, "dev", "e2e0"}).exitCode, 0);
+  ASSERT_EQ(InNamespace(1 - side, {"ip", "route", "add", host, "dev", "e2e0"}).exitCode, 0);
+}
+
 void SharedFlightTest::StartHelperIn(const std::string& space, const std::string& name,
                                      const std::vector<std::string>& argv) {
   std::vector<std::string> command{"ip", "netns", "exec", space};
@@ -255,6 +262,33 @@ std::vector<std::string> SharedFlightTest::LogLines(int side) const {
     lines.push_back(line);
   }
   return lines;
+}
+
+std::string Changes(const std::string& name, double t0, int count, double interval,
+                    double valueStep) {
+  std::string lines;
+  for (int i = 1; i <= count; ++i) {
+    lines += std::to_string(t0 + interval * i) + " set " + name + " " +
+             std::to_string(i * valueStep) + "\n";
+  }
+  return lines;
+}
+
+std::vector<double> Sequence(int count, double step) {
+  std::vector<double> values;
+  for (int i = 1; i <= count; ++i) values.push_back(i * step);
+  return values;
+}
+
+std::string InTimeOrder(const std::string& lines) {
+  std::vector<std::pair<double, std::string>> timed;
+  std::istringstream in(lines);
+  for (std::string line; std::getline(in, line);) timed.emplace_back(std::stod(line), line);
+  std::stable_sort(timed.begin(), timed.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::string out;
+  for (const auto& [t, line] : timed) out += line + "\n";
+  return out;
 }
 
 std::string StartRoleLines(double atSeconds, int side) {

@@ -124,6 +124,9 @@ class SharedFlightTest : public ::testing::Test {
   void StartRouterHelper(const std::string& name, const std::vector<std::string>& argv);
   // A file in the run folder, for the helpers' configuration and output.
   std::string RunFile(const std::string& name) const;
+  // Puts kStranger on `side`'s end of the link and routes the other side to
+  // it, so that a helper there can send as a computer that is not the peer.
+  void PlaceStranger(int side);
 
   // How long RunBoth waits for the server's role to start.
   std::chrono::seconds roleStartLimit_{10};
@@ -140,6 +143,18 @@ double CpuSeconds(pid_t pid);
 
 // Script lines that start a role: "MP_CONN" first, then "MP_START".
 std::string StartRoleLines(double atSeconds, int side);
+
+// An address on the link that is neither side's (see PlaceStranger).
+inline constexpr const char* kStranger = "198.18.0.9";
+
+// Script lines setting `name` to valueStep, 2 valueStep, ... one every
+// `interval` seconds after t0.
+std::string Changes(const std::string& name, double t0, int count, double interval,
+                    double valueStep = 1.0);
+// step, 2 step, ... `count` of them: the values Changes sets.
+std::vector<double> Sequence(int count, double step = 1.0);
+// Script lines put in time order (stable, so equal times keep their order).
+std::string InTimeOrder(const std::string& lines);
 
 // The gauge kill handshake in the log, in order: "Thread close initiated",
 // the send thread's "thread close start, thread2 wait close", and both
