@@ -1,4 +1,5 @@
-// The diagnostic log: one whole line per call, never an error for the caller.
+// The diagnostic log: one whole line per call, never an error for the caller,
+// and a cap on the lines that input may repeat without bound.
 #include "session/log.h"
 
 #include <gtest/gtest.h>
@@ -6,11 +7,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "session/log_limit.h"
 
 namespace fs = std::filesystem;
 
@@ -101,6 +106,69 @@ TEST_F(LogTest, TwoThreadsLoggingAtOnceKeepEveryLineWhole) {
     seen.insert(line);
   }
   EXPECT_EQ(seen.size(), 2u * kLines);
+}
+
+// Lines that input may repeat without bound: a flood grows the log by a few
+// MB an hour, a burst goes through whole, and every line left out is counted
+// in a summary that keeps its place among the lines.
+class LogRateCapTest : public LogTest {
+ protected:
+  std::vector<std::string> Lines() const {
+    std::ifstream in(LogPath());
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+  // The sum of N over the summary lines "... and N more values applied".
+  static long LeftOut(const std::vector<std::string>& lines) {
+    static const std::regex kSummary(R"(\.\.\. and ([0-9]+) more values applied)");
+    long sum = 0;
+    for (const auto& line : lines) {
+      std::smatch match;
+      if (std::regex_match(line, match, kSummary)) sum += std::stol(match[1]);
+    }
+    return sum;
+  }
+};
+
+TEST_F(LogRateCapTest, AnHourOfFloodAddsAFewMegabytesAndCountsEveryLineLeftOut) {
+  constexpr long kPerSecond = 2000;
+  constexpr long kSeconds = 3600;
+  const std::string line = "LvarsSet: QV_A_RATHER_LONG_VARIABLE_NAME_OF_THE_FCU Value: 123457";
+  {
+    LogRateCap cap("more values applied");
+    for (long i = 0; i < kPerSecond * kSeconds; ++i) cap.Log(line, i * 1000 / kPerSecond);
+  }
+  const auto lines = Lines();
+  long logged = 0;
+  for (const auto& l : lines) logged += l == line ? 1 : 0;
+  EXPECT_EQ(logged + LeftOut(lines), kPerSecond * kSeconds);
+  EXPECT_LE(logged, LogRateCap::kBurst + LogRateCap::kPerSecond * kSeconds);
+  // At most one summary a second, the last one at the end.
+  EXPECT_LE(static_cast<long>(lines.size()) - logged, kSeconds + 1);
+  const auto bytes = static_cast<double>(fs::file_size(LogPath()));
+  std::cout << "an hour of " << kPerSecond << " lines a second: " << lines.size() << " lines, "
+            << bytes / 1e6 << " MB\n";
+  EXPECT_LT(bytes, 2e6);
+}
+
+TEST_F(LogRateCapTest, TheSummaryComesASecondAfterTheFirstLineLeftOutAndBeforeLaterLines) {
+  LogRateCap cap("more values applied");
+  for (int i = 0; i < LogRateCap::kBurst + 5; ++i) cap.Log("v" + std::to_string(i), 10000);
+  // Refilled at kPerSecond lines a second: 250 ms later, one line more.
+  cap.Log("late", 10250);
+  cap.Log("left out", 10250);
+  cap.Summarise(10999);
+  EXPECT_EQ(Lines().size(), static_cast<std::size_t>(LogRateCap::kBurst + 1));
+  EXPECT_EQ(Lines().back(), "late");
+  cap.Summarise(11000);
+  EXPECT_EQ(Lines().back(), "... and 6 more values applied");
+  cap.Summarise(20000);  // nothing left out since: no second summary
+  cap.Log("after", 20000);
+  const auto lines = Lines();
+  ASSERT_EQ(lines.size(), static_cast<std::size_t>(LogRateCap::kBurst + 3));
+  EXPECT_EQ(lines[lines.size() - 2], "... and 6 more values applied");
+  EXPECT_EQ(lines.back(), "after");
 }
 
 }  // namespace

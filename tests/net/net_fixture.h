@@ -15,6 +15,7 @@
 
 #include "lvars/lvar_entry.h"
 #include "module/globals.h"
+#include "net/receive_messages.h"
 #include "net/reliable_link.h"
 #include "net/wire_records.h"
 #include "platform/platform.h"
@@ -27,6 +28,18 @@
 inline int TestBasePort(int k) { return 0x1000 + (k << 8) + 0x50; }
 inline std::uint16_t SwappedPort(int p) {
   return static_cast<std::uint16_t>(((p & 0xFF) << 8) | ((p >> 8) & 0xFF));
+}
+
+// The peer's kind-1 records (index, value) as one datagram, applied as the
+// receive pass applies it.
+inline void WalkPeerDatagram(const std::vector<std::pair<int, double>>& records) {
+  std::vector<std::uint8_t> bytes;
+  for (const auto& [index, value] : records) {
+    const MessageBytes m = EncodeMessage(MakeMessage(kind::kVarValue, index, value, 0));
+    bytes.insert(bytes.end(), m.begin(), m.end());
+  }
+  ReceiveLimits limits;
+  WalkDatagram(bytes.data(), bytes.size(), limits);
 }
 
 class NetFixture : public ModuleFixture {

@@ -272,16 +272,6 @@ class PeerValueTest : public NetFixture {
     correctionLog.Tick(windowMs_);
   }
   std::int64_t windowMs_ = 0;
-  // One datagram holding a kind-1 record per (index, value).
-  static void Walk(const std::vector<std::pair<int, double>>& records) {
-    std::vector<std::uint8_t> bytes;
-    for (const auto& [index, value] : records) {
-      const MessageBytes m = EncodeMessage(MakeMessage(kind::kVarValue, index, value, 0));
-      bytes.insert(bytes.end(), m.begin(), m.end());
-    }
-    ReceiveLimits limits;
-    WalkDatagram(bytes.data(), bytes.size(), limits);
-  }
   long Count(const std::string& prefix) const {
     const auto lines = LogLines();
     return std::count_if(lines.begin(), lines.end(),
@@ -290,10 +280,10 @@ class PeerValueTest : public NetFixture {
 };
 
 TEST_F(PeerValueTest, AValueAlreadyHeldIsNeitherWrittenNorLogged) {
-  Walk({{0, 2.0}});
+  WalkPeerDatagram({{0, 2.0}});
   EXPECT_EQ(Named("A"), 2.0);
-  Walk({{0, 2.0}});  // a refresh of what the cockpit holds
-  Walk({{0, 2.0}});
+  WalkPeerDatagram({{0, 2.0}});  // a refresh of what the cockpit holds
+  WalkPeerDatagram({{0, 2.0}});
   EXPECT_EQ(Count("LvarsSet: A"), 1);
   EXPECT_EQ(lvarTable[0]->agreed.load(), 2.0f);
 }
@@ -302,28 +292,28 @@ TEST_F(PeerValueTest, APilotsFreshMoveIsNotFlickedBackByAnOlderValue) {
   standin::WriteNamed("F", 5.0);
   lvarTable[1]->value = 5.0f;
   lvarTable[1]->movedAtMs = SteadyNowMs();  // moved here just now
-  Walk({{1, 1.0}, {0, 3.0}});
+  WalkPeerDatagram({{1, 1.0}, {0, 3.0}});
   EXPECT_EQ(Named("F"), 5.0);
   EXPECT_EQ(Named("A"), 3.0) << "other entries of the same datagram still apply";
   // A move that no poll has seen yet counts too: the cockpit differs from
   // the entry's last poll.
   standin::WriteNamed("A", 4.0);
-  Walk({{0, 3.5}});
+  WalkPeerDatagram({{0, 3.5}});
   EXPECT_EQ(Named("A"), 4.0);
   lvarTable[1]->movedAtMs = SteadyNowMs() - kFreshMoveMs;  // the move is old now
-  Walk({{1, 1.0}});
+  WalkPeerDatagram({{1, 1.0}});
   EXPECT_EQ(Named("F"), 1.0);
 }
 
 TEST_F(PeerValueTest, CorrectionsFromBatchesAreNamedThenCounted) {
-  Walk({{2, 9.0}});  // a single record is an ordinary change
+  WalkPeerDatagram({{2, 9.0}});  // a single record is an ordinary change
   EXPECT_EQ(Count("Corrected from peer"), 0);
   std::vector<std::pair<int, double>> batch;
   for (int k = 1; k <= 30; ++k) {
     batch.push_back({0, k});
     batch.push_back({1, k});
   }
-  Walk(batch);
+  WalkPeerDatagram(batch);
   EXPECT_EQ(Count("Corrected from peer: "), CorrectionLog::kLinesPerWindow);
   EXPECT_EQ(Count("Corrected from peer: A Value: 1"), 1);
   EXPECT_EQ(Named("A"), 30.0);

@@ -362,21 +362,6 @@ TEST_F(SendPassTest, ToggleSwapsWhoFliesAndTellsThePeer) {
   EXPECT_EQ(Load(isFollower), 1);
 }
 
-}  // namespace
-
-namespace {
-
-// The peer's records as one datagram, applied as the receive pass applies it.
-void FromPeer(const std::vector<std::pair<int, double>>& records) {
-  std::vector<std::uint8_t> bytes;
-  for (const auto& [index, value] : records) {
-    const MessageBytes m = EncodeMessage(MakeMessage(kind::kVarValue, index, value, 0));
-    bytes.insert(bytes.end(), m.begin(), m.end());
-  }
-  ReceiveLimits limits;
-  WalkDatagram(bytes.data(), bytes.size(), limits);
-}
-
 TEST_F(SendPassTest, AFollowersChangeIsResentUntilTheSideThatFliesShowsItBack) {
   Table({{"D", Cat::kDisp}, {"A", Cat::kNone}});
   Store(isFollower, 1);
@@ -386,7 +371,7 @@ TEST_F(SendPassTest, AFollowersChangeIsResentUntilTheSideThatFliesShowsItBack) {
   lvarTable[0]->movedAtMs = kNeverMs;  // past the fresh-move guard
   // A refresh the side that flies sent before the change reached it (say the
   // link was down): older, so it is not taken.
-  FromPeer({{0, 0.0}, {1, 0.0}});
+  WalkPeerDatagram({{0, 0.0}, {1, 0.0}});
   EXPECT_EQ(Named("D"), 4.0);
   bool resent = false;
   for (int k = 0; k < 3; ++k) {
@@ -395,14 +380,14 @@ TEST_F(SendPassTest, AFollowersChangeIsResentUntilTheSideThatFliesShowsItBack) {
     resent = std::count(sent.begin(), sent.end(), Sent{'p', 1, 0, 4.0}) > 0;
     EXPECT_TRUE(resent) << "second " << k;
   }
-  FromPeer({{0, 4.0}, {1, 0.0}});  // shown back
+  WalkPeerDatagram({{0, 4.0}, {1, 0.0}});  // shown back
   for (int k = 0; k < kRepeats + 1; ++k) {
     now_ += kRefreshPeriodMs;
     Pass();
   }
   now_ += kRefreshPeriodMs;
   EXPECT_EQ(Pass(), V{}) << "confirmed: no more repeats";
-  FromPeer({{0, 6.0}, {1, 0.0}});  // a later change of the side that flies
+  WalkPeerDatagram({{0, 6.0}, {1, 0.0}});  // a later change of the side that flies
   EXPECT_EQ(Named("D"), 6.0);
 }
 

@@ -63,6 +63,8 @@ class ModuleFixture : public ::testing::Test {
     peerAddress.clear();
     basePort.clear();
     anySourceAllowed = false;
+    routerMappingAllowed = true;
+    resolvedPeerIpv4 = 0;
     connectionStatus = 0;
     connectedClientCount = 0;
     connectionGeneration = 0;
