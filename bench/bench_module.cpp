@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "common/module_state.h"
 #include "module/gauge.h"
-#include "module/globals.h"
 #include "module/module.h"
 #include "module/module_records.h"
 #include "standin.h"
@@ -24,9 +24,9 @@ BenchDocuments::~BenchDocuments() { std::filesystem::remove_all(folder_); }
 
 ModuleSession::ModuleSession() {
   standin::Reset();
-  lvarTable.clear();
-  Store(lvarCount, 0);
-  Store(isFollower, 0);
+  simThread.lvarTable.clear();
+  Store(simThread.lvarCount, 0);
+  Store(roleState.isFollower, 0);
   ImportTable.panels = standin::PanelTable();
   ModuleInit();
   standin::DeliverMessages();  // the open message: the data definitions
@@ -35,20 +35,20 @@ ModuleSession::ModuleSession() {
 
 ModuleSession::~ModuleSession() {
   ModuleDeinit();
-  lvarTable.clear();
-  Store(lvarCount, 0);
+  simThread.lvarTable.clear();
+  Store(simThread.lvarCount, 0);
 }
 
 void UseTable(const std::vector<LVarCategory>& categories) {
-  lvarTable.clear();
+  simThread.lvarTable.clear();
   for (std::size_t i = 0; i < categories.size(); ++i) {
     auto entry = std::make_unique<LVarEntry>();
     entry->name = "BENCH_" + std::to_string(i);
     entry->category = categories[i];
     standin::WriteNamed(entry->name, 0.0);
-    lvarTable.push_back(std::move(entry));
+    simThread.lvarTable.push_back(std::move(entry));
   }
-  Store(lvarCount, lvarTable.size());
+  Store(simThread.lvarCount, simThread.lvarTable.size());
 }
 
 std::vector<LVarCategory> MixedCategories(std::size_t count) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "lvars/lvar_entry.h"
+#include "common/lvar_entry.h"
 
 // Points XDG_DOCUMENTS_DIR at a fresh temporary folder without the module's
 // "Veltrana/Quelvo" folder: the log line of an applied record then fails to

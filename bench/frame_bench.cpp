@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench_module.h"
-#include "module/globals.h"
+#include "common/module_state.h"
 #include "simlink/definitions.h"
 #include "simlink/dispatch.h"
 #include "simlink/eased_values.h"
@@ -41,10 +41,10 @@ void BM_SimFrameData(benchmark::State& state) {
   const SimConnectDword size = message.size;
   SimConnectDispatch(recv, size, nullptr);  // not yet following: easing divisors set
   if (state.range(0) != 0) {
-    Store(sharedState->vars->value[slot::kMpConn], 1.0);
-    Store(isFollower, 1);
+    Store(simThread.sharedState->vars->value[slot::kMpConn], 1.0);
+    Store(roleState.isFollower, 1);
     for (const EasedValue& source : kEasedValues) {
-      Store((sharedState->*source.record).target, 500.0);
+      Store((simThread.sharedState->*source.record).target, 500.0);
     }
   }
   for (auto _ : state) SimConnectDispatch(recv, size, nullptr);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "bench_module.h"
-#include "module/globals.h"
+#include "common/module_state.h"
 #include "net/receive_messages.h"
 #include "net/wire_records.h"
 
@@ -34,7 +34,7 @@ void UsePlainTable(std::size_t entries = kTableEntries) {
 // datagrams waiting; a walk must take a small part of that.
 void BM_WalkStateDatagram(benchmark::State& state) {
   const ModuleSession session;
-  AircraftStateRecord record = StateRecordFrom(*sharedState->aircraft);
+  AircraftStateRecord record = StateRecordFrom(*simThread.sharedState->aircraft);
   record.latitude = 25.0;
   record.longitude = 100.0;
   const StateBytes bytes = EncodeState(record);

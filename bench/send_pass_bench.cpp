@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "bench_module.h"
-#include "module/globals.h"
-#include "module/panel_services.h"
-#include "session/converge.h"
-#include "session/log_limit.h"
-#include "session/role_loop.h"
+#include "common/log_limit.h"
+#include "common/module_state.h"
+#include "common/panel_services.h"
+#include "net/converge.h"
+#include "net/role_loop.h"
 
 namespace {
 
@@ -40,9 +40,9 @@ void BM_SendPass(benchmark::State& state) {
   const bool changes = state.range(1) != 0;
   UseTable(MixedCategories(entries));
   // Flying, with display and weather sync on: every category's rule sends.
-  Store(isFollower, 0);
-  Store(sharedState->vars->value[slot::kMpSyncDsp], 1.0);
-  Store(sharedState->vars->value[slot::kMpSyncWx], 1.0);
+  Store(roleState.isFollower, 0);
+  Store(simThread.sharedState->vars->value[slot::kMpSyncDsp], 1.0);
+  Store(simThread.sharedState->vars->value[slot::kMpSyncWx], 1.0);
 
   SendCounts counts;
   const RoleOutput output = CountingOutput(counts);
@@ -52,7 +52,7 @@ void BM_SendPass(benchmark::State& state) {
   RunSendPass(output, ReliableChangeRule::kContinues, converge,
               SteadyNowMs());  // resolves every name
   std::vector<std::uint32_t> ids;
-  for (const auto& entry : lvarTable) ids.push_back(Load(entry->id));
+  for (const auto& entry : simThread.lvarTable) ids.push_back(Load(entry->id));
 
   counts = SendCounts{};
   // Each pass is timed alone (the Time column), so that writing the changes

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "common/module_state.h"
 #include "module/gauge.h"
-#include "module/globals.h"
 #include "module/module.h"
 #include "module/module_records.h"
 #include "simlink/eased_values.h"
@@ -31,14 +31,14 @@ void BringUp() {
   ModuleInit();
   standin::DeliverMessages();
   GaugeCallback(&multiSharedGauge, kServicePreInitialize, 0);
-  lvarTable.clear();
+  simThread.lvarTable.clear();
   for (const LVarCategory category : kFuzzCategories) {
     auto entry = std::make_unique<LVarEntry>();
     entry->name = "FUZZ_" + std::to_string(static_cast<int>(category));
     entry->category = category;
-    lvarTable.push_back(std::move(entry));
+    simThread.lvarTable.push_back(std::move(entry));
   }
-  Store(lvarCount, lvarTable.size());
+  Store(simThread.lvarCount, simThread.lvarTable.size());
 }
 
 }  // namespace
@@ -54,9 +54,9 @@ void StartFuzzModule() {
 
 void CheckAfterInput() {
   for (const EasedValue& source : kEasedValues) {
-    if (!std::isfinite(Load((sharedState->*source.record).target))) __builtin_trap();
+    if (!std::isfinite(Load((simThread.sharedState->*source.record).target))) __builtin_trap();
   }
-  for (const auto& entry : lvarTable) {
+  for (const auto& entry : simThread.lvarTable) {
     if (!std::isfinite(entry->value.load(std::memory_order_relaxed))) __builtin_trap();
   }
   if (++inputsSinceReset < kInputsBetweenResets) return;

@@ -8,8 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include "common/config_file.h"
 #include "net/address_text.h"
-#include "session/config_file.h"
 
 namespace {
 void CheckLine(const std::optional<std::string>& line) {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "module/shared_state.h"
+#include "common/shared_state.h"
 
 namespace standin {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/simconnect_api.h"
 #include "script.h"
-#include "simlink/simconnect_api.h"
 
 namespace standin {
 

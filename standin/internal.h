@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "aircraft.h"
-#include "module/panel_services.h"
+#include "common/panel_services.h"
 #include "standin.h"
 
 namespace standin {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "simlink/simconnect_api.h"
+#include "common/simconnect_api.h"
 
 namespace standin {
 

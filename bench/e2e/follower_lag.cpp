@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "bench_module.h"
-#include "module/globals.h"
+#include "common/module_state.h"
 #include "net/receive_messages.h"
 #include "net/wire_records.h"
 #include "standin.h"
@@ -91,8 +91,8 @@ std::vector<AircraftSample> EaseOffline(const std::vector<AircraftSample>& leade
   if (leader.empty()) return follower;
   const BenchDocuments documents;
   const ModuleSession session;
-  Store(sharedState->vars->value[slot::kMpConn], 1.0);
-  Store(isFollower, 1);
+  Store(simThread.sharedState->vars->value[slot::kMpConn], 1.0);
+  Store(roleState.isFollower, 1);
   ReceiveLimits limits;
   for (std::size_t k = 1; k < leader.size(); ++k) {
     const StateBytes bytes = EncodeState(RecordOf(leader[k].aircraft));

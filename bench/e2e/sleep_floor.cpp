@@ -5,8 +5,8 @@
 #include <chrono>
 #include <thread>
 
+#include "net/role_loop.h"
 #include "platform/platform.h"
-#include "session/role_loop.h"
 
 namespace e2e_bench {
 

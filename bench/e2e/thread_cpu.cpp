@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "session/role_loop.h"
+#include "net/role_loop.h"
 
 namespace e2e_bench {
 namespace fs = std::filesystem;

@@ -2,11 +2,11 @@
 
 #include <new>
 
-#include "module/globals.h"
+#include "common/log.h"
+#include "common/module_state.h"
 #include "net/datagram_socket.h"
+#include "net/peer_address.h"
 #include "net/role_sends.h"
-#include "session/log.h"
-#include "session/session_config.h"
 
 ClientGame::ClientGame() {
   if (platform::SocketsStartup() != 0) LogMessage("WSAStartup Failed");
@@ -36,7 +36,7 @@ void SendStateDatagram(ClientGame& game, AircraftStateRecord record) {
 }
 
 void SendFollowerFlag(ClientGame& game) {
-  SendReliableRecord(game, kind::kFollowerFlag, 0.0, Load(isFollower), 0.0);
+  SendReliableRecord(game, kind::kFollowerFlag, 0.0, Load(roleState.isFollower), 0.0);
 }
 
 void ReceiveMessages(ClientGame& game) {

@@ -1,14 +1,13 @@
 #include "client/client_loops.h"
 
+#include "common/log_limit.h"
+#include "common/module_state.h"
 #include "lvars/fixed_ids.h"
-#include "module/globals.h"
-#include "session/converge.h"
-#include "session/correction_log.h"
-#include "session/log_limit.h"
-#include "session/role_finish.h"
+#include "net/converge.h"
+#include "net/correction_log.h"
 
 unsigned ClientSendLoop(void*) {
-  ClientGame& game = *Load(clientGame);
+  ClientGame& game = *Load(roleState.clientGame);
   const RoleOutput output = OutputOf(game);
   ConvergeState converge;
   converge.packet.reserve(kRecordsPerDatagram * kMessageSize);
@@ -18,14 +17,13 @@ unsigned ClientSendLoop(void*) {
     RunSendPass(output, ReliableChangeRule::kContinues, converge, SteadyNowMs());
     platform::SleepMs(kSendPauseMs);
   }
-  FinishRole();
   return 0;
 }
 
 unsigned ClientReceiveLoop(void*) {
-  ClientGame& game = *Load(clientGame);
+  ClientGame& game = *Load(roleState.clientGame);
   const RoleOutput output = OutputOf(game);
-  WriteFixed(slot::kMpConn, Load(isFollower));
+  WriteFixed(slot::kMpConn, Load(roleState.isFollower));
   platform::NameThisThread(kReceiveThreadName);
   while (RoleRunning()) {
     ReceiveMessages(game);

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <mutex>
 
-#include "module/globals.h"
-#include "module/panel_services.h"
+#include "common/module_state.h"
+#include "common/panel_services.h"
 
 std::optional<std::uint32_t> ResolveEntry(LVarEntry& entry) {
   if (entry.resolved.load(std::memory_order_acquire)) return Load(entry.id);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "lvars/lvar_entry.h"
+#include "common/lvar_entry.h"
 
 // Looks the entry's name up while it is unresolved: makes the name known to
 // the simulator, then finds its id. A name the simulator does not know yet is

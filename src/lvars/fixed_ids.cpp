@@ -1,10 +1,10 @@
 #include "lvars/fixed_ids.h"
 
-#include "module/globals.h"
-#include "module/panel_services.h"
+#include "common/module_state.h"
+#include "common/panel_services.h"
 
 std::optional<std::uint32_t> FixedId(std::size_t idSlot) {
-  const CockpitVars& vars = *sharedState->vars;
+  const CockpitVars& vars = *simThread.sharedState->vars;
   if (!vars.resolved[idSlot].load(std::memory_order_acquire)) return std::nullopt;
   return Load(vars.id[idSlot]);
 }
@@ -22,7 +22,7 @@ void WriteFixed(std::size_t idSlot, double value) {
 void ResolveFixed(const char* name, std::size_t idSlot) {
   const std::optional<std::uint32_t> id = panel::FindNamedValue(name);
   if (!id) return;
-  CockpitVars& vars = *sharedState->vars;
+  CockpitVars& vars = *simThread.sharedState->vars;
   Store(vars.id[idSlot], *id);
   vars.resolved[idSlot].store(true, std::memory_order_release);
 }

@@ -1,8 +1,8 @@
 #include "lvars/fixed_variables.h"
 
+#include "common/module_state.h"
+#include "common/panel_services.h"
 #include "lvars/fixed_ids.h"
-#include "module/globals.h"
-#include "module/panel_services.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ void ResolveFixedVariables() {
 }
 
 void PollFixedVariables() {
-  CockpitVars& vars = *sharedState->vars;
+  CockpitVars& vars = *simThread.sharedState->vars;
   for (const auto& v : kFixedVariables) {
     // A name the simulator did not know at gauge creation is made known and
     // looked up again until it is.
@@ -36,15 +36,15 @@ void PollFixedVariables() {
 }
 
 void PollLVarTable() {
-  const std::uint32_t count = Load(lvarCount);
-  if (Load(roleStarted) || count == 0) return;
-  CockpitVars& vars = *sharedState->vars;
+  const std::uint32_t count = Load(simThread.lvarCount);
+  if (Load(roleSetup.roleStarted) || count == 0) return;
+  CockpitVars& vars = *simThread.sharedState->vars;
   // Without its identifier the command reads as not given.
   const std::optional<double> keysClear = ReadFixed(slot::kKeysClear);
   if (keysClear) Store(vars.value[slot::kKeysClear], *keysClear);
 
-  for (std::uint32_t i = 0; i < count && i < lvarTable.size(); ++i) {
-    LVarEntry& entry = *lvarTable[i];
+  for (std::uint32_t i = 0; i < count && i < simThread.lvarTable.size(); ++i) {
+    LVarEntry& entry = *simThread.lvarTable[i];
     PollEntry(entry);
     if (keysClear == 1.0 && Load(entry.value) == 1.0f && entry.category == LVarCategory::kMbtn) {
       SetLVar(entry, 0.0f);

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <optional>
 
+#include "common/shared_state.h"
 #include "lvars/entry_ops.h"
-#include "module/shared_state.h"
 
 struct FixedVariable {
   const char* name;

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <utility>
 
-#include "session/text_lines.h"
+#include "common/text_lines.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "lvars/lvar_entry.h"
+#include "common/lvar_entry.h"
 
 // The category a word names; any other text, compared whole and with case,
 // is kNone.

@@ -1,11 +1,13 @@
 #include "module/gauge.h"
 
+#include <cassert>
+
+#include "common/log.h"
+#include "common/module_state.h"
+#include "common/panel_services.h"
 #include "lvars/fixed_variables.h"
 #include "lvars/lvar_table.h"
-#include "module/globals.h"
-#include "module/panel_services.h"
 #include "platform/platform.h"
-#include "session/log.h"
 #include "session/role_start.h"
 
 namespace {
@@ -29,7 +31,7 @@ void MS_STDCALL ElementKill() { panel::CallElementService(panel::kElementKill, F
 
 void TellStartWaits() {
   // The table is tried every frame; the pilot is told once.
-  if (startWaitLogged.exchange(true, std::memory_order_relaxed)) return;
+  if (simThread.startWaitLogged.exchange(true, std::memory_order_relaxed)) return;
   const auto path = ModuleFilePath("LVars.cfg");
   LogMessage("MP_START is set, but " + path.value_or(std::string("LVars.cfg")) +
              " is missing or lists no variable; the session starts once it does");
@@ -38,7 +40,9 @@ void TellStartWaits() {
 // "MP_START" starts the role once per module load, as soon as the shared
 // table has an entry to share.
 void StartRoleWhenAsked(bool tableLoaded) {
-  if (Load(sharedState->vars->value[slot::kMpStart]) == 0.0 || Load(roleStarted)) return;
+  if (Load(simThread.sharedState->vars->value[slot::kMpStart]) == 0.0 ||
+      Load(roleSetup.roleStarted))
+    return;
   if (tableLoaded) {
     StartRole();
   } else {
@@ -92,9 +96,9 @@ void RunShutdownHandshake() {
   // A role that has already finished keeps its 2, so that the kill of a
   // reloaded gauge does not wait for threads that are gone.
   std::int32_t running = shutdown_state::kRunning;
-  shutdownState.compare_exchange_strong(running, shutdown_state::kStopRequested);
-  while (Load(roleStarted) &&
-         shutdownState.load(std::memory_order_acquire) != shutdown_state::kFinished) {
+  roleState.shutdownState.compare_exchange_strong(running, shutdown_state::kStopRequested);
+  while (Load(roleSetup.roleStarted) &&
+         roleState.shutdownState.load(std::memory_order_acquire) != shutdown_state::kFinished) {
     LogMessage("Waiting for thread close");
     platform::SleepMs(10);
   }
@@ -102,9 +106,10 @@ void RunShutdownHandshake() {
 }
 
 void MS_STDCALL GaugeCallback(GaugeHeader*, std::int32_t service, std::uint32_t) {
+  assert(OnSimulatorThread());
   switch (service) {
     case kServicePreInitialize:
-      Store(lvarCount, 0);
+      Store(simThread.lvarCount, 0);
       RegisterFixedVariables();
       ResolveFixedVariables();
       break;

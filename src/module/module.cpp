@@ -2,9 +2,9 @@
 // routines the simulator calls through them.
 #include "module/module.h"
 
+#include "common/module_state.h"
+#include "common/panel_services.h"
 #include "module/gauge.h"
-#include "module/globals.h"
-#include "module/panel_services.h"
 #include "simlink/dispatch.h"
 #include "simlink/key_event_relay.h"
 #include "simlink/session_health.h"
@@ -29,44 +29,49 @@ MS_EXPORT LinkageRecord Linkage = {
 };
 }
 
+const PanelServiceTable& panel::panelServices = ImportTable.panels;
+
 void MS_STDCALL ModuleInit() {
+  NoteSimulatorThread();
   panel::HookKeyEvents(KeyEventRelay, nullptr);
   if (createdSharedState == nullptr) createdSharedState = new SharedState();
-  sharedState = createdSharedState;
-  sharedState->vars = new CockpitVars();
-  sharedState->aircraft = new AircraftState();
-  sharedState->axisToggle = new AxisToggle();
-  lastSimConnectResult = SimConnect_Open(&simConnect, "QuelvoMultiplayer", nullptr, 0, nullptr, 0);
-  NoteSessionOpen(lastSimConnectResult);
+  simThread.sharedState = createdSharedState;
+  simThread.sharedState->vars = new CockpitVars();
+  simThread.sharedState->aircraft = new AircraftState();
+  simThread.sharedState->axisToggle = new AxisToggle();
+  simThread.lastSimConnectResult =
+      SimConnect_Open(&simThread.simConnect, "QuelvoMultiplayer", nullptr, 0, nullptr, 0);
+  NoteSessionOpen(simThread.lastSimConnectResult);
   if (SessionLive()) {
-    lastSimConnectResult = SimConnect_CallDispatch(simConnect, SimConnectDispatch, nullptr);
+    simThread.lastSimConnectResult =
+        SimConnect_CallDispatch(simThread.simConnect, SimConnectDispatch, nullptr);
   }
 }
 
 void MS_STDCALL ModuleDeinit() {
   // A role that still runs (no gauge kill came first) must stop before the
   // blocks its threads read are released.
-  if (Load(roleStarted) &&
-      shutdownState.load(std::memory_order_acquire) != shutdown_state::kFinished) {
+  if (Load(roleSetup.roleStarted) &&
+      roleState.shutdownState.load(std::memory_order_acquire) != shutdown_state::kFinished) {
     RunShutdownHandshake();
   }
   // The send thread still writes its last log line after it reports the role
   // finished; the simulator unloads the module after this returns, so the
   // thread must be gone by then.
-  platform::WaitThread(sendThreadHandle);
-  sendThreadHandle = platform::kNoThread;
+  platform::WaitThread(roleSetup.sendThreadHandle);
+  roleSetup.sendThreadHandle = platform::kNoThread;
   panel::UnhookKeyEvents(KeyEventRelay, nullptr);
   FlushSessionExceptions();
   // After a failed open or the simulator's quit the handle is not called.
   if (SessionLive()) {
     NoteSessionClosed();
-    lastSimConnectResult = SimConnect_Close(simConnect);
+    simThread.lastSimConnectResult = SimConnect_Close(simThread.simConnect);
   }
-  delete sharedState->vars;
-  delete sharedState->aircraft;
-  delete sharedState->axisToggle;
-  sharedState->vars = nullptr;
-  sharedState->aircraft = nullptr;
-  sharedState->axisToggle = nullptr;
+  delete simThread.sharedState->vars;
+  delete simThread.sharedState->aircraft;
+  delete simThread.sharedState->axisToggle;
+  simThread.sharedState->vars = nullptr;
+  simThread.sharedState->aircraft = nullptr;
+  simThread.sharedState->axisToggle = nullptr;
   panel::ReleasePanelResources();
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "callconv.h"
+#include "common/panel_services.h"
 
 // Pointer fields are 4 bytes on the 32-bit simulator, which packs to 4. A
 // 64-bit build keeps the fields and their order, widens the pointer fields
@@ -19,7 +20,6 @@ inline constexpr bool kPointers32 = sizeof(void*) == 4;
 struct GaugeHeader;
 struct ElementHeader;
 
-using PanelServiceTable = void* const*;
 using ModuleRoutine = void(MS_STDCALL*)();
 using GaugeCallbackRoutine = void(MS_STDCALL*)(GaugeHeader*, std::int32_t, std::uint32_t);
 using ElementRoutine = void(MS_STDCALL*)();

@@ -1,11 +1,11 @@
 #include "net/client_network.h"
 
-#include "module/globals.h"
-#include "session/config_file.h"
-#include "session/log.h"
-#include "session/log_limit.h"
-#include "session/peer_lookup.h"
-#include "session/session_config.h"
+#include "common/config_file.h"
+#include "common/log.h"
+#include "common/log_limit.h"
+#include "common/module_state.h"
+#include "net/peer_address.h"
+#include "net/peer_lookup.h"
 
 namespace {
 
@@ -34,14 +34,15 @@ ClientNetwork::ClientNetwork() {
   serverAddress.sin_port = ReliablePortField();
   // Without an address or name and a port from SharedConfig.cfg there is no
   // server to reach (the configuration's check has said so).
-  if ((!ParsePeerAddress(peerAddress) && !IsHostName(peerAddress)) || BasePortNumber() == 0) {
-    Store(connectionStatus, connection_status::kFailedOrClosed);
+  if ((!ParsePeerAddress(roleSetup.peerAddress) && !IsHostName(roleSetup.peerAddress)) ||
+      BasePortNumber() == 0) {
+    Store(linkState.connectionStatus, connection_status::kFailedOrClosed);
     return;
   }
   connectThread = platform::StartJoinableThread(ConnectLoop, this);
   if (connectThread == platform::kNoThread) {
     LogMessage("R UDP: no thread to connect with; the reliable channel stays down");
-    Store(connectionStatus, connection_status::kFailedOrClosed);
+    Store(linkState.connectionStatus, connection_status::kFailedOrClosed);
   }
 }
 
@@ -72,7 +73,7 @@ bool ClientNetwork::TryConnect() {
   if (!peer) {
     // A name not resolved yet: the lookup has logged why.
     if (!stopping.load(std::memory_order_relaxed)) {
-      Store(connectionStatus, connection_status::kFailedOrClosed);
+      Store(linkState.connectionStatus, connection_status::kFailedOrClosed);
     }
     return false;
   }
@@ -85,10 +86,10 @@ bool ClientNetwork::TryConnect() {
   if (!AwaitConnect(socket, why)) {
     UDT::close(socket);
     if (stopping.load(std::memory_order_relaxed)) return false;
-    connectFailures.Log("R UDP connect to " + peerAddress + " (UDP port " +
+    connectFailures.Log("R UDP connect to " + roleSetup.peerAddress + " (UDP port " +
                         std::to_string(ntohs(serverAddress.sin_port)) + ") failed: " + why +
                         "; trying again every " + std::to_string(kRetryPauseMs / 1000) + " s");
-    Store(connectionStatus, connection_status::kFailedOrClosed);
+    Store(linkState.connectionStatus, connection_status::kFailedOrClosed);
     return false;
   }
   SetTimeouts(socket);
@@ -169,13 +170,13 @@ void ClientNetwork::FinishLinkCheck() {
   checkStartedMs = 0;
   const std::int64_t acks = AcksReceived(channel.socket);
   if (acks > acksBeforeCheck) {
-    keptLinks.Log("A greeting came from " + peerAddress +
+    keptLinks.Log("A greeting came from " + roleSetup.peerAddress +
                   " while the reliable link answers; the link is kept");
     return;
   }
   LogMessage("The server has started again; connecting anew");
   channel.open = false;
-  Store(connectionStatus, connection_status::kFailedOrClosed);
+  Store(linkState.connectionStatus, connection_status::kFailedOrClosed);
   Drop();
   hurry.store(true, std::memory_order_relaxed);
 }
@@ -189,15 +190,15 @@ void ClientNetwork::Adopt(UDTSOCKET socket) {
   channel.open = true;
   checkStartedMs = 0;
   connectFailures.Reset();
-  Store(connectionStatus, connection_status::kConnected);
-  connectionGeneration.fetch_add(1, std::memory_order_relaxed);
-  LogMessage("R UDP connected to " + peerAddress);
+  Store(linkState.connectionStatus, connection_status::kConnected);
+  linkState.connectionGeneration.fetch_add(1, std::memory_order_relaxed);
+  LogMessage("R UDP connected to " + roleSetup.peerAddress);
   SendGreeting();
 }
 
 // The reliable greeting carries the simulator time; the server ignores it.
 void ClientNetwork::SendGreeting() {
-  const double time = sharedState->aircraft->absoluteTime.load(std::memory_order_relaxed);
+  const double time = simThread.sharedState->aircraft->absoluteTime.load(std::memory_order_relaxed);
   Send(EncodeMessage(MakeMessage(kind::kGreeting, 0.0, time, 0.0)));
 }
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "module/globals.h"
-#include "session/log.h"
-#include "session/session_config.h"
+#include "common/log.h"
+#include "common/module_state.h"
+#include "net/peer_address.h"
 
 void OpenDatagramSocket(platform::Socket& slot) {
   slot = platform::OpenUdpSocket();

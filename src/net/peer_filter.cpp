@@ -1,10 +1,10 @@
 #include "net/peer_filter.h"
 
-#include "module/globals.h"
-#include "session/log.h"
-#include "session/session_config.h"
+#include "common/log.h"
+#include "common/module_state.h"
+#include "net/peer_address.h"
 
-PeerFilter::PeerFilter() : any_(Load(anySourceAllowed)) {}
+PeerFilter::PeerFilter() : any_(Load(roleSetup.anySourceAllowed)) {}
 
 bool PeerFilter::Admits(std::uint32_t address, const char* what) {
   // Read anew: a host name on line 1 resolves, and may change, while the

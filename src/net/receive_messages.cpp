@@ -5,23 +5,23 @@
 #include <optional>
 #include <string>
 
+#include "common/log.h"
+#include "common/log_limit.h"
+#include "common/low_word.h"
+#include "common/module_state.h"
+#include "common/panel_services.h"
+#include "common/simconnect_api.h"
 #include "lvars/entry_ops.h"
 #include "lvars/fixed_ids.h"
-#include "module/globals.h"
-#include "module/low_word.h"
-#include "module/panel_services.h"
+#include "net/converge.h"
+#include "net/correction_log.h"
 #include "net/format_number.h"
+#include "net/role_loop.h"
 #include "net/wire_records.h"
-#include "session/converge.h"
-#include "session/correction_log.h"
-#include "session/log.h"
-#include "session/log_limit.h"
-#include "session/role_loop.h"
 #include "simlink/definitions.h"
 #include "simlink/eased_values.h"
 #include "simlink/key_event_relay.h"
 #include "simlink/session_health.h"
-#include "simlink/simconnect_api.h"
 
 namespace {
 
@@ -38,8 +38,9 @@ bool FitsFloat(double x) {
 LVarEntry* EntryAt(std::int32_t index) {
   if (index < 0) return nullptr;
   const auto position = static_cast<std::uint32_t>(index);
-  if (position >= Load(lvarCount) || position >= lvarTable.size()) return nullptr;
-  return lvarTable[position].get();
+  if (position >= Load(simThread.lvarCount) || position >= simThread.lvarTable.size())
+    return nullptr;
+  return simThread.lvarTable[position].get();
 }
 
 // A momentary button is applied only once the local press is over and the
@@ -106,8 +107,8 @@ void ApplyFollowerFlag(const MessageRecord& record) {
   if (std::isnan(record.value)) return;
   const std::uint8_t follower = record.value == 0.0 ? 1 : 0;
   // The host repeats the flag on every new connection; only a swap is shown.
-  if (Load(isFollower) == follower) return;
-  Store(isFollower, follower);
+  if (Load(roleState.isFollower) == follower) return;
+  Store(roleState.isFollower, follower);
   WriteFixed(slot::kMpConn, follower);
 }
 
@@ -115,8 +116,8 @@ void ApplyGearHandle(const MessageRecord& record) {
   if (!std::isfinite(record.value) || !SessionLive()) return;
   // The receive thread's own copy: setDataScratch belongs to the simulator thread.
   double position = record.value;
-  SimConnect_SetDataOnSimObject(simConnect, definition::kGearHandle, simconnect::kObjectIdUser, 0,
-                                0, sizeof position, &position);
+  SimConnect_SetDataOnSimObject(simThread.simConnect, definition::kGearHandle,
+                                simconnect::kObjectIdUser, 0, 0, sizeof position, &position);
 }
 
 void ApplyAircraftState(const AircraftStateRecord& record) {
@@ -125,7 +126,8 @@ void ApplyAircraftState(const AircraftStateRecord& record) {
     if (!std::isfinite(record.*field.wire)) return;
   }
   for (const EasedValue& field : kEasedValues) {
-    (sharedState->*field.record).target.store(record.*field.wire, std::memory_order_relaxed);
+    (simThread.sharedState->*field.record)
+        .target.store(record.*field.wire, std::memory_order_relaxed);
   }
 }
 

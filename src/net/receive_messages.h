@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/log_limit.h"
 #include "net/peer_filter.h"
 #include "platform/platform.h"
-#include "session/log_limit.h"
 
 enum class Channel { kReliable, kDatagram };
 

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "module/globals.h"
+#include "common/log.h"
+#include "common/log_limit.h"
+#include "common/module_state.h"
 #include "platform/platform.h"
-#include "session/log.h"
-#include "session/log_limit.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ void ReportClosed(ReliableLink& link) {
   if (!link.open) return;
   link.open = false;
   PrintAndLog("Connection closed");
-  Store(connectionStatus, connection_status::kFailedOrClosed);
+  Store(linkState.connectionStatus, connection_status::kFailedOrClosed);
 }
 
 // Whether a read can return anything but "nothing yet": bytes are waiting,
@@ -62,7 +62,7 @@ void SendRecord(ReliableLink& link, const MessageBytes& record) {
     // The rest of a record already begun must follow it, or every later
     // record would be read out of step. Only a lost connection or a stop
     // request ends the wait, and then the stream has no future anyway.
-    if (error != udt_error::kNoBufferSpace || Load(shutdownState) != 0) return;
+    if (error != udt_error::kNoBufferSpace || Load(roleState.shutdownState) != 0) return;
     platform::SleepMs(1);
   }
 }

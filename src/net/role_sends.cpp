@@ -1,7 +1,7 @@
 #include "net/role_sends.h"
 
 #include "net/datagram_socket.h"
-#include "session/session_config.h"
+#include "net/peer_address.h"
 
 void SendGreetingDatagram(platform::Socket socket, std::uint16_t port) {
   const std::array<std::uint8_t, kGreetingDatagramSize> greeting{};

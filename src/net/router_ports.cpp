@@ -8,7 +8,7 @@
 #include <array>
 #include <cstring>
 
-#include "session/config_file.h"
+#include "common/config_file.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "module/globals.h"
-#include "session/session_config.h"
+#include "common/module_state.h"
+#include "net/peer_address.h"
 
 ServerNetwork::ServerNetwork() {
   UDT::startup();
@@ -14,7 +14,7 @@ ServerNetwork::ServerNetwork() {
   listenAddress.sin_addr.s_addr = INADDR_ANY;
   if (UDT::bind(listenSocket, reinterpret_cast<const sockaddr*>(&listenAddress),
                 sizeof listenAddress) == UDT::ERROR) {
-    Store(connectionStatus, connection_status::kFailedOrClosed);
+    Store(linkState.connectionStatus, connection_status::kFailedOrClosed);
     return;
   }
   SetNoBlocking(listenSocket);
@@ -54,8 +54,8 @@ bool ServerNetwork::AcceptNewClient(std::uint32_t id) {
     }
   }
   SetTimeouts(clientSocket);
-  Store(connectionStatus, connection_status::kConnected);
-  connectionGeneration.fetch_add(1, std::memory_order_relaxed);
+  Store(linkState.connectionStatus, connection_status::kConnected);
+  linkState.connectionGeneration.fetch_add(1, std::memory_order_relaxed);
   return true;
 }
 
@@ -85,7 +85,7 @@ std::size_t ServerNetwork::ReceiveFromClient(std::uint32_t id, std::uint8_t* buf
   if (!link->open) {
     std::lock_guard<std::mutex> lock(clientsGuard);
     Forget(id);
-    if (!clients.empty()) Store(connectionStatus, connection_status::kConnected);
+    if (!clients.empty()) Store(linkState.connectionStatus, connection_status::kConnected);
   }
   return whole;
 }

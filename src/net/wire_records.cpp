@@ -2,7 +2,7 @@
 
 #include <bit>
 
-#include "module/low_word.h"
+#include "common/low_word.h"
 #include "simlink/eased_values.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "module/shared_state.h"
+#include "common/shared_state.h"
 
 // Message kinds.
 namespace kind {

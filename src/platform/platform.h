@@ -88,6 +88,8 @@ void SleepMs(unsigned milliseconds);
 // Gives the calling thread a name that profilers and the system's thread
 // lists show (at most 15 characters); nothing happens where the OS cannot.
 void NameThisThread(const char* name);
+// A number for the calling thread, never 0, unique among the running threads.
+std::uint64_t CurrentThreadId();
 
 // While alive, the calling thread computes doubles at double precision, and
 // afterwards it has its own setting back. On 32-bit x86 every result goes

@@ -2,22 +2,22 @@
 
 #include <new>
 
-#include "module/globals.h"
+#include "common/log.h"
+#include "common/module_state.h"
 #include "net/datagram_socket.h"
+#include "net/peer_address.h"
 #include "net/role_sends.h"
-#include "session/log.h"
-#include "session/session_config.h"
 
 ServerGame::ServerGame() {
   if (platform::SocketsStartup() != 0) LogMessage("WSAStartup Failed");
   OpenDatagramSocket(datagramSocket);
   LogMessage("serverLoop init");
   BindDatagramSocket(datagramSocket, DatagramPort());
-  LogMessage("serverLoop Binded Port: " + basePort);
+  LogMessage("serverLoop Binded Port: " + roleSetup.basePort);
   LogMessage("serverLoop UDP Bind Process completed");
   SendGreetingDatagram(datagramSocket, static_cast<std::uint16_t>(BasePortNumber()));
   SendGreetingDatagram(datagramSocket, DatagramPort());
-  Store(connectedClientCount, 0);
+  Store(linkState.connectedClientCount, 0);
   network = new (std::nothrow) ServerNetwork();
   LogMessage("serverLoop R UDP Bind Process completed");
 }
@@ -42,7 +42,7 @@ void SendStateDatagram(ServerGame& game, AircraftStateRecord record) {
 }
 
 void SendFollowerFlag(ServerGame& game) {
-  SendReliableRecord(game, kind::kFollowerFlag, 0.0, Load(isFollower), 0.0);
+  SendReliableRecord(game, kind::kFollowerFlag, 0.0, Load(roleState.isFollower), 0.0);
 }
 
 void ReceiveMessages(ServerGame& game) {

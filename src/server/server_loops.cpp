@@ -2,20 +2,19 @@
 
 #include <string>
 
+#include "common/log.h"
+#include "common/log_limit.h"
+#include "common/module_state.h"
 #include "lvars/fixed_ids.h"
-#include "module/globals.h"
-#include "session/converge.h"
-#include "session/correction_log.h"
-#include "session/log.h"
-#include "session/log_limit.h"
-#include "session/role_finish.h"
+#include "net/converge.h"
+#include "net/correction_log.h"
 
 void AcceptPendingClient(ServerGame& game) {
   if (game.network == nullptr) return;
-  const std::int32_t id = Load(connectedClientCount);
+  const std::int32_t id = Load(linkState.connectedClientCount);
   if (!game.network->AcceptNewClient(static_cast<std::uint32_t>(id))) return;
   PrintAndLog("client " + std::to_string(id) + " has been connected to the server");
-  Store(connectedClientCount, id + 1);
+  Store(linkState.connectedClientCount, id + 1);
 }
 
 namespace {
@@ -28,7 +27,7 @@ constexpr unsigned kConnectedAcceptPasses = 25;
 }  // namespace
 
 unsigned ServerSendLoop(void*) {
-  ServerGame& game = *Load(serverGame);
+  ServerGame& game = *Load(roleState.serverGame);
   const RoleOutput output = OutputOf(game);
   ConvergeState converge;
   converge.tellsWhoFlies = true;
@@ -39,17 +38,16 @@ unsigned ServerSendLoop(void*) {
     RunSendPass(output, ReliableChangeRule::kEndsScan, converge, SteadyNowMs());
     platform::SleepMs(kSendPauseMs);
   }
-  FinishRole();
   return 0;
 }
 
 unsigned ServerReceiveLoop(void*) {
-  ServerGame& game = *Load(serverGame);
+  ServerGame& game = *Load(roleState.serverGame);
   const RoleOutput output = OutputOf(game);
-  WriteFixed(slot::kMpConn, Load(isFollower));
+  WriteFixed(slot::kMpConn, Load(roleState.isFollower));
   platform::NameThisThread(kReceiveThreadName);
   for (unsigned pass = 0; RoleRunning(); ++pass) {
-    if (Load(connectionStatus) != connection_status::kConnected ||
+    if (Load(linkState.connectionStatus) != connection_status::kConnected ||
         pass % kConnectedAcceptPasses == 0) {
       AcceptPendingClient(game);
     }

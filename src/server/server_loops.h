@@ -1,11 +1,11 @@
 // The server role's two threads.
 #pragma once
 
+#include "net/role_loop.h"
 #include "server/server_game.h"
-#include "session/role_loop.h"
 
 // Send thread: every 5 ms shows the link state, runs a send pass (one
-// category-0 change per pass) and, once a stop is requested, ends the role.
+// category-0 change per pass) until a stop is requested.
 unsigned ServerSendLoop(void* unused);
 // Receive thread: every 2 ms accepts a client (every 50 ms while one is
 // connected), applies what arrived and takes the cockpit's swap request.

@@ -1,16 +1,18 @@
 #include "session/role_start.h"
 
+#include <cassert>
 #include <new>
 #include <string>
 
 #include "client/client_game.h"
 #include "client/client_loops.h"
+#include "common/log.h"
+#include "common/module_state.h"
 #include "lvars/fixed_ids.h"
-#include "module/globals.h"
+#include "net/peer_lookup.h"
 #include "server/server_game.h"
 #include "server/server_loops.h"
-#include "session/log.h"
-#include "session/peer_lookup.h"
+#include "session/role_finish.h"
 #include "session/router_mapping.h"
 #include "session/session_config.h"
 
@@ -29,22 +31,22 @@ struct RoleParts {
 // thread, if it runs, is told to stop and joined first.
 template <typename Game>
 void AbandonStart(std::atomic<Game*>& rolePointer) {
-  if (receiveThreadHandle != platform::kNoThread) {
-    Store(shutdownState, shutdown_state::kStopRequested);
-    platform::WaitThread(receiveThreadHandle);
-    receiveThreadHandle = platform::kNoThread;
+  if (roleSetup.receiveThreadHandle != platform::kNoThread) {
+    Store(roleState.shutdownState, shutdown_state::kStopRequested);
+    platform::WaitThread(roleSetup.receiveThreadHandle);
+    roleSetup.receiveThreadHandle = platform::kNoThread;
   }
   Game* game = nullptr;
   {
-    std::lock_guard<std::mutex> lock(roleGuard);
+    std::lock_guard<std::mutex> lock(roleState.roleGuard);
     game = rolePointer.exchange(nullptr);
   }
   delete game;
   StopRouterMapping();
   StopPeerLookup();
   platform::SocketsCleanup();
-  Store(shutdownState, shutdown_state::kRunning);
-  Store(roleStarted, false);
+  Store(roleState.shutdownState, shutdown_state::kRunning);
+  Store(roleSetup.roleStarted, false);
 }
 
 // Builds the role object and starts its threads; false, with nothing left
@@ -58,18 +60,18 @@ bool Launch(std::atomic<Game*>& rolePointer, const RoleParts& parts,
     LogMessage("Role start failed: no memory for the session");
     StopRouterMapping();
     StopPeerLookup();
-    Store(roleStarted, false);
+    Store(roleSetup.roleStarted, false);
     return false;
   }
   Store(rolePointer, game);
-  receiveThreadHandle = starter.startReceive(parts.receiveLoop, nullptr);
-  if (receiveThreadHandle == platform::kNoThread) {
+  roleSetup.receiveThreadHandle = starter.startReceive(parts.receiveLoop, nullptr);
+  if (roleSetup.receiveThreadHandle == platform::kNoThread) {
     LogMessage("Role start failed: no receive thread");
     AbandonStart(rolePointer);
     return false;
   }
-  sendThreadHandle = starter.startSend(parts.sendLoop, nullptr);
-  if (sendThreadHandle == platform::kNoThread) {
+  roleSetup.sendThreadHandle = starter.startSend(parts.sendLoop, nullptr);
+  if (roleSetup.sendThreadHandle == platform::kNoThread) {
     LogMessage("Role start failed: no send thread");
     AbandonStart(rolePointer);
     return false;
@@ -78,42 +80,56 @@ bool Launch(std::atomic<Game*>& rolePointer, const RoleParts& parts,
   return true;
 }
 
+// The send thread ends the role once its loop has stopped: it is the thread
+// that outlives the other.
+template <platform::JoinableRoutine SendLoop>
+unsigned SendThenFinish(void* argument) {
+  SendLoop(argument);
+  FinishRole();
+  return 0;
+}
+
 }  // namespace
 
 void StartRole() { StartRole(kPlatformThreads); }
 
 void StartRole(const RoleThreadStarter& starter) {
-  CockpitVars& vars = *sharedState->vars;
+  assert(OnSimulatorThread());
+  CockpitVars& vars = *simThread.sharedState->vars;
   ReadSessionConfig();
   // The polled copy goes too, or the receive loop would still take the
   // request that this drops.
   WriteFixed(slot::kMpTgl, 0.0);
   Store(vars.value[slot::kMpTgl], 0.0);
-  if (Load(roleStarted) || Load(vars.value[slot::kMpStart]) == 0.0) return;
-  Store(serverGame, nullptr);
-  Store(clientGame, nullptr);
+  if (Load(roleSetup.roleStarted) || Load(vars.value[slot::kMpStart]) == 0.0) return;
+  Store(roleState.serverGame, nullptr);
+  Store(roleState.clientGame, nullptr);
   LogMessage("Launch");
-  LogMessage("No of LVars in Table" + std::to_string(Load(lvarCount)));
-  Store(roleStarted, true);
-  Store(shutdownState, shutdown_state::kRunning);
-  receiveThreadHandle = platform::kNoThread;
+  LogMessage("No of LVars in Table" + std::to_string(Load(simThread.lvarCount)));
+  Store(roleSetup.roleStarted, true);
+  Store(roleState.shutdownState, shutdown_state::kRunning);
+  roleSetup.receiveThreadHandle = platform::kNoThread;
   bool started = false;
   const bool host = Load(vars.value[slot::kMpConn]) == 0.0;
   StartPeerLookup();
   // Off this thread: the router's answer, or its silence, never holds the
   // frame or the session's start.
-  if (Load(routerMappingAllowed)) {
+  if (Load(roleSetup.routerMappingAllowed)) {
     StartRouterMapping(RolePorts(host));
   } else {
     LogMessage("Router: UPnP turned off by line 4 of SharedConfig.cfg; forward the ports by hand");
   }
   if (host) {
-    Store(isFollower, 0);
-    started = Launch(serverGame, {"serverLoop start", ServerSendLoop, ServerReceiveLoop}, starter);
+    Store(roleState.isFollower, 0);
+    started =
+        Launch(roleState.serverGame,
+               {"serverLoop start", SendThenFinish<ServerSendLoop>, ServerReceiveLoop}, starter);
   } else {
-    Store(isFollower, 1);
-    started = Launch(clientGame, {"clientLoop start", ClientSendLoop, ClientReceiveLoop}, starter);
+    Store(roleState.isFollower, 1);
+    started =
+        Launch(roleState.clientGame,
+               {"clientLoop start", SendThenFinish<ClientSendLoop>, ClientReceiveLoop}, starter);
   }
   if (!started) return;
-  WriteFixed(slot::kMpStsId, Load(connectionStatus));
+  WriteFixed(slot::kMpStsId, Load(linkState.connectionStatus));
 }

@@ -3,12 +3,12 @@
 #include <atomic>
 #include <chrono>
 
+#include "common/config_file.h"
+#include "common/log.h"
+#include "common/stoppable_thread.h"
+#include "net/peer_address.h"
 #include "net/router_ports.h"
 #include "platform/platform.h"
-#include "session/config_file.h"
-#include "session/log.h"
-#include "session/session_config.h"
-#include "session/stoppable_thread.h"
 
 namespace {
 

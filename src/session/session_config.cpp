@@ -3,13 +3,13 @@
 #include <fstream>
 #include <string>
 
-#include "module/globals.h"
-#include "session/config_file.h"
-#include "session/log.h"
+#include "common/config_file.h"
+#include "common/log.h"
+#include "common/module_state.h"
 
 void ReadSessionConfig() {
-  Store(anySourceAllowed, false);
-  Store(routerMappingAllowed, true);
+  Store(roleSetup.anySourceAllowed, false);
+  Store(roleSetup.routerMappingAllowed, true);
   const auto path = ModuleFilePath("SharedConfig.cfg");
   if (!path) return;
   LogMessage(*path);
@@ -22,29 +22,15 @@ void ReadSessionConfig() {
   }
   const ConfigLines lines = ReadConfigLines(in);
   if (lines.peerAddress) {
-    peerAddress = *lines.peerAddress;
-    LogMessage(peerAddress);
+    roleSetup.peerAddress = *lines.peerAddress;
+    LogMessage(roleSetup.peerAddress);
   }
   if (lines.basePort) {
-    basePort = *lines.basePort;
-    LogMessage(basePort);
+    roleSetup.basePort = *lines.basePort;
+    LogMessage(roleSetup.basePort);
   }
   for (const auto& problem : ConfigProblems(lines)) LogMessage(problem);
-  Store(anySourceAllowed, lines.AnySource());
+  Store(roleSetup.anySourceAllowed, lines.AnySource());
   if (lines.AnySource()) LogMessage("Records accepted from any address");
-  Store(routerMappingAllowed, lines.RouterMapping());
+  Store(roleSetup.routerMappingAllowed, lines.RouterMapping());
 }
-
-std::optional<std::uint32_t> PeerIpv4() {
-  if (const auto plain = ParsePeerAddress(peerAddress)) return plain;
-  if (!IsHostName(peerAddress)) return std::nullopt;
-  const std::uint32_t resolved = Load(resolvedPeerIpv4);
-  if (resolved == 0) return std::nullopt;
-  return resolved;
-}
-
-int BasePortNumber() { return PortNumberOf(basePort); }
-
-std::uint16_t DatagramPort() { return DatagramPortOf(BasePortNumber()); }
-
-std::uint16_t ReliablePortField() { return static_cast<std::uint16_t>(BasePortNumber()); }

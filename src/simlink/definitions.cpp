@@ -1,7 +1,7 @@
 #include "simlink/definitions.h"
 
-#include "module/globals.h"
-#include "module/shared_state.h"
+#include "common/module_state.h"
+#include "common/shared_state.h"
 
 const std::array<SingleDefinition, kSingleDefinitionCount> kSingleDefinitions = {{
     {definition::kLatitude, "PLANE LATITUDE", "degrees"},
@@ -32,8 +32,9 @@ const std::array<SingleDefinition, kSingleDefinitionCount> kSingleDefinitions = 
 
 namespace {
 void AddEntry(SimConnectDword defineId, const char* simVar, const char* unit) {
-  lastSimConnectResult = SimConnect_AddToDataDefinition(
-      simConnect, defineId, simVar, unit, simconnect::kDataTypeFloat64, 0.0f, simconnect::kUnused);
+  simThread.lastSimConnectResult =
+      SimConnect_AddToDataDefinition(simThread.simConnect, defineId, simVar, unit,
+                                     simconnect::kDataTypeFloat64, 0.0f, simconnect::kUnused);
 }
 }  // namespace
 

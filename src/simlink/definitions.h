@@ -4,7 +4,7 @@
 #include <array>
 #include <cstddef>
 
-#include "simlink/simconnect_api.h"
+#include "common/simconnect_api.h"
 
 // Data definition ids. The aircraft-state set carries 41 variables; every
 // other definition carries one, so that a single value can be set alone.

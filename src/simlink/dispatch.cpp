@@ -1,11 +1,12 @@
 #include "simlink/dispatch.h"
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "common/module_state.h"
 #include "lvars/fixed_ids.h"
-#include "module/globals.h"
 #include "platform/platform.h"
 #include "simlink/definitions.h"
 #include "simlink/easing.h"
@@ -28,32 +29,33 @@ constexpr double kSpoilerFull = 100.0;
 constexpr std::int32_t kAxisFullScale = 16383;
 
 void HandleOpen() {
-  Store(sharedState->axisToggle->pending, 0);
-  lastSimConnectResult =
-      SimConnect_SubscribeToSystemEvent(simConnect, client_event::kSimStart, "SimStart");
+  Store(simThread.sharedState->axisToggle->pending, 0);
+  simThread.lastSimConnectResult =
+      SimConnect_SubscribeToSystemEvent(simThread.simConnect, client_event::kSimStart, "SimStart");
   MakeDataDefinitions();
 }
 
 void RequestAircraftState() {
-  lastSimConnectResult = SimConnect_RequestDataOnSimObject(
-      simConnect, kAircraftStateRequest, definition::kAircraftState, simconnect::kObjectIdUser,
-      simconnect::kPeriodSimFrame, simconnect::kDataRequestFlagChanged, 0, 0, 0);
+  simThread.lastSimConnectResult = SimConnect_RequestDataOnSimObject(
+      simThread.simConnect, kAircraftStateRequest, definition::kAircraftState,
+      simconnect::kObjectIdUser, simconnect::kPeriodSimFrame, simconnect::kDataRequestFlagChanged,
+      0, 0, 0);
 }
 
 void SetSpoilerAnimation(double value) {
-  CockpitVars& vars = *sharedState->vars;
+  CockpitVars& vars = *simThread.sharedState->vars;
   Store(vars.value[slot::kSpoilerAnim], value);
   WriteFixed(slot::kSpoilerAnimId, value);
 }
 
 void ToggleAxis() {
-  AxisToggle& toggle = *sharedState->axisToggle;
+  AxisToggle& toggle = *simThread.sharedState->axisToggle;
   Store(toggle.axisValue, Load(toggle.axisValue) <= 0 ? kAxisFullScale : -kAxisFullScale);
   Store(toggle.pending, 1);
 }
 
 void HandleTiller(SimConnectDword data) {
-  CockpitVars& vars = *sharedState->vars;
+  CockpitVars& vars = *simThread.sharedState->vars;
   if (Load(vars.value[slot::kTillerEnabled]) != 1.0) return;
   const double value = static_cast<double>(static_cast<std::int32_t>(data));
   Store(vars.value[slot::kTillerData], value);
@@ -80,8 +82,10 @@ void HandleEvent(const SimConnectRecvEvent& event) {
       SetSpoilerAnimation(0.0);
       break;
     case 24:
-      SetSpoilerAnimation(
-          Load(sharedState->vars->value[slot::kSpoilerAnim]) < kSpoilerArmed ? kSpoilerArmed : 0.0);
+      SetSpoilerAnimation(Load(simThread.sharedState->vars->value[slot::kSpoilerAnim]) <
+                                  kSpoilerArmed
+                              ? kSpoilerArmed
+                              : 0.0);
       break;
     case 25:
       ToggleAxis();
@@ -101,26 +105,27 @@ void HandleEvent(const SimConnectRecvEvent& event) {
 void HandleData(const SimConnectRecvSimObjectData& message) {
   if (message.dwRequestID != kAircraftStateRequest) return;
   const auto* data = reinterpret_cast<const unsigned char*>(&message) + kDataOffset;
-  AircraftState& aircraft = *sharedState->aircraft;
+  AircraftState& aircraft = *simThread.sharedState->aircraft;
   for (std::size_t i = 0; i < kAircraftStateFieldCount; ++i) {
     double value;
     std::memcpy(&value, data + i * sizeof(double), sizeof(double));
     Store(aircraft.*kAircraftStateFields[i].field, value);
   }
   // "MP_CONN" that compares unordered with 0 counts as set.
-  const bool following =
-      Load(sharedState->vars->value[slot::kMpConn]) != 0.0 && Load(isFollower) != 0;
+  const bool following = Load(simThread.sharedState->vars->value[slot::kMpConn]) != 0.0 &&
+                         Load(roleState.isFollower) != 0;
   if (following) {
     const platform::DoublePrecisionScope precision;
-    EaseAircraft(*sharedState);
+    EaseAircraft(*simThread.sharedState);
   } else {
-    ResetSmoothedValues(*sharedState);
+    ResetSmoothedValues(*simThread.sharedState);
   }
 }
 
 }  // namespace
 
 void MS_STDCALL SimConnectDispatch(SimConnectRecv* message, SimConnectDword size, void*) {
+  assert(OnSimulatorThread());
   // After a quit every message is dropped: handling one would call SimConnect.
   if (!SessionLive()) return;
   // A message shorter than its record would be read past its end; none is

@@ -2,6 +2,6 @@
 // easing of the following aircraft and the client events.
 #pragma once
 
-#include "simlink/simconnect_api.h"
+#include "common/simconnect_api.h"
 
 void MS_STDCALL SimConnectDispatch(SimConnectRecv* message, SimConnectDword size, void* context);

@@ -4,9 +4,9 @@
 #include <array>
 #include <cstddef>
 
-#include "module/shared_state.h"
+#include "common/shared_state.h"
+#include "common/simconnect_api.h"
 #include "net/wire_records.h"
-#include "simlink/simconnect_api.h"
 
 enum class EaseStep {
   kLinear,    // SmoothStep, the record's current value is written

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "module/globals.h"
+#include "common/module_state.h"
 #include "simlink/eased_values.h"
 #include "simlink/sim_data.h"
 

@@ -2,7 +2,7 @@
 // simulation frame.
 #pragma once
 
-#include "module/shared_state.h"
+#include "common/shared_state.h"
 
 // Moves current by (target - current) / divisor.
 SmoothedValue& SmoothStep(SmoothedValue& record);

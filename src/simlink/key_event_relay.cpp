@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "module/globals.h"
+#include "common/module_state.h"
 #include "net/wire_records.h"
 #include "session/role_send.h"
 
@@ -79,7 +79,8 @@ static_assert(CountWhen(RelayWhen::kFollowing) == 1);
 
 bool ParkingBrakeSet() {
   // Before module start and after module stop there is no aircraft state.
-  const AircraftState* aircraft = sharedState != nullptr ? sharedState->aircraft : nullptr;
+  const AircraftState* aircraft =
+      simThread.sharedState != nullptr ? simThread.sharedState->aircraft : nullptr;
   // A value that compares unordered with 0 counts as set.
   return aircraft != nullptr && Load(aircraft->brakeParkingPosition) != 0.0;
 }
@@ -90,7 +91,7 @@ bool IsRelayedKeyEvent(std::uint32_t id) {
   const auto it = std::lower_bound(kRelayedKeyEvents.begin(), kRelayedKeyEvents.end(),
                                    RelayedKeyEvent{id, RelayWhen::kAlways}, ById);
   if (it == kRelayedKeyEvents.end() || it->id != id) return false;
-  const bool following = Load(isFollower) != 0;
+  const bool following = Load(roleState.isFollower) != 0;
   switch (it->when) {
     case RelayWhen::kAlways:
       return true;
@@ -104,18 +105,18 @@ bool IsRelayedKeyEvent(std::uint32_t id) {
 
 void KeyEventRelay(std::uint32_t id, std::uint32_t data, void*) {
   if (id == kMarkerEventId) {
-    Store(suppressEvent, data);
-    Store(suppressData, data);
+    Store(simThread.suppressEvent, data);
+    Store(simThread.suppressData, data);
   } else if (id == kMarkerEventData) {
-    Store(suppressData, data);
+    Store(simThread.suppressData, data);
   }
   if (!IsRelayedKeyEvent(id)) return;
   // The event the peer just had replayed here must not go back to it.
-  if (id == Load(suppressEvent) && data == Load(suppressData)) {
-    Store(suppressEvent, 0);
-    Store(suppressData, 0);
+  if (id == Load(simThread.suppressEvent) && data == Load(simThread.suppressData)) {
+    Store(simThread.suppressEvent, 0);
+    Store(simThread.suppressData, 0);
     return;
   }
-  if (!Load(roleStarted) || Load(isFollower) == 0) return;
+  if (!Load(roleSetup.roleStarted) || Load(roleState.isFollower) == 0) return;
   SendReliableThroughRole(kind::kKeyEvent, 0.0, static_cast<double>(data), static_cast<double>(id));
 }

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "session/log.h"
-#include "session/log_limit.h"
+#include "common/log.h"
+#include "common/log_limit.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // messages are named in the log. Pilots see only the log, so each is there.
 #pragma once
 
-#include "simlink/simconnect_api.h"
+#include "common/simconnect_api.h"
 
 // After the open: a failed one is logged with its result, and no SimConnect
 // call follows. Simulator thread (module start).

@@ -1,13 +1,13 @@
 #include "simlink/sim_data.h"
 
-#include "module/globals.h"
-#include "module/low_word.h"
+#include "common/low_word.h"
+#include "common/module_state.h"
 #include "simlink/definitions.h"
 
 namespace {
 SimConnectResult SetData(SimConnectDword defineId, double* value) {
-  return SimConnect_SetDataOnSimObject(simConnect, defineId, simconnect::kObjectIdUser, 0, 0,
-                                       sizeof(double), value);
+  return SimConnect_SetDataOnSimObject(simThread.simConnect, defineId, simconnect::kObjectIdUser, 0,
+                                       0, sizeof(double), value);
 }
 }  // namespace
 
@@ -16,12 +16,12 @@ SimConnectResult SetSimValueFrom(SmoothedValue* record, SimConnectDword defineId
 }
 
 SimConnectResult SetSimValue(SimConnectDword defineId, double value) {
-  setDataScratch = value;
-  return SetData(defineId, &setDataScratch);
+  simThread.setDataScratch = value;
+  return SetData(defineId, &simThread.setDataScratch);
 }
 
 SimConnectResult TransmitEvent56(double value) {
   return SimConnect_TransmitClientEvent(
-      simConnect, simconnect::kObjectIdUser, client_event::kTiller, LowWord(value),
+      simThread.simConnect, simconnect::kObjectIdUser, client_event::kTiller, LowWord(value),
       simconnect::kGroupPriorityStandard, simconnect::kEventFlagGroupIdIsPriority);
 }

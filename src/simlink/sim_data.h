@@ -2,8 +2,8 @@
 // transmits. Results are handed back, never stored.
 #pragma once
 
-#include "module/shared_state.h"
-#include "simlink/simconnect_api.h"
+#include "common/shared_state.h"
+#include "common/simconnect_api.h"
 
 // Writes the record's current value to a one-entry definition.
 SimConnectResult SetSimValueFrom(SmoothedValue* record, SimConnectDword defineId);

@@ -88,7 +88,8 @@ int main(int argc, char** argv) {
   const int basePort = std::atoi(argv[4]);
   const int swapped = ((basePort & 0xFF) << 8) | ((basePort >> 8) & 0xFF);
   const sockaddr_in local = Address(argv[1], 0);
-  const sockaddr_in targets[] = {Address(argv[2], basePort + 1), Address(argv[3], basePort + 1)};
+  const sockaddr_in targets[] = {Address(argv[2], basePort + 1),
+                                 Address(argv[3], basePort + 1)};
   const sockaddr_in listener = Address(argv[2], swapped);
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(std::atoi(argv[5]));
 

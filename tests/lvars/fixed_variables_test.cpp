@@ -18,7 +18,7 @@ TEST(FixedVariables, AllNamesAreMadeKnownInListOrderBeforeAnyLookup) {
   CockpitVars vars{};
   SharedState state;
   state.vars = &vars;
-  sharedState = &state;
+  simThread.sharedState = &state;
   recording_panel::Install();
 
   GaugeCallback(nullptr, kServicePreInitialize, 0);
@@ -41,7 +41,7 @@ TEST(FixedVariables, AllNamesAreMadeKnownInListOrderBeforeAnyLookup) {
   std::set<std::string> distinct;
   for (std::size_t i = 0; i < kFixedVariableCount; ++i) distinct.insert(calls[i].name);
   EXPECT_EQ(distinct.size(), kFixedVariableCount);
-  sharedState = nullptr;
+  simThread.sharedState = nullptr;
 }
 
 class FixedVariablesInCockpit : public LVarsFixture {};

@@ -3,10 +3,10 @@
 // any other, and an unknown name is looked up again until it is known.
 #include <gtest/gtest.h>
 
+#include "common/module_state.h"
 #include "lvars/entry_ops.h"
 #include "lvars/fixed_ids.h"
 #include "lvars/fixed_variables.h"
-#include "module/globals.h"
 #include "recording_panel.h"
 
 namespace {
@@ -16,9 +16,9 @@ class Resolving : public ::testing::Test {
   void SetUp() override {
     recording_panel::Install();
     state_.vars = &vars_;
-    sharedState = &state_;
+    simThread.sharedState = &state_;
   }
-  void TearDown() override { sharedState = nullptr; }
+  void TearDown() override { simThread.sharedState = nullptr; }
 
   static std::size_t Count(const std::string& service, const std::string& name) {
     std::size_t n = 0;

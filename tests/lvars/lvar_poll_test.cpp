@@ -42,7 +42,7 @@ TEST_F(LVarPoll, KeysClearReleasesMomentaryButtonsStandingAtOne) {
 
   Update();
 
-  ASSERT_EQ(lvarCount.load(), 5u);
+  ASSERT_EQ(simThread.lvarCount.load(), 5u);
   for (const char* released : {"B1", "B2"}) {
     EXPECT_EQ(Named(released), 0.0) << released;
   }
@@ -110,7 +110,7 @@ TEST_F(LVarPoll, TheTableIsNoLongerPolledOnceTheRoleHasStarted) {
   Update();
   ASSERT_EQ(Entry(0).value.load(), 1.0f);
 
-  Store(roleStarted, true);
+  Store(roleSetup.roleStarted, true);
   standin::WriteNamed("A", 2.0);
   standin::WriteNamed("B", 1.0);
   standin::WriteNamed("MCDU_KeysClear", 1.0);
@@ -120,7 +120,7 @@ TEST_F(LVarPoll, TheTableIsNoLongerPolledOnceTheRoleHasStarted) {
   EXPECT_EQ(Entry(0).previous.load(), 0.0f);
   EXPECT_EQ(Named("B"), 1.0);
   EXPECT_EQ(Named("MCDU_KeysClear"), 1.0);
-  Store(roleStarted, false);  // no role threads exist for the gauge kill to wait for
+  Store(roleSetup.roleStarted, false);  // no role threads exist for the gauge kill to wait for
 }
 
 TEST_F(LVarPoll, SetLVarWritesTheCockpitAndLeavesNoChangeToSend) {
@@ -226,28 +226,28 @@ TEST_F(EntryResolving, AnUnknownNameIsNeitherReadNorChangedByThePoll) {
   CockpitVars vars{};
   SharedState state;
   state.vars = &vars;
-  sharedState = &state;
+  simThread.sharedState = &state;
   recording_panel::Create("MCDU_KeysClear");
   ResolveFixed("MCDU_KeysClear", slot::kKeysClear);
   recording_panel::Recorded().calls.clear();
   recording_panel::Recorded().unknown.insert("Ghost");
-  lvarTable.clear();
-  lvarTable.push_back(std::make_unique<LVarEntry>());
-  lvarTable[0]->name = "Ghost";
-  lvarTable[0]->value = 0.5f;
-  Store(lvarCount, 1);
-  Store(roleStarted, false);
+  simThread.lvarTable.clear();
+  simThread.lvarTable.push_back(std::make_unique<LVarEntry>());
+  simThread.lvarTable[0]->name = "Ghost";
+  simThread.lvarTable[0]->value = 0.5f;
+  Store(simThread.lvarCount, 1);
+  Store(roleSetup.roleStarted, false);
 
   PollLVarTable();
 
   // Only the command variable is read, before and after the table.
   EXPECT_EQ(recording_panel::CallsOf("read").size(), 2u);
   EXPECT_EQ(recording_panel::CallsOf("find").size(), 1u);
-  EXPECT_EQ(lvarTable[0]->value.load(), 0.5f);
-  EXPECT_EQ(lvarTable[0]->previous.load(), 0.0f);
-  lvarTable.clear();
-  Store(lvarCount, 0);
-  sharedState = nullptr;
+  EXPECT_EQ(simThread.lvarTable[0]->value.load(), 0.5f);
+  EXPECT_EQ(simThread.lvarTable[0]->previous.load(), 0.0f);
+  simThread.lvarTable.clear();
+  Store(simThread.lvarCount, 0);
+  simThread.sharedState = nullptr;
 }
 
 }  // namespace

@@ -22,17 +22,17 @@ TEST_F(LVarTableLoad, AMissingFileIsTriedAgainOnEveryUpdate) {
   PreInitialize();
   Update();
   Update();
-  EXPECT_EQ(lvarCount.load(), 0u);
-  EXPECT_TRUE(lvarTable.empty());
+  EXPECT_EQ(simThread.lvarCount.load(), 0u);
+  EXPECT_TRUE(simThread.lvarTable.empty());
 
   WriteFile("LVars.cfg", "\n\r\n");  // blank lines only: still nothing
   Update();
-  EXPECT_EQ(lvarCount.load(), 0u);
+  EXPECT_EQ(simThread.lvarCount.load(), 0u);
 
   WriteFile("LVars.cfg", "A;FCTL\nB;MBTN\n");
   Update();
-  ASSERT_EQ(lvarCount.load(), 2u);
-  ASSERT_EQ(lvarTable.size(), 2u);
+  ASSERT_EQ(simThread.lvarCount.load(), 2u);
+  ASSERT_EQ(simThread.lvarTable.size(), 2u);
   EXPECT_EQ(Entry(0).name, "A");
   EXPECT_EQ(Entry(1).category, LVarCategory::kMbtn);
 }
@@ -45,32 +45,32 @@ TEST_F(LVarTableLoad, AnUnknownDocumentsFolderCountsAsAMissingFile) {
   ::unsetenv("HOME");
   PreInitialize();
   Update();
-  EXPECT_EQ(lvarCount.load(), 0u);
+  EXPECT_EQ(simThread.lvarCount.load(), 0u);
   if (home) ::setenv("HOME", savedHome.c_str(), 1);
   ::setenv("XDG_DOCUMENTS_DIR", Documents().c_str(), 1);
   Update();
-  EXPECT_EQ(lvarCount.load(), 1u);
+  EXPECT_EQ(simThread.lvarCount.load(), 1u);
 }
 
 TEST_F(LVarTableLoad, EditsTakeEffectAtTheNextAircraftLoadOnly) {
   WriteFile("LVars.cfg", "A;FCTL\n");
   PreInitialize();
   Update();
-  ASSERT_EQ(lvarCount.load(), 1u);
-  const LVarEntry* first = lvarTable[0].get();
+  ASSERT_EQ(simThread.lvarCount.load(), 1u);
+  const LVarEntry* first = simThread.lvarTable[0].get();
 
   WriteFile("LVars.cfg", "X;MBTN\nY\nZ\n");
   Update();
   Update();
-  EXPECT_EQ(lvarCount.load(), 1u);
-  EXPECT_EQ(lvarTable[0].get(), first);
+  EXPECT_EQ(simThread.lvarCount.load(), 1u);
+  EXPECT_EQ(simThread.lvarTable[0].get(), first);
   EXPECT_EQ(Entry(0).name, "A");
 
   PreInitialize();
-  EXPECT_EQ(lvarCount.load(), 0u);
+  EXPECT_EQ(simThread.lvarCount.load(), 0u);
   Update();
-  ASSERT_EQ(lvarCount.load(), 3u);
-  ASSERT_EQ(lvarTable.size(), 3u);
+  ASSERT_EQ(simThread.lvarCount.load(), 3u);
+  ASSERT_EQ(simThread.lvarTable.size(), 3u);
   EXPECT_EQ(Entry(0).name, "X");
   EXPECT_EQ(Entry(0).category, LVarCategory::kMbtn);
 }
@@ -84,7 +84,7 @@ TEST_F(LVarTableLoad, TheRoleNeverStartsWhileTheTableIsEmpty) {
 
   EXPECT_EQ(Vars().value[slot::kMpStart].load(), 1.0);
   EXPECT_EQ(StartRoleCalls(), 0);
-  EXPECT_FALSE(roleStarted.load());
+  EXPECT_FALSE(roleSetup.roleStarted.load());
   EXPECT_EQ(Named("MP_TGL"), 1.0);
   EXPECT_EQ(LogCount("Launch"), 0);
 }
@@ -100,7 +100,7 @@ TEST_F(LVarTableLoad, TheRoleStartsOnceWhenTheTableIsLoadedAndMpStartIsSet) {
   PreInitialize();
   Update();
   Update();
-  ASSERT_EQ(lvarCount.load(), 2u);
+  ASSERT_EQ(simThread.lvarCount.load(), 2u);
   EXPECT_EQ(StartRoleCalls(), 0);
 
   standin::WriteNamed("MP_START", 1.0);
@@ -109,7 +109,7 @@ TEST_F(LVarTableLoad, TheRoleStartsOnceWhenTheTableIsLoadedAndMpStartIsSet) {
   Update();
 
   EXPECT_EQ(StartRoleCalls(), 1);
-  EXPECT_TRUE(roleStarted.load());
+  EXPECT_TRUE(roleSetup.roleStarted.load());
   EXPECT_EQ(LogCount("Launch"), 1);
   // The table is counted before the role starts.
   const auto lines = LogLines();
@@ -118,7 +118,7 @@ TEST_F(LVarTableLoad, TheRoleStartsOnceWhenTheTableIsLoadedAndMpStartIsSet) {
   }));
 
   KillGauge();
-  EXPECT_EQ(shutdownState.load(), shutdown_state::kFinished);
+  EXPECT_EQ(roleState.shutdownState.load(), shutdown_state::kFinished);
 }
 
 }  // namespace

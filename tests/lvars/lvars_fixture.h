@@ -23,7 +23,7 @@ class LVarsFixture : public ModuleFixture {
     return static_cast<int>(std::count(lines.begin(), lines.end(), line));
   }
 
-  static CockpitVars& Vars() { return *sharedState->vars; }
-  static LVarEntry& Entry(std::size_t i) { return *lvarTable.at(i); }
+  static CockpitVars& Vars() { return *simThread.sharedState->vars; }
+  static LVarEntry& Entry(std::size_t i) { return *simThread.lvarTable.at(i); }
   static double Named(const std::string& name) { return standin::ReadNamed(name).value_or(-999.0); }
 };

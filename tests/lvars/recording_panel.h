@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "callconv.h"
+#include "common/panel_services.h"
 #include "module/module_records.h"
-#include "module/panel_services.h"
 
 namespace recording_panel {
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/panel_services.h"
 #include "module/module_records.h"
-#include "module/panel_services.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "module/globals.h"
+#include "common/module_state.h"
 #include "standin.h"
 #include "support/module_fixture.h"
 
@@ -17,17 +17,17 @@ TEST_F(GaugeCallbackTest, KillWithoutARoleLogsTheTwoHandshakeLinesOnly) {
   KillGauge();
   EXPECT_EQ(LogLines(),
             (std::vector<std::string>{"Thread close initiated", "Thread Close Process Completed"}));
-  EXPECT_EQ(shutdownState.load(), 1);
+  EXPECT_EQ(roleState.shutdownState.load(), 1);
 }
 
 TEST_F(GaugeCallbackTest, KillWaitsForTheRoleThreadToReportTheEnd) {
   StartModule();
   CreateGauge();
-  roleStarted = true;  // as if a role ran: the send thread reports 2 when done
+  roleSetup.roleStarted = true;  // as if a role ran: the send thread reports 2 when done
   std::thread sendThread([] {
-    while (shutdownState.load() != 1) std::this_thread::yield();
+    while (roleState.shutdownState.load() != 1) std::this_thread::yield();
     std::this_thread::sleep_for(std::chrono::milliseconds(35));
-    shutdownState.store(2);
+    roleState.shutdownState.store(2);
   });
   KillGauge();
   sendThread.join();
@@ -37,7 +37,7 @@ TEST_F(GaugeCallbackTest, KillWaitsForTheRoleThreadToReportTheEnd) {
   EXPECT_EQ(lines.back(), "Thread Close Process Completed");
   for (std::size_t i = 1; i + 1 < lines.size(); ++i)
     EXPECT_EQ(lines[i], "Waiting for thread close");
-  roleStarted = false;
+  roleSetup.roleStarted = false;
 }
 
 TEST_F(GaugeCallbackTest, OtherServicesChangeNothing) {
@@ -48,10 +48,10 @@ TEST_F(GaugeCallbackTest, OtherServicesChangeNothing) {
   for (std::int32_t service : {0, 1, 2, 3, 5, 7, 8, 10, 11, 13, 14, -1}) {
     GaugeCallback(&multiSharedGauge, service, 0);
   }
-  EXPECT_EQ(lvarCount.load(), 0u);
+  EXPECT_EQ(simThread.lvarCount.load(), 0u);
   EXPECT_EQ(standin::FindNamed("SomeVar"), writesBefore);
   EXPECT_TRUE(LogLines().empty());
-  EXPECT_EQ(shutdownState.load(), 0);
+  EXPECT_EQ(roleState.shutdownState.load(), 0);
 }
 
 TEST_F(GaugeCallbackTest, PreInitializeRegistersFixedVariablesAndEmptiesTheTable) {
@@ -59,18 +59,19 @@ TEST_F(GaugeCallbackTest, PreInitializeRegistersFixedVariablesAndEmptiesTheTable
   WriteFile("LVars.cfg", "SomeVar;FCTL\n");
   CreateGauge();
   Frame();
-  EXPECT_EQ(lvarCount.load(), 1u);
+  EXPECT_EQ(simThread.lvarCount.load(), 1u);
   CreateGauge();  // an aircraft reload
-  EXPECT_EQ(lvarCount.load(), 0u);
+  EXPECT_EQ(simThread.lvarCount.load(), 0u);
   ASSERT_TRUE(standin::FindNamed("MP_START").has_value());
-  EXPECT_EQ(sharedState->vars->id[slot::kMpStart].load(), *standin::FindNamed("MP_START"));
+  EXPECT_EQ(simThread.sharedState->vars->id[slot::kMpStart].load(),
+            *standin::FindNamed("MP_START"));
 }
 
 TEST_F(GaugeCallbackTest, StartHooksKeyEventsAndOpensTheSessionStopUndoesIt) {
   StartModule();
   EXPECT_EQ(standin::HookedHandlerCount(), 1u);
   EXPECT_TRUE(standin::SessionOpen());
-  EXPECT_EQ(lastSimConnectResult, 0);
+  EXPECT_EQ(simThread.lastSimConnectResult, 0);
   EXPECT_FALSE(standin::Definitions().empty());
   StopModule();
   EXPECT_EQ(standin::HookedHandlerCount(), 0u);
@@ -80,38 +81,40 @@ TEST_F(GaugeCallbackTest, StartHooksKeyEventsAndOpensTheSessionStopUndoesIt) {
 
 TEST_F(GaugeCallbackTest, SecondStartKeepsSharedStateAndGivesFreshZeroBlocks) {
   StartModule();
-  SharedState* first = sharedState;
-  sharedState->vars->value[5] = 7.0;
-  sharedState->vars->id[5] = 9;
-  sharedState->aircraft->planeAltitude = 1234.0;
-  sharedState->axisToggle->axisValue = 16383;
-  sharedState->latitude.current = 47.5;
+  SharedState* first = simThread.sharedState;
+  simThread.sharedState->vars->value[5] = 7.0;
+  simThread.sharedState->vars->id[5] = 9;
+  simThread.sharedState->aircraft->planeAltitude = 1234.0;
+  simThread.sharedState->axisToggle->axisValue = 16383;
+  simThread.sharedState->latitude.current = 47.5;
   StopModule();
 
   // Straight after the start routine, before any message is delivered.
   ModuleInit();
-  EXPECT_EQ(sharedState, first);
-  EXPECT_EQ(sharedState->latitude.current, 47.5);  // the record itself lives on
-  for (std::size_t i = 0; i < kCockpitValueSlots; ++i) ASSERT_EQ(sharedState->vars->value[i], 0.0);
-  for (std::size_t i = 0; i < kCockpitIdSlots; ++i) ASSERT_EQ(sharedState->vars->id[i], 0u);
+  EXPECT_EQ(simThread.sharedState, first);
+  EXPECT_EQ(simThread.sharedState->latitude.current, 47.5);  // the record itself lives on
+  for (std::size_t i = 0; i < kCockpitValueSlots; ++i)
+    ASSERT_EQ(simThread.sharedState->vars->value[i], 0.0);
+  for (std::size_t i = 0; i < kCockpitIdSlots; ++i)
+    ASSERT_EQ(simThread.sharedState->vars->id[i], 0u);
   for (const auto& field : kAircraftStateFields) {
-    ASSERT_EQ((sharedState->aircraft->*field.field).load(), 0.0) << field.simVar;
+    ASSERT_EQ((simThread.sharedState->aircraft->*field.field).load(), 0.0) << field.simVar;
   }
-  EXPECT_EQ(sharedState->axisToggle->axisValue, 0);
-  EXPECT_EQ(sharedState->axisToggle->pending, 0);
+  EXPECT_EQ(simThread.sharedState->axisToggle->axisValue, 0);
+  EXPECT_EQ(simThread.sharedState->axisToggle->pending, 0);
   ModuleDeinit();
 }
 
 TEST_F(GaugeCallbackTest, FailedSessionOpenLeavesDispatchUnregisteredButTheGaugeWorks) {
   standin::FailNextOpen(-2147467259);  // E_FAIL
   StartModule();
-  EXPECT_EQ(lastSimConnectResult, -2147467259);
+  EXPECT_EQ(simThread.lastSimConnectResult, -2147467259);
   EXPECT_TRUE(standin::Definitions().empty());
   CreateGauge();
   standin::WriteNamed("MP_SYNCWX", 1.0);
   Frame();
   EXPECT_TRUE(standin::FindNamed("MP_CONN").has_value());
-  EXPECT_EQ(sharedState->vars->value[slot::kMpSyncWx], 1.0);
+  EXPECT_EQ(simThread.sharedState->vars->value[slot::kMpSyncWx], 1.0);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The diagnostic log: one whole line per call, never an error for the caller,
 // and a cap on the lines that input may repeat without bound.
-#include "session/log.h"
+#include "common/log.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "session/log_limit.h"
+#include "common/log_limit.h"
 
 namespace fs = std::filesystem;
 

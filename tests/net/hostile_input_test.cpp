@@ -55,12 +55,12 @@ TEST_F(HostileInputTest, DatagramsFromAStrangerAreDroppedAndItsAddressLoggedOnce
   SendVarDatagram(1, 2.0);  // the peer's marker
   ASSERT_TRUE(ReceiveUntil("B", 2.0));
   EXPECT_NE(Named("A"), 7.0);
-  EXPECT_NE(Load(sharedState->latitude.target), 66.0);
+  EXPECT_NE(Load(simThread.sharedState->latitude.target), 66.0);
   EXPECT_EQ(LogCount("Refused datagram from 127.0.0.2"), 1);
 }
 
 TEST_F(HostileInputTest, AnyOnLineThreeLetsEveryAddressIn) {
-  Store(anySourceAllowed, true);
+  Store(roleSetup.anySourceAllowed, true);
   StartServer(41);
   const MessageBytes bytes = EncodeMessage(MakeMessage(kind::kVarValue, 0, 7.0, 0));
   SendStrangerDatagram(bytes.data(), bytes.size());
@@ -78,13 +78,13 @@ TEST_F(HostileInputTest, OnlyExactlyAnyOnLineThreeTurnsTheCheckOff) {
                {"10.0.0.1\n5000\nany \n", false}, {"any\n", false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
-    Store(anySourceAllowed, !c.any);
+    Store(roleSetup.anySourceAllowed, !c.any);
     WriteFile("SharedConfig.cfg", c.text);
     ReadSessionConfig();
-    EXPECT_EQ(Load(anySourceAllowed), c.any);
+    EXPECT_EQ(Load(roleSetup.anySourceAllowed), c.any);
   }
-  EXPECT_EQ(peerAddress, "any");
-  EXPECT_EQ(basePort, "5000");
+  EXPECT_EQ(roleSetup.peerAddress, "any");
+  EXPECT_EQ(roleSetup.basePort, "5000");
 }
 
 TEST_F(HostileInputTest, ConnectionsFromAStrangerAreClosedAtAcceptAndNeverFiled) {
@@ -111,7 +111,7 @@ TEST_F(HostileInputTest, ConnectionsFromAStrangerAreClosedAtAcceptAndNeverFiled)
 TEST_F(HostileInputTest, AtMostFourOpenConnectionsAreKept) {
   // A new connection from an address already filed replaces the old one, so
   // only connections from distinct addresses (heard with "any") add up.
-  Store(anySourceAllowed, true);
+  Store(roleSetup.anySourceAllowed, true);
   StartServer(43);
   const char* const sources[] = {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5"};
   std::uint32_t id = 0;
@@ -131,7 +131,7 @@ TEST_F(HostileInputTest, AtMostFourOpenConnectionsAreKept) {
 TEST_F(HostileInputTest, RecordsWithNumbersThatAreNotFiniteAreDroppedWhole) {
   StartServer(44);
   ConnectPeer();
-  Store(isFollower, 0);
+  Store(roleState.isFollower, 0);
   const double notFloats[] = {kNaN, kInf, -kInf, 1e39};
   for (const double v : notFloats) {
     SendMessage(peer_, kind::kVarValue, 0, v, 0);
@@ -147,13 +147,13 @@ TEST_F(HostileInputTest, RecordsWithNumbersThatAreNotFiniteAreDroppedWhole) {
   state.altitude = 500.0;
   state.airspeed = kNaN;
   SendDatagramBytes(EncodeState(state).data(), kStateSize);
-  const double latitude = Load(sharedState->latitude.target);
+  const double latitude = Load(simThread.sharedState->latitude.target);
   SendMessage(peer_, kind::kVarValue, 1, 4.0, 0);  // markers, one per channel
   ASSERT_TRUE(ReceiveUntil("B", 4.0));
   SendVarDatagram(1, 5.0);
   ASSERT_TRUE(ReceiveUntil("B", 5.0));
 
-  EXPECT_TRUE(std::isfinite(lvarTable[0]->value.load()));
+  EXPECT_TRUE(std::isfinite(simThread.lvarTable[0]->value.load()));
   // Only 1e39 is a gear position (a double, finite).
   const auto gear = standin::SetDataCalls();
   ASSERT_EQ(gear.size(), 1u);
@@ -161,8 +161,8 @@ TEST_F(HostileInputTest, RecordsWithNumbersThatAreNotFiniteAreDroppedWhole) {
   EXPECT_TRUE(standin::PerformedKeyEvents().empty());
   standin::PerformKeyEvents();
   EXPECT_TRUE(standin::PerformedKeyEvents().empty());
-  EXPECT_EQ(Load(isFollower), 0);
-  EXPECT_EQ(Load(sharedState->latitude.target), latitude);
+  EXPECT_EQ(Load(roleState.isFollower), 0);
+  EXPECT_EQ(Load(simThread.sharedState->latitude.target), latitude);
 }
 
 TEST_F(HostileInputTest, AButtonTheCockpitNeverReleasesIsAppliedAfterASecond) {
@@ -174,7 +174,7 @@ TEST_F(HostileInputTest, AButtonTheCockpitNeverReleasesIsAppliedAfterASecond) {
   SendMessage(peer_, kind::kVarValue, 1, 6.0, 0);
   ASSERT_TRUE(ReceiveUntil("B", 6.0));
   EXPECT_EQ(Named("M"), 1.0);
-  EXPECT_EQ(lvarTable[2]->syncMark.load(), -1);
+  EXPECT_EQ(simThread.lvarTable[2]->syncMark.load(), -1);
   EXPECT_EQ(LogCount("Button wait timed out: M"), 1);
 }
 
@@ -244,11 +244,11 @@ TEST_F(HostileInputTest, AStopRequestEndsAWalkBetweenRecords) {
     records.insert(records.end(), bytes.begin(), bytes.end());
   }
   ReceiveLimits limits;
-  Store(shutdownState, shutdown_state::kStopRequested);
+  Store(roleState.shutdownState, shutdown_state::kStopRequested);
   ApplyReliableRecords(records.data(), records.size(), limits);
   WalkDatagram(records.data(), records.size(), limits);
   EXPECT_NE(Named("A"), 8.0);
-  Store(shutdownState, shutdown_state::kRunning);
+  Store(roleState.shutdownState, shutdown_state::kRunning);
   WalkDatagram(records.data(), records.size(), limits);
   EXPECT_EQ(Named("A"), 8.0);
 }

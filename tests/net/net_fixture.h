@@ -13,13 +13,13 @@
 #include <utility>
 #include <vector>
 
-#include "lvars/lvar_entry.h"
-#include "module/globals.h"
+#include "common/config_file.h"
+#include "common/lvar_entry.h"
+#include "common/module_state.h"
 #include "net/receive_messages.h"
 #include "net/reliable_link.h"
 #include "net/wire_records.h"
 #include "platform/platform.h"
-#include "session/config_file.h"
 #include "support/module_fixture.h"
 
 // Base ports that no two tests share, so that ctest may run them at once.
@@ -48,7 +48,7 @@ class NetFixture : public ModuleFixture {
     ModuleFixture::SetUp();
     StartModule();
     CreateGauge();
-    peerAddress = "127.0.0.1";
+    roleSetup.peerAddress = "127.0.0.1";
     UDT::startup();
   }
 
@@ -62,7 +62,7 @@ class NetFixture : public ModuleFixture {
 
   void UseBasePort(int k) {
     port_ = TestBasePort(k);
-    basePort = std::to_string(port_);
+    roleSetup.basePort = std::to_string(port_);
   }
 
   // Shared-table entries, by name and category, as the table file gives them.
@@ -71,9 +71,9 @@ class NetFixture : public ModuleFixture {
       auto entry = std::make_unique<LVarEntry>();
       entry->name = name;
       entry->category = category;
-      lvarTable.push_back(std::move(entry));
+      simThread.lvarTable.push_back(std::move(entry));
     }
-    Store(lvarCount, lvarTable.size());
+    Store(simThread.lvarCount, simThread.lvarTable.size());
   }
 
   static double Named(const std::string& name) { return standin::ReadNamed(name).value_or(-999.0); }

@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "session/config_file.h"
+#include "common/config_file.h"
 
 namespace {
 

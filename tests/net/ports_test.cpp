@@ -3,10 +3,10 @@
 #include <array>
 #include <memory>
 
+#include "net/peer_address.h"
 #include "net/server_network.h"
 #include "net_fixture.h"
 #include "server/server_game.h"
-#include "session/session_config.h"
 
 namespace {
 
@@ -20,22 +20,22 @@ std::uint16_t UdtPort(UDTSOCKET s) {
 class PortsTest : public NetFixture {};
 
 TEST_F(PortsTest, Port5000GivesDatagrams5001AndReliable34835) {
-  basePort = "5000";
+  roleSetup.basePort = "5000";
   auto game = std::make_unique<ServerGame>();
   EXPECT_EQ(platform::LocalPort(game->datagramSocket), 5001);
   ASSERT_NE(game->network, nullptr);
   EXPECT_EQ(UdtPort(game->network->ListenSocket()), 34835);
-  EXPECT_NE(Load(connectionStatus), 2);
+  EXPECT_NE(Load(linkState.connectionStatus), 2);
 }
 
 TEST_F(PortsTest, Port256GivesReliablePort1And1Gives256) {
   // Port 1 itself is not bound here: the datagram tests of an empty port
   // text bind it at the same time.
-  basePort = "256";
+  roleSetup.basePort = "256";
   EXPECT_EQ(ntohs(ReliablePortField()), 1);
   // Built as a string first: GCC 12 at -O3 takes the assignment of a
   // one-character literal for an overlapping copy (a false -Wrestrict).
-  basePort = std::string("1");
+  roleSetup.basePort = std::string("1");
   ServerNetwork network;
   EXPECT_EQ(UdtPort(network.ListenSocket()), 256);
 }
@@ -50,7 +50,7 @@ TEST_F(PortsTest, TextThatIsNoPortNumberIsPortZeroAndSendsNothing) {
   for (const std::string& text : {std::to_string(p) + "x7", std::string("4294967297"),
                                   std::to_string(p + 4294967296LL), std::string("")}) {
     SCOPED_TRACE(text);
-    basePort = text;
+    roleSetup.basePort = text;
     EXPECT_EQ(BasePortNumber(), 0);
     auto game = std::make_unique<ServerGame>();
     EXPECT_EQ(platform::LocalPort(game->datagramSocket), 1);
@@ -66,18 +66,18 @@ TEST_F(PortsTest, TextThatIsNoPortNumberIsPortZeroAndSendsNothing) {
 
 TEST_F(PortsTest, ServerLogsItsSetUpAndABindThatFails) {
   const int p = TestBasePort(2);
-  basePort = std::to_string(p);
+  roleSetup.basePort = std::to_string(p);
   // Another socket holds P + 1 without sharing it.
   const platform::Socket holder = platform::OpenUdpSocket();
   ASSERT_EQ(platform::BindAnyAddress(holder, static_cast<std::uint16_t>(p + 1)), 0);
   {
     auto game = std::make_unique<ServerGame>();
-    EXPECT_EQ(Load(connectedClientCount), 0);
+    EXPECT_EQ(Load(linkState.connectedClientCount), 0);
   }
   platform::CloseSocket(holder);
   const auto lines = LogLines();
   const std::vector<std::string> expected = {
-      "serverLoop init", " Bind failed98", "serverLoop Binded Port: " + basePort,
+      "serverLoop init", " Bind failed98", "serverLoop Binded Port: " + roleSetup.basePort,
       "serverLoop UDP Bind Process completed", "serverLoop R UDP Bind Process completed"};
   EXPECT_EQ(lines, expected);
 }

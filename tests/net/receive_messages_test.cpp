@@ -6,11 +6,11 @@
 #include <thread>
 
 #include "client/client_game.h"
+#include "common/log_limit.h"
+#include "net/converge.h"
+#include "net/correction_log.h"
 #include "net_fixture.h"
 #include "server/server_game.h"
-#include "session/converge.h"
-#include "session/correction_log.h"
-#include "session/log_limit.h"
 
 namespace {
 
@@ -42,9 +42,9 @@ TEST_F(ServerReceiveTest, AppliesVarValuesOfEveryTableIndexAndDropsOthers) {
   SendMessage(peer_, kind::kVarValue, 1, 2.5, 0);   // marker
   ASSERT_TRUE(ReceiveUntil("B", 2.5));
   EXPECT_EQ(Named("A"), 1.0);
-  EXPECT_EQ(lvarTable[0]->value.load(), 1.0f);
-  EXPECT_EQ(lvarTable[0]->previous.load(), 1.0f);
-  EXPECT_EQ(lvarTable.size(), 3u);
+  EXPECT_EQ(simThread.lvarTable[0]->value.load(), 1.0f);
+  EXPECT_EQ(simThread.lvarTable[0]->previous.load(), 1.0f);
+  EXPECT_EQ(simThread.lvarTable.size(), 3u);
   const auto lines = LogLines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "LvarsSet: A Value: 1"), lines.end());
   EXPECT_NE(std::find(lines.begin(), lines.end(), "LvarsSet: B Value: 2.5"), lines.end());
@@ -55,13 +55,15 @@ TEST_F(ServerReceiveTest, AppliesVarValuesOfEveryTableIndexAndDropsOthers) {
 
 TEST_F(ServerReceiveTest, FollowerFlagTakesTheOppositeRoleAndShowsIt) {
   StartServer(4);
-  Store(isFollower, 0);
+  Store(roleState.isFollower, 0);
   SendMessage(peer_, kind::kFollowerFlag, 0, 0.0, 0);
-  ASSERT_TRUE(PumpUntil([&] { ReceiveMessages(*game_); }, [] { return Load(isFollower) == 1; }));
+  ASSERT_TRUE(
+      PumpUntil([&] { ReceiveMessages(*game_); }, [] { return Load(roleState.isFollower) == 1; }));
   EXPECT_EQ(Named("MP_CONN"), 1.0);
   SendMessage(peer_, kind::kFollowerFlag, 1, 1.0, 0);  // index not 0: ignored
   SendMessage(peer_, kind::kFollowerFlag, 0, 1.0, 0);
-  ASSERT_TRUE(PumpUntil([&] { ReceiveMessages(*game_); }, [] { return Load(isFollower) == 0; }));
+  ASSERT_TRUE(
+      PumpUntil([&] { ReceiveMessages(*game_); }, [] { return Load(roleState.isFollower) == 0; }));
   EXPECT_EQ(Named("MP_CONN"), 0.0);
 }
 
@@ -119,11 +121,11 @@ TEST_F(ServerReceiveTest, TwoRecordsInOneReadAndARecordSplitAcrossReads) {
 
 TEST_F(ServerReceiveTest, ALostConnectionIsReportedOnce) {
   StartServer(8);
-  ASSERT_EQ(Load(connectionStatus), 1);
+  ASSERT_EQ(Load(linkState.connectionStatus), 1);
   testing::internal::CaptureStdout();
   UDT::close(peer_);
-  const bool closed =
-      PumpUntil([&] { ReceiveMessages(*game_); }, [] { return Load(connectionStatus) == 2; });
+  const bool closed = PumpUntil([&] { ReceiveMessages(*game_); },
+                                [] { return Load(linkState.connectionStatus) == 2; });
   for (int i = 0; i < 20; ++i) ReceiveMessages(*game_);
   const std::string out = testing::internal::GetCapturedStdout();
   ASSERT_TRUE(closed);
@@ -132,7 +134,7 @@ TEST_F(ServerReceiveTest, ALostConnectionIsReportedOnce) {
 
 TEST_F(ServerReceiveTest, ButtonFromThePeerWaitsForTheLocalPressToEnd) {
   StartServer(9);
-  LVarEntry& button = *lvarTable[2];
+  LVarEntry& button = *simThread.lvarTable[2];
   standin::WriteNamed("M", 1.0);
   button.value = 1.0f;
   standin::WriteNamed("MCDU_KeysClear", 0.0);
@@ -155,20 +157,20 @@ TEST_F(ServerReceiveTest, ButtonFromThePeerWaitsForTheLocalPressToEnd) {
 
 TEST_F(ServerReceiveTest, ButtonWaitEndsOnAStopRequestAndDropsTheRecord) {
   StartServer(10);
-  LVarEntry& button = *lvarTable[2];
+  LVarEntry& button = *simThread.lvarTable[2];
   standin::WriteNamed("M", 0.0);
   standin::WriteNamed("MCDU_KeysClear", 1.0);  // the cockpit still clears its keys
   SendMessage(peer_, kind::kVarValue, 2, 1.0, 0);
   std::atomic<bool> returned{false};
   std::thread receiver([&] {
     // Passes until the record has been read and its wait has ended.
-    while (Load(shutdownState) == 0) ReceiveMessages(*game_);
+    while (Load(roleState.shutdownState) == 0) ReceiveMessages(*game_);
     ReceiveMessages(*game_);
     returned = true;
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_FALSE(returned.load());
-  Store(shutdownState, 1);
+  Store(roleState.shutdownState, 1);
   const bool ended = PumpUntil([] {}, [&] { return returned.load(); });
   receiver.join();
   ASSERT_TRUE(ended);
@@ -202,7 +204,7 @@ TEST_F(DatagramReceiveTest, WalksTheRecordsOfOneDatagram) {
 
 TEST_F(DatagramReceiveTest, StateRecordsSetTheTargetsUnlessCheckWordOrLengthIsWrong) {
   StartServer(12);
-  const double before = sharedState->latitude.target.load();
+  const double before = simThread.sharedState->latitude.target.load();
   AircraftStateRecord record;
   record.latitude = 12.25;
   record.airspeed = 250.0;
@@ -215,14 +217,14 @@ TEST_F(DatagramReceiveTest, StateRecordsSetTheTargetsUnlessCheckWordOrLengthIsWr
   SendDatagramBytes(EncodeState(record).data(), kStateSize - 8);
   SendVarDatagram(0, 1.0);  // marker
   ASSERT_TRUE(ReceiveUntil("A", 1.0));
-  EXPECT_EQ(sharedState->latitude.target.load(), before);
+  EXPECT_EQ(simThread.sharedState->latitude.target.load(), before);
 
   record.latitude = 12.25;
   SendDatagramBytes(EncodeState(record).data(), kStateSize);
   ASSERT_TRUE(PumpUntil([&] { ReceiveMessages(*game_); },
-                        [] { return sharedState->latitude.target.load() == 12.25; }));
-  EXPECT_EQ(sharedState->airspeed.target.load(), 250.0);
-  EXPECT_EQ(sharedState->velocityBodyX.target.load(), 3.0);
+                        [] { return simThread.sharedState->latitude.target.load() == 12.25; }));
+  EXPECT_EQ(simThread.sharedState->airspeed.target.load(), 250.0);
+  EXPECT_EQ(simThread.sharedState->velocityBodyX.target.load(), 3.0);
 }
 
 class ClientReceiveTest : public NetFixture {};
@@ -231,13 +233,13 @@ TEST_F(ClientReceiveTest, ClientGreetsAndAppliesIndexZeroOnTheReliableChannel) {
   UseBasePort(13);
   AddEntries({{"A", Cat::kNone}});
   const UDTSOCKET listener = ListenForClient();
-  sharedState->aircraft->absoluteTime = 1234.5;
+  simThread.sharedState->aircraft->absoluteTime = 1234.5;
   auto game = std::make_unique<ClientGame>();
   // The connect thread makes the connection; the receive pass takes it.
   const UDTSOCKET server = Accept(listener);
   ASSERT_NE(server, UDT::INVALID_SOCK);
-  ASSERT_TRUE(
-      PumpUntil([&] { ReceiveMessages(*game); }, [] { return Load(connectionStatus) == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { ReceiveMessages(*game); },
+                        [] { return Load(linkState.connectionStatus) == 1; }));
 
   // The reliable greeting: kind 0 with the simulator time.
   char greeting[24];
@@ -285,13 +287,13 @@ TEST_F(PeerValueTest, AValueAlreadyHeldIsNeitherWrittenNorLogged) {
   WalkPeerDatagram({{0, 2.0}});  // a refresh of what the cockpit holds
   WalkPeerDatagram({{0, 2.0}});
   EXPECT_EQ(Count("LvarsSet: A"), 1);
-  EXPECT_EQ(lvarTable[0]->agreed.load(), 2.0f);
+  EXPECT_EQ(simThread.lvarTable[0]->agreed.load(), 2.0f);
 }
 
 TEST_F(PeerValueTest, APilotsFreshMoveIsNotFlickedBackByAnOlderValue) {
   standin::WriteNamed("F", 5.0);
-  lvarTable[1]->value = 5.0f;
-  lvarTable[1]->movedAtMs = SteadyNowMs();  // moved here just now
+  simThread.lvarTable[1]->value = 5.0f;
+  simThread.lvarTable[1]->movedAtMs = SteadyNowMs();  // moved here just now
   WalkPeerDatagram({{1, 1.0}, {0, 3.0}});
   EXPECT_EQ(Named("F"), 5.0);
   EXPECT_EQ(Named("A"), 3.0) << "other entries of the same datagram still apply";
@@ -300,7 +302,7 @@ TEST_F(PeerValueTest, APilotsFreshMoveIsNotFlickedBackByAnOlderValue) {
   standin::WriteNamed("A", 4.0);
   WalkPeerDatagram({{0, 3.5}});
   EXPECT_EQ(Named("A"), 4.0);
-  lvarTable[1]->movedAtMs = SteadyNowMs() - kFreshMoveMs;  // the move is old now
+  simThread.lvarTable[1]->movedAtMs = SteadyNowMs() - kFreshMoveMs;  // the move is old now
   WalkPeerDatagram({{1, 1.0}});
   EXPECT_EQ(Named("F"), 1.0);
 }

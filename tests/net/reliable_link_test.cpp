@@ -55,7 +55,7 @@ TEST_F(ReliableLinkTest, RecordsComeOutWholeAndInOrderFromAnyChunking) {
       [&] { return received.size() >= stream.size(); }));
   EXPECT_TRUE(received == stream);
   EXPECT_EQ(link.fragmentSize, 0u);
-  EXPECT_EQ(Load(connectionStatus), 0);  // nothing pending is no loss
+  EXPECT_EQ(Load(linkState.connectionStatus), 0);  // nothing pending is no loss
 }
 
 TEST_F(ReliableLinkTest, ASendThatTakesNothingIsReportedAndDropped) {
@@ -79,7 +79,7 @@ TEST_F(ReliableLinkTest, AConnectionThatNeverExistedIsNotReportedClosed) {
   UDT::close(link.socket);
   EXPECT_EQ(lastResult, -1);
   EXPECT_EQ(out, "");
-  EXPECT_EQ(Load(connectionStatus), 0);
+  EXPECT_EQ(Load(linkState.connectionStatus), 0);
 }
 
 // Random datagrams built from records of every kind, some cut short or ended
@@ -89,7 +89,7 @@ TEST_F(ReliableLinkTest, DatagramWalkAppliesExactlyWhatTheDatagramsHold) {
   AddEntries({{"A", LVarCategory::kFctl}, {"B", LVarCategory::kFctl}, {"C", LVarCategory::kDisp}});
   std::mt19937 random(7);
   std::map<std::string, double> expected;
-  double expectedLatitude = sharedState->latitude.target.load();
+  double expectedLatitude = simThread.sharedState->latitude.target.load();
   const char* names[] = {"A", "B", "C"};
   ReceiveLimits limits;
   for (int d = 0; d < 300; ++d) {
@@ -136,7 +136,7 @@ TEST_F(ReliableLinkTest, DatagramWalkAppliesExactlyWhatTheDatagramsHold) {
       const double want = expected.count(name) ? expected[name] : -999.0;
       ASSERT_EQ(Named(name), want) << "datagram " << d << " entry " << name;
     }
-    ASSERT_EQ(sharedState->latitude.target.load(), expectedLatitude) << "datagram " << d;
+    ASSERT_EQ(simThread.sharedState->latitude.target.load(), expectedLatitude) << "datagram " << d;
   }
 }
 

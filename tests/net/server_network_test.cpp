@@ -21,7 +21,7 @@ TEST_F(ServerNetworkTest, ANewConnectionFromThePeerReplacesTheOldAndAClosedOneIs
   ASSERT_TRUE(PumpUntil([] {}, [&] { return network.AcceptNewClient(1); }));
   EXPECT_EQ(network.NextClientId(std::nullopt), std::optional<std::uint32_t>(1));
   EXPECT_EQ(network.NextClientId(1), std::nullopt);
-  EXPECT_EQ(Load(connectionStatus), 1);
+  EXPECT_EQ(Load(linkState.connectionStatus), 1);
 
   // Records reach the connection that is left.
   network.SendToAll(EncodeMessage(MakeMessage(kind::kVarValue, 3, 2.5, 0)));
@@ -33,7 +33,7 @@ TEST_F(ServerNetworkTest, ANewConnectionFromThePeerReplacesTheOldAndAClosedOneIs
   std::vector<std::uint8_t> buffer(kReliableReadRoom);
   EXPECT_TRUE(PumpUntil([&] { network.ReceiveFromClient(1, buffer.data()); },
                         [&] { return !network.NextClientId(std::nullopt).has_value(); }));
-  EXPECT_EQ(Load(connectionStatus), 2);
+  EXPECT_EQ(Load(linkState.connectionStatus), 2);
 }
 
 }  // namespace

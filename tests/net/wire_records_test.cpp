@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "module/low_word.h"
+#include "common/low_word.h"
 #include "net/format_number.h"
 #include "simlink/eased_values.h"
 

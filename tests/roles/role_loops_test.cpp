@@ -8,6 +8,7 @@
 #include "net_fixture.h"
 #include "server/server_game.h"
 #include "server/server_loops.h"
+#include "session/role_finish.h"
 #include "session/role_send.h"
 
 namespace {
@@ -24,11 +25,11 @@ TEST_F(RoleLoopsTest, ServerShowsEachNewLinkStateOnce) {
   const UDTSOCKET peer = ConnectToServer();
   testing::internal::CaptureStdout();
   const bool accepted = PumpUntil([&] { AcceptPendingClient(*game); },
-                                  [] { return Load(connectedClientCount) == 1; });
+                                  [] { return Load(linkState.connectedClientCount) == 1; });
   const std::string out = testing::internal::GetCapturedStdout();
   ASSERT_TRUE(accepted);
   EXPECT_EQ(out, "client 0 has been connected to the server\n");
-  EXPECT_EQ(Load(connectionStatus), 1);
+  EXPECT_EQ(Load(linkState.connectionStatus), 1);
   ShowConnectionStatus();
   EXPECT_EQ(Named("MP_STS"), 1.0);
   standin::WriteNamed("MP_STS", -5.0);
@@ -36,7 +37,7 @@ TEST_F(RoleLoopsTest, ServerShowsEachNewLinkStateOnce) {
   EXPECT_EQ(Named("MP_STS"), -5.0);
 
   // What the relay sends reaches the client through the guarded pointer.
-  Store(serverGame, game.get());
+  Store(roleState.serverGame, game.get());
   EXPECT_TRUE(SendReliableThroughRole(kind::kKeyEvent, 0, 7.0, 66000.0));
   char bytes[24];
   int got = 0;
@@ -50,7 +51,7 @@ TEST_F(RoleLoopsTest, ServerShowsEachNewLinkStateOnce) {
   const MessageRecord r = DecodeMessage(reinterpret_cast<std::uint8_t*>(bytes));
   EXPECT_EQ(r.kind, kind::kKeyEvent);
   EXPECT_EQ(r.extra, 66000.0);
-  Store(serverGame, nullptr);
+  Store(roleState.serverGame, nullptr);
   EXPECT_FALSE(SendReliableThroughRole(kind::kKeyEvent, 0, 7.0, 66000.0));
 }
 
@@ -70,18 +71,18 @@ bool SomeThreadNamed(const std::string& name) {
 TEST_F(RoleLoopsTest, ServerReceiveLoopNamesItsThreadAndAcceptsWhileConnected) {
   UseBasePort(32);
   auto game = std::make_unique<ServerGame>();
-  Store(serverGame, game.get());
+  Store(roleState.serverGame, game.get());
   testing::internal::CaptureStdout();
   std::thread loop([] { ServerReceiveLoop(nullptr); });
   ConnectToServer();
-  const bool first = PumpUntil([] {}, [] { return Load(connectedClientCount) == 1; });
+  const bool first = PumpUntil([] {}, [] { return Load(linkState.connectedClientCount) == 1; });
   const bool named = SomeThreadNamed(kReceiveThreadName);
   ConnectToServer();
-  const bool second = PumpUntil([] {}, [] { return Load(connectedClientCount) == 2; });
-  Store(shutdownState, 1);
+  const bool second = PumpUntil([] {}, [] { return Load(linkState.connectedClientCount) == 2; });
+  Store(roleState.shutdownState, 1);
   loop.join();
   const std::string out = testing::internal::GetCapturedStdout();
-  Store(serverGame, nullptr);
+  Store(roleState.serverGame, nullptr);
   EXPECT_TRUE(first);
   EXPECT_TRUE(named);
   EXPECT_TRUE(second);
@@ -92,12 +93,13 @@ TEST_F(RoleLoopsTest, ServerReceiveLoopNamesItsThreadAndAcceptsWhileConnected) {
 
 TEST_F(RoleLoopsTest, AStopAlreadyRequestedEndsTheRoleAtOnce) {
   UseBasePort(31);
-  Store(serverGame, new ServerGame());
-  Store(roleStarted, true);
-  Store(shutdownState, 1);
+  Store(roleState.serverGame, new ServerGame());
+  Store(roleSetup.roleStarted, true);
+  Store(roleState.shutdownState, 1);
   ServerSendLoop(nullptr);
-  EXPECT_EQ(Load(shutdownState), 2);
-  EXPECT_EQ(Load(serverGame), nullptr);
+  FinishRole();
+  EXPECT_EQ(Load(roleState.shutdownState), 2);
+  EXPECT_EQ(Load(roleState.serverGame), nullptr);
   const auto lines = LogLines();
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[lines.size() - 2], "thread close start, thread2 wait close");

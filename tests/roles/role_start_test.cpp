@@ -54,23 +54,23 @@ class RoleStartTest : public NetFixture {
 TEST_F(RoleStartTest, ServerStartLogsInOrderAndAGaugeKillEndsIt) {
   UseBasePort(20);
   standin::WriteNamed("MP_TGL", 1.0);  // a swap asked for before the start is dropped
-  Configure("127.0.0.1\n" + basePort + "\n", 0.0);
-  peerAddress.clear();
-  basePort.clear();
+  Configure("127.0.0.1\n" + roleSetup.basePort + "\n", 0.0);
+  roleSetup.peerAddress.clear();
+  roleSetup.basePort.clear();
   Frame();
-  ASSERT_TRUE(Load(roleStarted));
-  EXPECT_NE(Load(serverGame), nullptr);
-  EXPECT_EQ(Load(clientGame), nullptr);
-  EXPECT_EQ(Load(isFollower), 0);
+  ASSERT_TRUE(Load(roleSetup.roleStarted));
+  EXPECT_NE(Load(roleState.serverGame), nullptr);
+  EXPECT_EQ(Load(roleState.clientGame), nullptr);
+  EXPECT_EQ(Load(roleState.isFollower), 0);
   EXPECT_EQ(Named("MP_TGL"), 0.0);
   EXPECT_EQ(Named("MP_STS"), 0.0);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(Load(isFollower), 0);
+  EXPECT_EQ(Load(roleState.isFollower), 0);
   EXPECT_EQ(Named("MP_CONN"), 0.0);
 
   KillGauge();
-  EXPECT_EQ(Load(shutdownState), 2);
-  EXPECT_EQ(Load(serverGame), nullptr);
+  EXPECT_EQ(Load(roleState.shutdownState), 2);
+  EXPECT_EQ(Load(roleState.serverGame), nullptr);
   const auto lines = LogLines();
   const std::string port = std::to_string(TestBasePort(20));
   EXPECT_TRUE(InOrder(
@@ -87,13 +87,13 @@ TEST_F(RoleStartTest, ServerStartLogsInOrderAndAGaugeKillEndsIt) {
   Frame();
   Frame();
   EXPECT_EQ(Count(LogLines(), "Launch"), 1);
-  EXPECT_EQ(Load(serverGame), nullptr);
+  EXPECT_EQ(Load(roleState.serverGame), nullptr);
 
   // The send thread logs its last line after it reports the role finished;
   // the module's stop, after which the simulator unloads it, waits for it.
   KillGauge();
   StopModule();
-  EXPECT_EQ(sendThreadHandle, platform::kNoThread);
+  EXPECT_EQ(roleSetup.sendThreadHandle, platform::kNoThread);
   EXPECT_EQ(Count(LogLines(), "thread closed"), 1);
 }
 
@@ -102,17 +102,17 @@ TEST_F(RoleStartTest, AnyMpConnButZeroMakesAClient) {
   for (const double mpConn : {0.5, -1.0}) {
     Configure("no where\n" + std::to_string(TestBasePort(21)) + "\n", mpConn);
     Frame();
-    ASSERT_TRUE(Load(roleStarted));
-    EXPECT_NE(Load(clientGame), nullptr);
-    EXPECT_EQ(Load(isFollower), 1);
+    ASSERT_TRUE(Load(roleSetup.roleStarted));
+    EXPECT_NE(Load(roleState.clientGame), nullptr);
+    EXPECT_EQ(Load(roleState.isFollower), 1);
     EXPECT_EQ(Named("MP_STS"), 2.0);
     KillGauge();
-    EXPECT_EQ(Load(shutdownState), 2);
-    EXPECT_EQ(Load(clientGame), nullptr);
+    EXPECT_EQ(Load(roleState.shutdownState), 2);
+    EXPECT_EQ(Load(roleState.clientGame), nullptr);
     EXPECT_TRUE(Has(LogLines(), "clientLoop start"));
     // Only a new module load may start a role again.
     StopModule();
-    ResetModuleGlobals();
+    FreshModuleState();
     StartModule();
     CreateGauge();
   }
@@ -120,12 +120,12 @@ TEST_F(RoleStartTest, AnyMpConnButZeroMakesAClient) {
 
 TEST_F(RoleStartTest, ClientConnectsOffTheFrameKeepsTryingAndConnectsAgainAfterALoss) {
   UseBasePort(22);
-  Configure("127.0.0.1\n" + basePort + "\n", 1.0);
+  Configure("127.0.0.1\n" + roleSetup.basePort + "\n", 1.0);
   Frame();
-  ASSERT_TRUE(Load(roleStarted));
+  ASSERT_TRUE(Load(roleSetup.roleStarted));
   // UDT takes about 3 s to give up on a server that is not there; the frame
   // that started the role did not wait for that.
-  EXPECT_EQ(Load(connectionStatus), 0);
+  EXPECT_EQ(Load(linkState.connectionStatus), 0);
   EXPECT_TRUE(WaitUntil([] { return Named("MP_STS") == 2.0; }));
   EXPECT_TRUE(WaitUntil([] { return Named("MP_CONN") == 1.0; }));
 
@@ -154,7 +154,7 @@ TEST_F(RoleStartTest, ClientConnectsOffTheFrameKeepsTryingAndConnectsAgainAfterA
                           std::chrono::seconds(60)));
   }
   KillGauge();
-  EXPECT_EQ(Load(shutdownState), 2);
+  EXPECT_EQ(Load(roleState.shutdownState), 2);
   const auto lines = LogLines();
   EXPECT_TRUE(InOrder(lines, {"Launch", "R UDP start", "clientLoop start"}));
   EXPECT_EQ(Count(lines, "R UDP connected to 127.0.0.1"), 2);
@@ -172,9 +172,9 @@ TEST_F(RoleStartTest, ClientConnectsOffTheFrameKeepsTryingAndConnectsAgainAfterA
 // no longer than any other stop (UDT alone would hold it up to 3 s).
 TEST_F(RoleStartTest, AStopDuringAConnectAttemptIsAsQuickAsAnyOther) {
   UseBasePort(24);
-  Configure("127.0.0.1\n" + basePort + "\n", 1.0);
+  Configure("127.0.0.1\n" + roleSetup.basePort + "\n", 1.0);
   Frame();
-  ASSERT_NE(Load(clientGame), nullptr);
+  ASSERT_NE(Load(roleState.clientGame), nullptr);
   // Well inside the attempt, which UDT would give up only at 3 s.
   std::this_thread::sleep_for(std::chrono::milliseconds(700));
   const auto start = std::chrono::steady_clock::now();
@@ -183,8 +183,8 @@ TEST_F(RoleStartTest, AStopDuringAConnectAttemptIsAsQuickAsAnyOther) {
       std::chrono::steady_clock::now() - start);
   std::cout << "stop during a connect attempt took " << took.count() << " ms\n";
   EXPECT_LT(took.count(), 1000);
-  EXPECT_EQ(Load(shutdownState), 2);
-  EXPECT_EQ(Load(clientGame), nullptr);
+  EXPECT_EQ(Load(roleState.shutdownState), 2);
+  EXPECT_EQ(Load(roleState.clientGame), nullptr);
   const auto lines = LogLines();
   EXPECT_TRUE(Has(lines, "thread closed"));
   EXPECT_LT(Count(lines, "Waiting for thread close"), 100);
@@ -195,9 +195,9 @@ TEST_F(RoleStartTest, AStopDuringAConnectAttemptIsAsQuickAsAnyOther) {
 TEST_F(RoleStartTest, OneLineConfigurationMeansPortZero) {
   Configure("127.0.0.1\n", 0.0);
   Frame();
-  ASSERT_NE(Load(serverGame), nullptr);
-  EXPECT_EQ(basePort, "");
-  EXPECT_EQ(platform::LocalPort(Load(serverGame)->datagramSocket), 1);
+  ASSERT_NE(Load(roleState.serverGame), nullptr);
+  EXPECT_EQ(roleSetup.basePort, "");
+  EXPECT_EQ(platform::LocalPort(Load(roleState.serverGame)->datagramSocket), 1);
   EXPECT_TRUE(Has(LogLines(), "serverLoop Binded Port: "));
 }
 
@@ -205,19 +205,19 @@ platform::ThreadHandle NoThread(platform::JoinableRoutine, void*) { return platf
 
 TEST_F(RoleStartTest, AStartThatCannotHaveItsThreadsLeavesNoRole) {
   UseBasePort(23);
-  Configure("127.0.0.1\n" + basePort + "\n", 0.0);
+  Configure("127.0.0.1\n" + roleSetup.basePort + "\n", 0.0);
   standin::WriteNamed("MP_START", 0.0);
   Frame();  // loads the table
   for (const RoleThreadStarter starter :
        {RoleThreadStarter{NoThread, platform::StartJoinableThread},
         RoleThreadStarter{platform::StartJoinableThread, NoThread}}) {
     CreateGauge();
-    Store(sharedState->vars->value[slot::kMpStart], 1.0);
+    Store(simThread.sharedState->vars->value[slot::kMpStart], 1.0);
     StartRole(starter);
-    EXPECT_FALSE(Load(roleStarted));
-    EXPECT_EQ(Load(serverGame), nullptr);
-    EXPECT_EQ(receiveThreadHandle, platform::kNoThread);
-    EXPECT_EQ(Load(shutdownState), 0);
+    EXPECT_FALSE(Load(roleSetup.roleStarted));
+    EXPECT_EQ(Load(roleState.serverGame), nullptr);
+    EXPECT_EQ(roleSetup.receiveThreadHandle, platform::kNoThread);
+    EXPECT_EQ(Load(roleState.shutdownState), 0);
     // The gauge's kill does not wait for threads that never ran.
     KillGauge();
     const auto lines = LogLines();
@@ -233,7 +233,7 @@ TEST_F(RoleStartTest, AStartThatCannotHaveItsThreadsLeavesNoRole) {
 // byte-order mark Notepad writes is no mistake any more.
 TEST_F(RoleStartTest, ConfigurationMistakesAreLoggedOnceWithFileAndLine) {
   UseBasePort(25);
-  const std::string port = basePort;
+  const std::string port = roleSetup.basePort;
   WriteFile("SharedConfig.cfg", "\xEF\xBB\xBFpeer pc\r\n" + port + "x\r\n");
   WriteFile("LVars.cfg",
             "\xEF\xBB\xBFQV_First;FCTL\r\n"
@@ -245,11 +245,11 @@ TEST_F(RoleStartTest, ConfigurationMistakesAreLoggedOnceWithFileAndLine) {
   standin::WriteNamed("MP_CONN", 0.0);
   standin::WriteNamed("MP_START", 1.0);
   for (int i = 0; i < 3; ++i) Frame();
-  ASSERT_TRUE(Load(roleStarted));
-  ASSERT_EQ(Load(lvarCount), 5u);
-  EXPECT_EQ(lvarTable[0]->name, "QV_First");
-  EXPECT_EQ(lvarTable[0]->category, LVarCategory::kFctl);
-  EXPECT_EQ(peerAddress, "peer pc");
+  ASSERT_TRUE(Load(roleSetup.roleStarted));
+  ASSERT_EQ(Load(simThread.lvarCount), 5u);
+  EXPECT_EQ(simThread.lvarTable[0]->name, "QV_First");
+  EXPECT_EQ(simThread.lvarTable[0]->category, LVarCategory::kFctl);
+  EXPECT_EQ(roleSetup.peerAddress, "peer pc");
   const auto lines = LogLines();
   for (const std::string& line : std::vector<std::string>{
            "SharedConfig.cfg line 1: \"peer pc\" is neither an IPv4 address such as 192.168.1.20 "
@@ -275,7 +275,7 @@ TEST_F(RoleStartTest, AStartRequestWithoutATableIsExplainedOnce) {
   WriteFile("SharedConfig.cfg", "127.0.0.1\n5000\n");
   standin::WriteNamed("MP_START", 1.0);
   for (int i = 0; i < 3; ++i) Frame();
-  EXPECT_FALSE(Load(roleStarted));
+  EXPECT_FALSE(Load(roleSetup.roleStarted));
   const auto lines = LogLines();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0], "MP_START is set, but " + (QuelvoFolder() / "LVars.cfg").string() +

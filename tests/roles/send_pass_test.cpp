@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "common/log_limit.h"
+#include "net/converge.h"
 #include "net/receive_messages.h"
+#include "net/role_loop.h"
 #include "net_fixture.h"
-#include "session/converge.h"
-#include "session/log_limit.h"
-#include "session/role_loop.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ class SendPassTest : public NetFixture {
  protected:
   void SetUp() override {
     NetFixture::SetUp();
-    Store(isFollower, 0);
+    Store(roleState.isFollower, 0);
     output_.reliable = [this](std::int32_t kind, double index, double value, double) {
       sent_.push_back({'r', kind, index, value});
     };
@@ -45,7 +45,7 @@ class SendPassTest : public NetFixture {
       datagramRecords_.push_back(size / kMessageSize);
     };
     output_.followerFlag = [this] {
-      sent_.push_back({'f', 2, 0, static_cast<double>(Load(isFollower))});
+      sent_.push_back({'f', 2, 0, static_cast<double>(Load(roleState.isFollower))});
     };
   }
 
@@ -133,7 +133,7 @@ TEST_F(SendPassTest, ASlowCreepGoesOnItsWayAndItsFinalValueAtRest) {
   // flight control's went already with the repeats of its last send.
   now_ += 1;
   EXPECT_EQ(changes(), (V{{'r', 1, 0, static_cast<float>(3.05)}}));
-  EXPECT_EQ(lvarTable[1]->agreed.load(), static_cast<float>(3.05));
+  EXPECT_EQ(simThread.lvarTable[1]->agreed.load(), static_cast<float>(3.05));
   now_ += kRestMs;
   EXPECT_EQ(changes(), V{}) << "sent once";
 }
@@ -175,10 +175,10 @@ TEST_F(SendPassTest, ADatagramChangeIsRepeatedWithItsCurrentValueThenStops) {
 
 TEST_F(SendPassTest, FollowerNeverSendsFlightControlsNorRefreshesOrSnapshots) {
   Table({{"F", Cat::kFctl}, {"A", Cat::kNone}, {"D", Cat::kDisp}});
-  Store(isFollower, 1);
-  Store(sharedState->vars->value[slot::kMpSyncDsp], 1.0);
+  Store(roleState.isFollower, 1);
+  Store(simThread.sharedState->vars->value[slot::kMpSyncDsp], 1.0);
   standin::WriteNamed("F", 7.0);
-  Store(connectionGeneration, 1);
+  Store(linkState.connectionGeneration, 1);
   V all;
   for (int step = 0; step < 30; ++step) {
     now_ += 100;
@@ -208,28 +208,28 @@ TEST_F(SendPassTest, SnapshotOnEachNewConnectionFromTheSideThatFlies) {
     standin::WriteNamed(n, 1.0);
   }
   standin::WriteNamed("MCDU_KeysClear", 0.0);
-  Store(sharedState->vars->value[slot::kMpSyncWx], 1.0);  // weather on, displays off
-  sharedState->aircraft->gearHandlePosition = 1.0;
+  Store(simThread.sharedState->vars->value[slot::kMpSyncWx], 1.0);  // weather on, displays off
+  simThread.sharedState->aircraft->gearHandlePosition = 1.0;
   Pass();  // the changes themselves
   now_ += kRestMs;
   Pass();
-  Store(connectionGeneration, 1);
+  Store(linkState.connectionGeneration, 1);
   // Values, the FCU before its FCUh, then the gear. No button, no display,
   // nothing for an FCUh without an FCU before it or an FCU without partner.
   const V snapshot{{'r', 1, 1, 1.0}, {'r', 1, 2, 1.0}, {'r', 1, 3, 1.0},
                    {'r', 1, 4, 1.0}, {'r', 1, 8, 1.0}, {'r', 8, 0, 1.0}};
   EXPECT_EQ(Pass(), snapshot);
   EXPECT_EQ(Pass(), V{}) << "once a connection";
-  Store(connectionGeneration, 2);
+  Store(linkState.connectionGeneration, 2);
   EXPECT_EQ(Pass(), snapshot) << "and again on a reconnect";
   // The host first tells the guest who flies, so that both agree again.
   converge_.tellsWhoFlies = true;
-  Store(connectionGeneration, 3);
+  Store(linkState.connectionGeneration, 3);
   V told{{'f', 2, 0, 0.0}};
   told.insert(told.end(), snapshot.begin(), snapshot.end());
   EXPECT_EQ(Pass(), told);
-  Store(isFollower, 1);
-  Store(connectionGeneration, 4);
+  Store(roleState.isFollower, 1);
+  Store(linkState.connectionGeneration, 4);
   EXPECT_EQ(Pass(), (V{{'f', 2, 0, 1.0}})) << "a following host tells, sends no snapshot";
   const auto lines = LogLines();
   EXPECT_EQ(std::count(lines.begin(), lines.end(),
@@ -246,7 +246,7 @@ TEST_F(SendPassTest, RefreshOnceASecondInFullDatagramsThatKeepPairsWhole) {
   }
   entries.push_back({"M", Cat::kMbtn});
   Table(entries);
-  Store(sharedState->vars->value[slot::kMpSyncWx], 1.0);
+  Store(simThread.sharedState->vars->value[slot::kMpSyncWx], 1.0);
   now_ += kRefreshPeriodMs - 1;
   EXPECT_EQ(Pass(), V{});
   now_ += 1;
@@ -261,7 +261,7 @@ TEST_F(SendPassTest, RefreshOnceASecondInFullDatagramsThatKeepPairsWhole) {
   EXPECT_EQ(datagramRecords_, (std::vector<std::size_t>{49, 50, 22}));
   now_ += kRefreshPeriodMs / 2;
   EXPECT_EQ(Pass(), V{});
-  Store(isFollower, 1);
+  Store(roleState.isFollower, 1);
   now_ += kRefreshPeriodMs;
   EXPECT_EQ(Pass(), V{}) << "only the side that flies refreshes";
 }
@@ -303,16 +303,16 @@ TEST_F(SendPassTest, DatagramCategoriesFollowTheirGates) {
     for (const char* n : {"FCTL", "DISP", "WX", "BTN"}) standin::WriteNamed(n, v);
   };
   // Following, no display or weather sync: only the button goes.
-  Store(isFollower, 1);
+  Store(roleState.isFollower, 1);
   moveAll(1.0);
   EXPECT_EQ(Pass(), (V{{'d', 1, 3, 1.0}}));
   // Once flying, the flight control it holds is the one that counts and goes;
   // the display and weather changes wait for their gates.
-  Store(isFollower, 0);
+  Store(roleState.isFollower, 0);
   EXPECT_EQ(Pass(), (V{{'d', 1, 0, 1.0}}));
   // Flying, with both gates open; a button going to 0 is not sent.
-  Store(sharedState->vars->value[slot::kMpSyncDsp], 1.0);
-  Store(sharedState->vars->value[slot::kMpSyncWx], 1.0);
+  Store(simThread.sharedState->vars->value[slot::kMpSyncDsp], 1.0);
+  Store(simThread.sharedState->vars->value[slot::kMpSyncWx], 1.0);
   moveAll(0.0);
   EXPECT_EQ(Pass(), (V{{'d', 1, 0, 0.0}, {'d', 1, 1, 0.0}, {'d', 1, 2, 0.0}}));
 }
@@ -321,37 +321,37 @@ TEST_F(SendPassTest, MomentaryButtonsAreSentOnceOrPassedOverWhenFromThePeer) {
   Table({{"M1", Cat::kMbtn}, {"M2", Cat::kMbtn}});
   standin::WriteNamed("M1", 1.0);
   standin::WriteNamed("M2", 1.0);
-  lvarTable[1]->syncMark = -1;  // M2's value came from the peer
+  simThread.lvarTable[1]->syncMark = -1;  // M2's value came from the peer
   standin::WriteNamed("MCDU_KeysClear", 1.0);
   EXPECT_EQ(Pass(), (V{{'r', 1, 0, 1.0}}));
   EXPECT_EQ(Named("M1"), 0.0);
   EXPECT_EQ(Named("M2"), 0.0);
-  EXPECT_EQ(lvarTable[0]->value.load(), 0.0f);
-  EXPECT_EQ(lvarTable[0]->previous.load(), 0.0f);
-  EXPECT_EQ(lvarTable[1]->syncMark.load(), 0);
+  EXPECT_EQ(simThread.lvarTable[0]->value.load(), 0.0f);
+  EXPECT_EQ(simThread.lvarTable[0]->previous.load(), 0.0f);
+  EXPECT_EQ(simThread.lvarTable[1]->syncMark.load(), 0);
   EXPECT_EQ(Named("MCDU_KeysClear"), 0.0);
   EXPECT_EQ(Pass(), V{});
 }
 
 TEST_F(SendPassTest, GearHandleGoesOncePerMoveAndStateOnlyWhileFlying) {
   Table({{"X", Cat::kBtn}, {"Y", Cat::kBtn}, {"Z", Cat::kBtn}});
-  sharedState->aircraft->gearHandlePosition = 1.0;
+  simThread.sharedState->aircraft->gearHandlePosition = 1.0;
   EXPECT_EQ(Pass(), (V{{'r', 8, 0, 1.0}}));
   EXPECT_EQ(Pass(), V{});
-  EXPECT_EQ(sharedState->lastGearHandle.load(), 1.0);
+  EXPECT_EQ(simThread.sharedState->lastGearHandle.load(), 1.0);
 
   EXPECT_EQ(Pass(ReliableChangeRule::kEndsScan, true), (V{{'s', 23, 0, 0}}));
-  Store(isFollower, 1);
+  Store(roleState.isFollower, 1);
   EXPECT_EQ(Pass(ReliableChangeRule::kEndsScan, true), V{});
 }
 
 TEST_F(SendPassTest, ToggleSwapsWhoFliesAndTellsThePeer) {
-  Store(isFollower, 0);
+  Store(roleState.isFollower, 0);
   standin::WriteNamed("MP_TGL", 1.0);
-  Store(sharedState->vars->value[slot::kMpTgl], 1.0);
+  Store(simThread.sharedState->vars->value[slot::kMpTgl], 1.0);
   sent_.clear();
   TakeToggleRequest(output_);
-  EXPECT_EQ(Load(isFollower), 1);
+  EXPECT_EQ(Load(roleState.isFollower), 1);
   EXPECT_EQ(sent_, (V{{'f', 2, 0, 1.0}}));
   EXPECT_EQ(Named("MP_TGL"), 0.0);
   EXPECT_EQ(Named("MP_CONN"), 1.0);
@@ -359,16 +359,16 @@ TEST_F(SendPassTest, ToggleSwapsWhoFliesAndTellsThePeer) {
   sent_.clear();
   TakeToggleRequest(output_);  // the request was consumed
   EXPECT_EQ(sent_, V{});
-  EXPECT_EQ(Load(isFollower), 1);
+  EXPECT_EQ(Load(roleState.isFollower), 1);
 }
 
 TEST_F(SendPassTest, AFollowersChangeIsResentUntilTheSideThatFliesShowsItBack) {
   Table({{"D", Cat::kDisp}, {"A", Cat::kNone}});
-  Store(isFollower, 1);
-  Store(sharedState->vars->value[slot::kMpSyncDsp], 1.0);
+  Store(roleState.isFollower, 1);
+  Store(simThread.sharedState->vars->value[slot::kMpSyncDsp], 1.0);
   standin::WriteNamed("D", 4.0);
   EXPECT_EQ(Pass(), (V{{'d', 1, 0, 4.0}}));
-  lvarTable[0]->movedAtMs = kNeverMs;  // past the fresh-move guard
+  simThread.lvarTable[0]->movedAtMs = kNeverMs;  // past the fresh-move guard
   // A refresh the side that flies sent before the change reached it (say the
   // link was down): older, so it is not taken.
   WalkPeerDatagram({{0, 0.0}, {1, 0.0}});

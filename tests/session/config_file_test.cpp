@@ -1,7 +1,7 @@
 // SharedConfig.cfg's grammar: the one reading of line 1 and line 2 that every
 // use of the peer's address and port goes through, and line ends of any
 // editor.
-#include "session/config_file.h"
+#include "common/config_file.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

@@ -31,7 +31,7 @@ class DataTest : public SimlinkTest {
   }
   // The peer's state as its receive loop leaves it in the targets.
   static void SetPeerTargets() {
-    SharedState& s = *sharedState;
+    SharedState& s = *simThread.sharedState;
     s.velocityBodyZ.target = 210.0;
     s.velocityBodyX.target = 6.0;
     s.accelBodyZ.target = 8.0;
@@ -50,7 +50,7 @@ class DataTest : public SimlinkTest {
   }
   static void Follow(double mpConn = 1.0) {
     Store(vars().value[slot::kMpConn], mpConn);
-    Store(isFollower, 1);
+    Store(roleState.isFollower, 1);
   }
 };
 
@@ -69,10 +69,10 @@ TEST_F(DataTest, CopiesAllFortyOneValuesInDefinitionOrder) {
 TEST_F(DataTest, OtherRequestsAndShortMessagesAreIgnored) {
   const double latitude = Load(aircraft().planeLatitude);
   const double weight = Load(aircraft().totalWeight);
-  sharedState->latitude.divisor = 0.0;
+  simThread.sharedState->latitude.divisor = 0.0;
   Local().Deliver(1);
   EXPECT_EQ(Load(aircraft().planeLatitude), latitude);
-  EXPECT_EQ(sharedState->latitude.divisor, 0.0);
+  EXPECT_EQ(simThread.sharedState->latitude.divisor, 0.0);
 
   SimConnectRecvSimObjectData shortMessage{};
   shortMessage.dwSize = sizeof(shortMessage);
@@ -81,7 +81,7 @@ TEST_F(DataTest, OtherRequestsAndShortMessagesAreIgnored) {
   SimConnectDispatch(reinterpret_cast<SimConnectRecv*>(&shortMessage), sizeof(shortMessage),
                      nullptr);
   EXPECT_EQ(Load(aircraft().totalWeight), weight);
-  EXPECT_EQ(sharedState->latitude.divisor, 0.0);
+  EXPECT_EQ(simThread.sharedState->latitude.divisor, 0.0);
 }
 
 // Every record holds the local aircraft's own value and its reset divisor.
@@ -92,8 +92,8 @@ void ExpectReset() {
   const double divisors[kEasedValueCount] = {5, 5, 5, 5, 5, 5, 50, 50, 50, 50, 50, 25, 5, 1, 15};
   for (std::size_t i = 0; i < kEasedValueCount; ++i) {
     SCOPED_TRACE(i);
-    const SmoothedValue& record = sharedState->*kEasedValues[i].record;
-    const double own = Load(sharedState->aircraft->*kEasedValues[i].source);
+    const SmoothedValue& record = simThread.sharedState->*kEasedValues[i].record;
+    const double own = Load(simThread.sharedState->aircraft->*kEasedValues[i].source);
     EXPECT_NE(own, 0.0);
     EXPECT_EQ(record.current, own);
     EXPECT_EQ(Load(record.target), own);
@@ -109,7 +109,7 @@ TEST_F(DataTest, NotFollowingOnlyResetsTheRecords) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "MP_CONN " << c.mpConn << " follower " << +c.follower);
     Store(vars().value[slot::kMpConn], c.mpConn);
-    Store(isFollower, c.follower);
+    Store(roleState.isFollower, c.follower);
     SetPeerTargets();
     Local().Deliver();
     ExpectReset();
@@ -150,17 +150,17 @@ TEST_F(DataTest, FollowingWritesTheFourteenStepsInOrder) {
     EXPECT_NEAR(calls[i].value, expected[i].value, 1e-9);
   }
   // The latitude record keeps its own eased value; only the write is blended.
-  EXPECT_NEAR(sharedState->latitude.current, 25.1, 1e-12);
-  EXPECT_NEAR(sharedState->longitude.current, 100.2, 1e-12);
+  EXPECT_NEAR(simThread.sharedState->latitude.current, 25.1, 1e-12);
+  EXPECT_NEAR(simThread.sharedState->longitude.current, 100.2, 1e-12);
   // Position divisor for 25 N 100 E; the others keep their reset figures.
-  EXPECT_EQ(sharedState->latitude.divisor, 45.0);
-  EXPECT_EQ(sharedState->longitude.divisor, 45.0);
-  EXPECT_EQ(sharedState->heading.divisor, 45.0);
-  EXPECT_EQ(sharedState->pitch.divisor, 50.0);
-  EXPECT_EQ(sharedState->altitude.divisor, 25.0);
-  EXPECT_EQ(sharedState->elevatorTrim.divisor, 1.0);
+  EXPECT_EQ(simThread.sharedState->latitude.divisor, 45.0);
+  EXPECT_EQ(simThread.sharedState->longitude.divisor, 45.0);
+  EXPECT_EQ(simThread.sharedState->heading.divisor, 45.0);
+  EXPECT_EQ(simThread.sharedState->pitch.divisor, 50.0);
+  EXPECT_EQ(simThread.sharedState->altitude.divisor, 25.0);
+  EXPECT_EQ(simThread.sharedState->elevatorTrim.divisor, 1.0);
   // Airspeed is never eased.
-  EXPECT_EQ(sharedState->airspeed.current, 240.0);
+  EXPECT_EQ(simThread.sharedState->airspeed.current, 240.0);
 }
 
 TEST_F(DataTest, NextStepUsesTheNewPositionDivisor) {
@@ -169,9 +169,9 @@ TEST_F(DataTest, NextStepUsesTheNewPositionDivisor) {
   Follow();
   Local().Deliver();
   Local().Deliver();
-  EXPECT_NEAR(sharedState->latitude.current, 25.1 + 4.9 / 45.0, 1e-12);
-  EXPECT_NEAR(sharedState->heading.current, 350.4 + 19.6 / 45.0, 1e-12);
-  EXPECT_NEAR(sharedState->pitch.current, 2.1 + 4.9 / 50.0, 1e-12);
+  EXPECT_NEAR(simThread.sharedState->latitude.current, 25.1 + 4.9 / 45.0, 1e-12);
+  EXPECT_NEAR(simThread.sharedState->heading.current, 350.4 + 19.6 / 45.0, 1e-12);
+  EXPECT_NEAR(simThread.sharedState->pitch.current, 2.1 + 4.9 / 50.0, 1e-12);
   EXPECT_EQ(standin::SetDataCalls().size(), 28u);
 }
 
@@ -188,23 +188,23 @@ TEST_F(DataTest, PositionThatIsNotANumberLeavesAUsableDivisor) {
   SetPeerTargets();
   Follow();
   Local().Set(&AircraftState::planeLatitude, std::numeric_limits<double>::quiet_NaN()).Deliver();
-  EXPECT_EQ(sharedState->latitude.divisor, 55.0);
-  EXPECT_EQ(sharedState->longitude.divisor, 55.0);
-  EXPECT_EQ(sharedState->heading.divisor, 55.0);
+  EXPECT_EQ(simThread.sharedState->latitude.divisor, 55.0);
+  EXPECT_EQ(simThread.sharedState->longitude.divisor, 55.0);
+  EXPECT_EQ(simThread.sharedState->heading.divisor, 55.0);
   // The heading keeps easing with finite numbers on the next frame.
   Local().Deliver();
-  EXPECT_TRUE(std::isfinite(sharedState->heading.current));
-  EXPECT_TRUE(std::isfinite(sharedState->longitude.current));
+  EXPECT_TRUE(std::isfinite(simThread.sharedState->heading.current));
+  EXPECT_TRUE(std::isfinite(simThread.sharedState->longitude.current));
 }
 
 TEST_F(DataTest, UnusableDivisorsResetTheirRecordAndOnlyNumbersAreWritten) {
   // Following from the very first frame, before any reset: every divisor is
   // still 0; one record also holds a divisor and a current that are no numbers.
   for (const EasedValue& source : kEasedValues) {
-    (sharedState->*source.record).divisor = 0.0;
+    (simThread.sharedState->*source.record).divisor = 0.0;
   }
-  sharedState->bank.divisor = std::numeric_limits<double>::infinity();
-  sharedState->pitch.current = std::numeric_limits<double>::quiet_NaN();
+  simThread.sharedState->bank.divisor = std::numeric_limits<double>::infinity();
+  simThread.sharedState->pitch.current = std::numeric_limits<double>::quiet_NaN();
   SetPeerTargets();
   Follow();
   Local().Deliver();
@@ -212,9 +212,9 @@ TEST_F(DataTest, UnusableDivisorsResetTheirRecordAndOnlyNumbersAreWritten) {
   ASSERT_EQ(calls.size(), 14u);
   for (const auto& call : calls) EXPECT_TRUE(std::isfinite(call.value)) << call.defineId;
   // Reset records step from the local aircraft toward itself.
-  EXPECT_EQ(sharedState->pitch.current, 2.0);
-  EXPECT_EQ(sharedState->bank.divisor, 50.0);
-  EXPECT_EQ(Load(sharedState->altitude.target), 1000.0);
+  EXPECT_EQ(simThread.sharedState->pitch.current, 2.0);
+  EXPECT_EQ(simThread.sharedState->bank.divisor, 50.0);
+  EXPECT_EQ(Load(simThread.sharedState->altitude.target), 1000.0);
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ TEST_F(EventsTest, SpoilerEventsSetTheSlotAndTheNamedVariable) {
 }
 
 TEST_F(EventsTest, AxisToggleFlipsBetweenFullScalesAndMarksPending) {
-  AxisToggle& toggle = *sharedState->axisToggle;
+  AxisToggle& toggle = *simThread.sharedState->axisToggle;
   const int expected[] = {16383, -16383, 16383};
   for (int value : expected) {
     Store(toggle.pending, 0);
@@ -105,7 +105,7 @@ TEST_F(EventsTest, OtherEventIdsUpToThreeHundredChangeNothing) {
   const SimConnectDword ignored[] = {1, 21, 28, 55, 56, 59, 100, 299, 300};
   for (SimConnectDword event : ignored) SendEvent(event, 42);
   EXPECT_EQ(SpoilerSlot(), 5.0);
-  EXPECT_EQ(Load(sharedState->axisToggle->axisValue), 0);
+  EXPECT_EQ(Load(simThread.sharedState->axisToggle->axisValue), 0);
   EXPECT_EQ(Load(vars().value[slot::kTillerData]), 0.0);
   EXPECT_TRUE(standin::ClientEventCalls().empty());
   EXPECT_EQ(standin::DataRequests().size(), requests);
@@ -116,17 +116,17 @@ TEST_F(EventsTest, EventsAboveThreeHundredReachTheKeyEventRelay) {
   // Client event n arrives as key event n + 65236 (301 as 0x10001), so 1535
   // and 1536 arrive as the relay's marker key events 0x104D3 and 0x104D4.
   SendEvent(1535, 0x10042);
-  EXPECT_EQ(Load(suppressEvent), 0x10042u);
-  EXPECT_EQ(Load(suppressData), 0x10042u);
+  EXPECT_EQ(Load(simThread.suppressEvent), 0x10042u);
+  EXPECT_EQ(Load(simThread.suppressData), 0x10042u);
   SendEvent(1536, 7);
-  EXPECT_EQ(Load(suppressData), 7u);
+  EXPECT_EQ(Load(simThread.suppressData), 7u);
   SendEvent(301, 7);  // 0x10001 is not relayed: the pair stays
   SendEvent(365, 7);  // 0x10041 neither
-  EXPECT_EQ(Load(suppressEvent), 0x10042u);
+  EXPECT_EQ(Load(simThread.suppressEvent), 0x10042u);
   // 366 arrives as 0x10042: the expected echo, which clears the pair.
   SendEvent(366, 7);
-  EXPECT_EQ(Load(suppressEvent), 0u);
-  EXPECT_EQ(Load(suppressData), 0u);
+  EXPECT_EQ(Load(simThread.suppressEvent), 0u);
+  EXPECT_EQ(Load(simThread.suppressData), 0u);
 }
 
 }  // namespace

@@ -27,8 +27,8 @@ class KeyEventRelayTest : public SimlinkTest {
     KeyEventRelay(kMarkerData, data, nullptr);
   }
   static void ExpectPending(std::uint32_t id, std::uint32_t data) {
-    EXPECT_EQ(Load(suppressEvent), id);
-    EXPECT_EQ(Load(suppressData), data);
+    EXPECT_EQ(Load(simThread.suppressEvent), id);
+    EXPECT_EQ(Load(simThread.suppressData), data);
   }
 };
 
@@ -45,7 +45,7 @@ TEST_F(KeyEventRelayTest, RelayedIdsUnderEachCondition) {
   };
   for (const auto& s : states) {
     SCOPED_TRACE(testing::Message() << "follower " << +s.follower << " brake " << s.brake);
-    Store(isFollower, s.follower);
+    Store(roleState.isFollower, s.follower);
     SetParkingBrake(s.brake);
     for (std::uint32_t id = 0xFF00; id < 0x10600; ++id) {
       const bool expected = kAlways.count(id) != 0 ||
@@ -59,13 +59,13 @@ TEST_F(KeyEventRelayTest, RelayedIdsUnderEachCondition) {
 }
 
 TEST_F(KeyEventRelayTest, WithoutAircraftStateOnlyTheBrakeConditionFails) {
-  AircraftState* saved = sharedState->aircraft;
-  sharedState->aircraft = nullptr;
+  AircraftState* saved = simThread.sharedState->aircraft;
+  simThread.sharedState->aircraft = nullptr;
   EXPECT_TRUE(IsRelayedKeyEvent(65602));
   EXPECT_FALSE(IsRelayedKeyEvent(65588));
-  Store(isFollower, 1);
+  Store(roleState.isFollower, 1);
   EXPECT_TRUE(IsRelayedKeyEvent(65588));
-  sharedState->aircraft = saved;
+  simThread.sharedState->aircraft = saved;
 }
 
 TEST_F(KeyEventRelayTest, MarkersSetThePendingPairAndGoNoFurther) {
@@ -83,8 +83,8 @@ TEST_F(KeyEventRelayTest, MarkersSetThePendingPairAndGoNoFurther) {
 TEST_F(KeyEventRelayTest, TheAnnouncedEchoIsSwallowedOnceOnEitherSide) {
   for (std::uint8_t follower : {0, 1}) {
     SCOPED_TRACE(+follower);
-    Store(isFollower, follower);
-    Store(roleStarted, true);
+    Store(roleState.isFollower, follower);
+    Store(roleSetup.roleStarted, true);
     Announce(0x10042, 7);
     KeyEventRelay(0x10042, 7, nullptr);
     ExpectPending(0, 0);
@@ -92,8 +92,8 @@ TEST_F(KeyEventRelayTest, TheAnnouncedEchoIsSwallowedOnceOnEitherSide) {
 }
 
 TEST_F(KeyEventRelayTest, OtherDataOrOtherIdLeavesThePairPending) {
-  Store(isFollower, 1);
-  Store(roleStarted, true);
+  Store(roleState.isFollower, 1);
+  Store(roleSetup.roleStarted, true);
   Announce(0x10042, 7);
   KeyEventRelay(0x10042, 8, nullptr);
   ExpectPending(0x10042, 7);
@@ -109,7 +109,7 @@ TEST_F(KeyEventRelayTest, FilteredIdsNeverClearThePair) {
   Announce(0x100AA, 1);
   KeyEventRelay(0x100AA, 1, nullptr);
   ExpectPending(0x100AA, 1);
-  Store(isFollower, 1);
+  Store(roleState.isFollower, 1);
   KeyEventRelay(0x100AA, 1, nullptr);
   ExpectPending(0, 0);
 

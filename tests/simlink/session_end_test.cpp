@@ -22,7 +22,7 @@ class SessionEnd : public SimlinkTest {
   // This instance follows its peer: each aircraft-state message eases it.
   static void Follow() {
     Store(vars().value[slot::kMpConn], 1.0);
-    Store(isFollower, 1);
+    Store(roleState.isFollower, 1);
     Store(vars().value[slot::kTillerEnabled], 1.0);
   }
 };
@@ -49,7 +49,7 @@ TEST_F(SessionEnd, AfterTheQuitMessageNothingCallsTheHandleAndTheLogSaysWhy) {
   EXPECT_EQ(standin::RefusedCalls(), 0u);
   EXPECT_EQ(LogCount(kQuitLine), 1);
   // The link's status stays the link's.
-  EXPECT_EQ(Load(connectionStatus), connection_status::kNothingYet);
+  EXPECT_EQ(Load(linkState.connectionStatus), connection_status::kNothingYet);
 }
 
 TEST_F(SessionEnd, ExceptionsAreLoggedTenAMinuteAndTheRestSummedAtStop) {

@@ -94,10 +94,10 @@ TEST_F(SessionTest, OpenSubscribesSimStartAndRequestsNothingYet) {
 }
 
 TEST_F(SessionTest, OpenClearsThePendingAxisToggle) {
-  Store(sharedState->axisToggle->pending, 1);
+  Store(simThread.sharedState->axisToggle->pending, 1);
   SimConnectRecv open{sizeof(SimConnectRecvOpen), 4, simconnect::kRecvIdOpen};
   SimConnectDispatch(&open, sizeof(open), nullptr);
-  EXPECT_EQ(Load(sharedState->axisToggle->pending), 0);
+  EXPECT_EQ(Load(simThread.sharedState->axisToggle->pending), 0);
 }
 
 TEST_F(SessionTest, EveryFlightStartRequestsTheAircraftStateEveryChangedFrame) {
@@ -122,7 +122,8 @@ TEST_F(SessionTest, EveryFlightStartRequestsTheAircraftStateEveryChangedFrame) {
 void ExpectAircraftStateIsTheStandInAircraft() {
   for (const AircraftStateField& field : kAircraftStateFields) {
     SCOPED_TRACE(field.simVar);
-    EXPECT_EQ(Load(sharedState->aircraft->*field.field), standin::AircraftVariable(field.simVar));
+    EXPECT_EQ(Load(simThread.sharedState->aircraft->*field.field),
+              standin::AircraftVariable(field.simVar));
   }
 }
 
@@ -146,7 +147,7 @@ TEST_F(SessionTest, AircraftStateFollowsTheFlownStandInAircraft) {
     EXPECT_GT(Load(aircraft().planeAltitude), altitudeBefore);
   }
   // Not following: the records track the aircraft and nothing is written back.
-  EXPECT_EQ(sharedState->altitude.current, Load(aircraft().planeAltitude));
+  EXPECT_EQ(simThread.sharedState->altitude.current, Load(aircraft().planeAltitude));
   EXPECT_TRUE(standin::SetDataCalls().empty());
 }
 

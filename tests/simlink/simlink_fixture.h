@@ -21,7 +21,7 @@ class SimlinkTest : public ModuleFixture {
   void TearDown() override {
     // No role runs in these tests; a set flag would make module stop wait
     // for one.
-    Store(roleStarted, false);
+    Store(roleSetup.roleStarted, false);
     ModuleFixture::TearDown();
   }
 
@@ -29,8 +29,8 @@ class SimlinkTest : public ModuleFixture {
     standin::CreateNamed("Spoiler_lv_Anim");
     ResolveFixed("Spoiler_lv_Anim", slot::kSpoilerAnimId);
   }
-  static CockpitVars& vars() { return *sharedState->vars; }
-  static AircraftState& aircraft() { return *sharedState->aircraft; }
+  static CockpitVars& vars() { return *simThread.sharedState->vars; }
+  static AircraftState& aircraft() { return *simThread.sharedState->aircraft; }
 
   static void SendEvent(SimConnectDword eventId, SimConnectDword data) {
     SimConnectRecvEvent event{

@@ -11,7 +11,7 @@ class ModuleFixtureTest : public ModuleFixture {};
 TEST_F(ModuleFixtureTest, DrivesTheModuleFromStartToStop) {
   StartModule();
   EXPECT_TRUE(standin::SessionOpen());
-  EXPECT_EQ(lastSimConnectResult, 0);
+  EXPECT_EQ(simThread.lastSimConnectResult, 0);
   EXPECT_EQ(standin::HookedHandlerCount(), 1u);  // the key-event relay
   CreateGauge();
   Frame();
@@ -31,7 +31,7 @@ TEST_F(ModuleFixtureTest, EachTestHasItsOwnDocumentsFolderAndFreshState) {
   EXPECT_TRUE(LogLines().empty());
   EXPECT_EQ(standin::PanelCalls().releasePanelResources, 0);
   EXPECT_EQ(ImportTable.panels, standin::PanelTable());
-  EXPECT_EQ(receiveThreadHandle, platform::kNoThread);
+  EXPECT_EQ(roleSetup.receiveThreadHandle, platform::kNoThread);
 
   WriteFile("SharedConfig.cfg", "127.0.0.1\n27000\n");
   std::ifstream in(QuelvoFolder() / "SharedConfig.cfg");
@@ -42,31 +42,31 @@ TEST_F(ModuleFixtureTest, EachTestHasItsOwnDocumentsFolderAndFreshState) {
 
 TEST_F(ModuleFixtureTest, SetUpPutsTheModuleGlobalsBackToTheirLoadTimeValues) {
   StartModule();
-  lvarTable.push_back(std::make_unique<LVarEntry>());
-  lvarCount = 1;
-  roleStarted = true;
-  shutdownState = 2;  // the handshake at teardown must not wait
-  isFollower = 1;
-  connectionStatus = 2;
-  receiveThreadHandle = 42;
-  peerAddress = "10.0.0.1";
-  basePort = "27000";
+  simThread.lvarTable.push_back(std::make_unique<LVarEntry>());
+  simThread.lvarCount = 1;
+  roleSetup.roleStarted = true;
+  roleState.shutdownState = 2;  // the handshake at teardown must not wait
+  roleState.isFollower = 1;
+  linkState.connectionStatus = 2;
+  roleSetup.receiveThreadHandle = 42;
+  roleSetup.peerAddress = "10.0.0.1";
+  roleSetup.basePort = "27000";
   standin::WriteNamed("MP_CONN", 1.0);
   const auto oldFolder = Documents();
   TearDown();
   SetUp();
   EXPECT_FALSE(std::filesystem::exists(oldFolder));
   EXPECT_NE(Documents(), oldFolder);
-  EXPECT_TRUE(lvarTable.empty());
-  EXPECT_EQ(lvarCount, 0u);
-  EXPECT_FALSE(roleStarted);
-  EXPECT_EQ(shutdownState, 0);
-  EXPECT_EQ(isFollower, 0);
-  EXPECT_EQ(connectionStatus, 0);
-  EXPECT_EQ(receiveThreadHandle, platform::kNoThread);
-  EXPECT_TRUE(peerAddress.empty());
-  EXPECT_TRUE(basePort.empty());
-  EXPECT_EQ(simConnect, nullptr);
+  EXPECT_TRUE(simThread.lvarTable.empty());
+  EXPECT_EQ(simThread.lvarCount, 0u);
+  EXPECT_FALSE(roleSetup.roleStarted);
+  EXPECT_EQ(roleState.shutdownState, 0);
+  EXPECT_EQ(roleState.isFollower, 0);
+  EXPECT_EQ(linkState.connectionStatus, 0);
+  EXPECT_EQ(roleSetup.receiveThreadHandle, platform::kNoThread);
+  EXPECT_TRUE(roleSetup.peerAddress.empty());
+  EXPECT_TRUE(roleSetup.basePort.empty());
+  EXPECT_EQ(simThread.simConnect, nullptr);
   EXPECT_FALSE(standin::SessionOpen());
   EXPECT_FALSE(standin::ReadNamed("MP_CONN").has_value());
 }

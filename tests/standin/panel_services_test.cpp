@@ -1,6 +1,6 @@
 // The panel service table as the module uses it: named variables by
 // identifier from any thread, key events queued and performed in order.
-#include "module/panel_services.h"
+#include "common/panel_services.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "module/shared_state.h"
+#include "common/shared_state.h"
 #include "standin.h"
 #include "trace.h"
 #include "trace_reader.h"

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "common/module_state.h"
 #include "module/gauge.h"
-#include "module/globals.h"
 #include "module/module.h"
 #include "module/module_records.h"
 #include "standin.h"
@@ -30,7 +30,7 @@ class ModuleFixture : public ::testing::Test {
     std::filesystem::create_directories(QuelvoFolder());
     ::setenv("XDG_DOCUMENTS_DIR", documents_.c_str(), 1);
     standin::Reset();
-    ResetModuleGlobals();
+    FreshModuleState();
     ImportTable.panels = standin::PanelTable();
   }
 
@@ -41,33 +41,6 @@ class ModuleFixture : public ::testing::Test {
     if (moduleStarted_) StopModule();
     standin::SetTrace(nullptr);
     std::filesystem::remove_all(documents_);
-  }
-
-  // The module's globals as they are right after the library is loaded.
-  static void ResetModuleGlobals() {
-    simConnect = nullptr;
-    lastSimConnectResult = 0;
-    setDataScratch = 0.0;
-    suppressEvent = 0;
-    suppressData = 0;
-    lvarTable.clear();
-    lvarCount = 0;
-    startWaitLogged = false;
-    roleStarted = false;
-    shutdownState = 0;
-    isFollower = 0;
-    serverGame = nullptr;
-    clientGame = nullptr;
-    receiveThreadHandle = platform::kNoThread;
-    sendThreadHandle = platform::kNoThread;
-    peerAddress.clear();
-    basePort.clear();
-    anySourceAllowed = false;
-    routerMappingAllowed = true;
-    resolvedPeerIpv4 = 0;
-    connectionStatus = 0;
-    connectedClientCount = 0;
-    connectionGeneration = 0;
   }
 
   // Module start, then the messages the session has ready (the open message

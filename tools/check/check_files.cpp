@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/config_file.h"
 #include "lvars/lvar_file.h"
-#include "session/config_file.h"
 
 namespace fs = std::filesystem;
 

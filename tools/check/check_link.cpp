@@ -6,8 +6,8 @@
 #include <optional>
 #include <thread>
 
+#include "common/config_file.h"
 #include "platform/platform.h"
-#include "session/config_file.h"
 #include "system_sockets.h"
 // system_sockets.h must come first.
 #include <udt/udt.h>

@@ -10,11 +10,11 @@
 
 #include "check_files.h"
 #include "check_link.h"
+#include "common/config_file.h"
+#include "common/log.h"
 #include "net/address_text.h"
 #include "net/router_ports.h"
 #include "platform/platform.h"
-#include "session/config_file.h"
-#include "session/log.h"
 
 namespace {
 

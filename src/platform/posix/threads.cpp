@@ -50,6 +50,8 @@ void SleepMs(unsigned milliseconds) {
 
 void NameThisThread(const char* name) { pthread_setname_np(pthread_self(), name); }
 
+std::uint64_t CurrentThreadId() { return static_cast<std::uint64_t>(pthread_self()); }
+
 // The POSIX builds are 64-bit: doubles are computed in SSE (or the
 // architecture's own floating-point) registers, which have no precision setting.
 DoublePrecisionScope::DoublePrecisionScope() = default;

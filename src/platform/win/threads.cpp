@@ -48,6 +48,8 @@ void WaitThread(ThreadHandle handle) {
 
 void SleepMs(unsigned milliseconds) { Sleep(milliseconds); }
 
+std::uint64_t CurrentThreadId() { return GetCurrentThreadId(); }
+
 void NameThisThread(const char* name) {
   // SetThreadDescription exists from Windows 10 on; older systems, where the
   // simulator also runs, simply keep their threads unnamed.

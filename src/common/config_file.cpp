@@ -1,9 +1,9 @@
-#include "session/config_file.h"
+#include "common/config_file.h"
 
 #include <array>
 #include <cstring>
 
-#include "session/text_lines.h"
+#include "common/text_lines.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "lvars/lvar_entry.h"
-#include "session/role_loop.h"
+#include "common/lvar_entry.h"
+#include "net/role_loop.h"
 
 inline constexpr std::int64_t kRefreshPeriodMs = 1000;
 // Repeats of a change go this long after it, then twice as long after that.

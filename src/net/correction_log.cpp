@@ -1,7 +1,7 @@
-#include "session/correction_log.h"
+#include "net/correction_log.h"
 
+#include "common/log.h"
 #include "net/format_number.h"
-#include "session/log.h"
 
 CorrectionLog correctionLog;
 

@@ -1,4 +1,4 @@
-#include "session/text_lines.h"
+#include "common/text_lines.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "module/shared_state.h"
+#include "common/shared_state.h"
 
 const std::array<AircraftStateField, kAircraftStateFieldCount> kAircraftStateFields = {{
     {&AircraftState::totalWeight, "TOTAL WEIGHT", "Pounds"},

@@ -1,4 +1,4 @@
-#include "session/log.h"
+#include "common/log.h"
 
 #include <cstdio>
 

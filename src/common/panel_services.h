@@ -14,6 +14,9 @@ struct ElementHeader;
 // The module's key-event handler: key event id, event data, user pointer.
 using KeyEventHandler = void (*)(std::uint32_t, std::uint32_t, void*);
 
+// The simulator's panel service table, as the simulator fills it in.
+using PanelServiceTable = void* const*;
+
 namespace panel {
 
 // Byte positions of the slots in the 32-bit table.
@@ -64,5 +67,10 @@ void UnhookKeyEvents(KeyEventHandler handler, void* user);
 void CallElementService(std::size_t bytePosition, ElementHeader* element);
 void InstallElement(ElementHeader* element, void* value);
 void GenerateElement(ElementHeader* element, std::uint32_t phase);
+
+// Word 1 of the module's exported ImportTable, where the simulator stores the
+// table's address before it starts the module; every call reads it anew. The
+// module's entry defines it beside the record it names.
+extern const PanelServiceTable& panelServices;
 
 }  // namespace panel

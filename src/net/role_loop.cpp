@@ -1,16 +1,16 @@
-#include "session/role_loop.h"
+#include "net/role_loop.h"
 
 #include <string>
 
+#include "common/log.h"
+#include "common/module_state.h"
 #include "lvars/entry_ops.h"
 #include "lvars/fixed_ids.h"
-#include "module/globals.h"
-#include "session/converge.h"
-#include "session/log.h"
+#include "net/converge.h"
 
 namespace {
 
-CockpitVars& Vars() { return *sharedState->vars; }
+CockpitVars& Vars() { return *simThread.sharedState->vars; }
 
 double ValueOf(std::size_t s) { return Load(Vars().value[s]); }
 
@@ -20,9 +20,9 @@ void SendGearIfMoved(const RoleOutput& output) {
   // The pass looks at the gear once for nearly every entry; only this thread
   // writes the last value, so a plain load and store do, where an exchange
   // would be one locked instruction an entry.
-  const double gear = Load(sharedState->aircraft->gearHandlePosition);
-  if (gear == Load(sharedState->lastGearHandle)) return;
-  Store(sharedState->lastGearHandle, gear);
+  const double gear = Load(simThread.sharedState->aircraft->gearHandlePosition);
+  if (gear == Load(simThread.sharedState->lastGearHandle)) return;
+  Store(simThread.sharedState->lastGearHandle, gear);
   output.reliable(kind::kGearHandle, 0.0, gear, 0.0);
 }
 
@@ -42,7 +42,7 @@ void ReleaseButton(const RoleOutput& output, LVarEntry& e, std::uint32_t i) {
 // and the two differ, the FCU entry first.
 void SendFcuPair(const RoleOutput& output, LVarEntry& e, std::uint32_t i, std::int64_t nowMs) {
   if (i == 0) return;
-  LVarEntry& d = *lvarTable[i - 1];
+  LVarEntry& d = *simThread.lvarTable[i - 1];
   if (d.category != LVarCategory::kFcu || ValueOf(e) == ValueOf(d)) return;
   if (!EntryChanged(d) && !Drifted(d, nowMs)) return;
   output.datagram(i - 1, ValueOf(d), 0.0);
@@ -67,8 +67,8 @@ void SendDatagramChange(const RoleOutput& output, LVarEntry& e, std::uint32_t i,
 
 void ScanTable(const RoleOutput& output, ReliableChangeRule rule, std::int64_t nowMs) {
   const bool keysClear = ValueOf(slot::kKeysClear) == 1.0;
-  for (std::uint32_t i = 0; i < Load(lvarCount) && i < lvarTable.size(); ++i) {
-    LVarEntry& e = *lvarTable[i];
+  for (std::uint32_t i = 0; i < Load(simThread.lvarCount) && i < simThread.lvarTable.size(); ++i) {
+    LVarEntry& e = *simThread.lvarTable[i];
     const PollResult poll = PollEntry(e);
     const bool changed = poll.changed;
     const float value = ValueOf(e);
@@ -82,7 +82,7 @@ void ScanTable(const RoleOutput& output, ReliableChangeRule rule, std::int64_t n
       ReleaseButton(output, e, i);
     } else if (e.category == LVarCategory::kFcuHeading) {
       SendFcuPair(output, e, i, nowMs);
-    } else if (due && e.category == LVarCategory::kFctl && Load(isFollower) == 0) {
+    } else if (due && e.category == LVarCategory::kFctl && Load(roleState.isFollower) == 0) {
       SendDatagramChange(output, e, i, nowMs);
     } else if (due && e.category == LVarCategory::kDisp && ValueOf(slot::kMpSyncDsp) != 0.0) {
       SendDatagramChange(output, e, i, nowMs);
@@ -101,12 +101,12 @@ void ScanTable(const RoleOutput& output, ReliableChangeRule rule, std::int64_t n
 // Acquire: what the simulator thread did before it asked for the stop is
 // done before the role object goes away.
 bool RoleRunning() {
-  return shutdownState.load(std::memory_order_acquire) == shutdown_state::kRunning;
+  return roleState.shutdownState.load(std::memory_order_acquire) == shutdown_state::kRunning;
 }
 
 void ShowConnectionStatus() {
   CockpitVars& vars = Vars();
-  const double status = Load(connectionStatus);
+  const double status = Load(linkState.connectionStatus);
   if (Load(vars.value[slot::kShownStatus]) == status) return;
   Store(vars.value[slot::kShownStatus], status);
   WriteFixed(slot::kMpStsId, status);
@@ -123,14 +123,15 @@ void RunSendPass(const RoleOutput& output, ReliableChangeRule rule, ConvergeStat
   if (ValueOf(slot::kKeysClear) == 1.0 && ReadFixed(slot::kKeysClear) == 1.0) {
     WriteFixed(slot::kKeysClear, 0.0);
   }
-  if (Load(isFollower) == 0) output.state(StateRecordFrom(*sharedState->aircraft));
+  if (Load(roleState.isFollower) == 0)
+    output.state(StateRecordFrom(*simThread.sharedState->aircraft));
 }
 
 void TakeToggleRequest(const RoleOutput& output) {
   CockpitVars& vars = Vars();
   if (Load(vars.value[slot::kMpTgl]) == 0.0) return;
-  const std::uint8_t follower = Load(isFollower) == 0 ? 1 : 0;
-  Store(isFollower, follower);
+  const std::uint8_t follower = Load(roleState.isFollower) == 0 ? 1 : 0;
+  Store(roleState.isFollower, follower);
   WriteFixed(slot::kMpTgl, 0.0);
   Store(vars.value[slot::kMpTgl], 0.0);
   output.followerFlag();

@@ -1,4 +1,4 @@
-#include "session/stoppable_thread.h"
+#include "common/stoppable_thread.h"
 
 #include <system_error>
 

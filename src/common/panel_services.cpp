@@ -1,13 +1,11 @@
-#include "module/panel_services.h"
-
-#include "module/module_records.h"
+#include "common/panel_services.h"
 
 namespace panel {
 
 namespace {
 template <typename Fn>
 Fn Slot(std::size_t bytePosition) {
-  return reinterpret_cast<Fn>(ImportTable.panels[SlotIndex(bytePosition)]);
+  return reinterpret_cast<Fn>(panelServices[SlotIndex(bytePosition)]);
 }
 }  // namespace
 

@@ -1,8 +1,8 @@
-#include "session/log_limit.h"
+#include "common/log_limit.h"
 
 #include <algorithm>
 
-#include "session/log.h"
+#include "common/log.h"
 
 void LogLimit::Log(const std::string& text) {
   const std::int64_t now = SteadyNowMs();

@@ -1,4 +1,4 @@
-#include "session/peer_lookup.h"
+#include "net/peer_lookup.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -8,11 +8,11 @@
 #include <system_error>
 #include <thread>
 
-#include "module/globals.h"
+#include "common/config_file.h"
+#include "common/log.h"
+#include "common/module_state.h"
 #include "net/address_text.h"
 #include "platform/platform.h"
-#include "session/config_file.h"
-#include "session/log.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ bool Publish(Lookup& lookup, bool resolved, std::uint32_t address, const std::st
     lookup.failing = true;
   } else {
     lookup.failing = false;
-    if (resolvedPeerIpv4.exchange(address, std::memory_order_relaxed) != address) {
+    if (roleState.resolvedPeerIpv4.exchange(address, std::memory_order_relaxed) != address) {
       LogMessage("SharedConfig.cfg line 1: " + lookup.name + " is " + AddressText(address));
     }
   }
@@ -91,15 +91,15 @@ void RunLookup(const std::shared_ptr<Lookup>& lookup) {
 
 void StartPeerLookup() {
   StopPeerLookup();
-  Store(resolvedPeerIpv4, 0u);
-  if (ParsePeerAddress(peerAddress) || !IsHostName(peerAddress)) return;
+  Store(roleState.resolvedPeerIpv4, 0u);
+  if (ParsePeerAddress(roleSetup.peerAddress) || !IsHostName(roleSetup.peerAddress)) return;
   auto lookup = std::make_shared<Lookup>();
-  lookup->name = peerAddress;
+  lookup->name = roleSetup.peerAddress;
   std::lock_guard<std::mutex> lock(current_guard);
   try {
     current_thread = std::thread(RunLookup, lookup);
   } catch (const std::system_error&) {
-    LogMessage("SharedConfig.cfg line 1: no thread to look up \"" + peerAddress + "\"");
+    LogMessage("SharedConfig.cfg line 1: no thread to look up \"" + roleSetup.peerAddress + "\"");
     return;
   }
   current = std::move(lookup);

@@ -1,34 +1,34 @@
-#include "session/converge.h"
+#include "net/converge.h"
 
 #include <algorithm>
 #include <cmath>
 #include <mutex>
 #include <string>
 
-#include "module/globals.h"
+#include "common/log.h"
+#include "common/module_state.h"
 #include "net/wire_records.h"
-#include "session/log.h"
 
 namespace {
 
 float ValueOf(const LVarEntry& e) { return e.value.load(std::memory_order_relaxed); }
 
-bool GateOpen(std::size_t s) { return Load(sharedState->vars->value[s]) != 0.0; }
+bool GateOpen(std::size_t s) { return Load(simThread.sharedState->vars->value[s]) != 0.0; }
 
 enum class Share { kNo, kAlone, kWithFcu };
 
 // What restoring entry i sends. Buttons are pressed, not held, so restoring
 // one would press it again; an FCU value goes with the FCUh entry after it.
 Share ShareOf(std::uint32_t i) {
-  const LVarEntry& e = *lvarTable[i];
+  const LVarEntry& e = *simThread.lvarTable[i];
   switch (e.category) {
     case LVarCategory::kNone:
       return Share::kAlone;
     case LVarCategory::kFctl:
-      return Load(isFollower) == 0 ? Share::kAlone : Share::kNo;
+      return Load(roleState.isFollower) == 0 ? Share::kAlone : Share::kNo;
     case LVarCategory::kFcuHeading:
-      return i > 0 && lvarTable[i - 1]->category == LVarCategory::kFcu ? Share::kWithFcu
-                                                                       : Share::kNo;
+      return i > 0 && simThread.lvarTable[i - 1]->category == LVarCategory::kFcu ? Share::kWithFcu
+                                                                                 : Share::kNo;
     case LVarCategory::kDisp:
       return GateOpen(slot::kMpSyncDsp) ? Share::kAlone : Share::kNo;
     case LVarCategory::kTerrWx:
@@ -39,7 +39,8 @@ Share ShareOf(std::uint32_t i) {
 }
 
 std::uint32_t TableSize() {
-  return static_cast<std::uint32_t>(std::min<std::size_t>(Load(lvarCount), lvarTable.size()));
+  return static_cast<std::uint32_t>(
+      std::min<std::size_t>(Load(simThread.lvarCount), simThread.lvarTable.size()));
 }
 
 // Packs VarValueRecords into datagrams of at most kRecordsPerDatagram, never
@@ -67,7 +68,7 @@ class Packer {
 
  private:
   void Put(std::uint32_t i) {
-    LVarEntry& e = *lvarTable[i];
+    LVarEntry& e = *simThread.lvarTable[i];
     const float value = ValueOf(e);
     e.agreed.store(value, std::memory_order_relaxed);
     // What the side that flies sends is what counts.
@@ -98,15 +99,15 @@ void SendSnapshot(const RoleOutput& output) {
     const Share share = ShareOf(i);
     if (share == Share::kNo) continue;
     for (std::uint32_t j = share == Share::kWithFcu ? i - 1 : i; j <= i; ++j) {
-      LVarEntry& e = *lvarTable[j];
+      LVarEntry& e = *simThread.lvarTable[j];
       const float value = ValueOf(e);
       e.agreed.store(value, std::memory_order_relaxed);
       output.reliable(kind::kVarValue, j, value, 0.0);
       ++sent;
     }
   }
-  const double gear = Load(sharedState->aircraft->gearHandlePosition);
-  Store(sharedState->lastGearHandle, gear);
+  const double gear = Load(simThread.sharedState->aircraft->gearHandlePosition);
+  Store(simThread.sharedState->lastGearHandle, gear);
   output.reliable(kind::kGearHandle, 0.0, gear, 0.0);
   LogMessage("Cockpit sent to the peer: " + std::to_string(sent) + " values and the gear handle");
 }
@@ -114,7 +115,7 @@ void SendSnapshot(const RoleOutput& output) {
 void SendDueRepeats(const RoleOutput& output, ConvergeState& state, std::int64_t nowMs) {
   Packer packer(output, state.packet);
   for (std::uint32_t i = 0; i < TableSize(); ++i) {
-    LVarEntry& e = *lvarTable[i];
+    LVarEntry& e = *simThread.lvarTable[i];
     if (e.repeatsLeft == 0 || nowMs < e.nextRepeatMs) continue;
     --e.repeatsLeft;
     e.nextRepeatMs = nowMs + (kFirstRepeatMs << (kRepeats - e.repeatsLeft));
@@ -128,13 +129,13 @@ void SendRefresh(const RoleOutput& output, ConvergeState& state) {
   const bool all = Authoritative();
   Packer packer(output, state.packet);
   for (std::uint32_t i = 0; i < TableSize(); ++i) {
-    if (all || lvarTable[i]->unconfirmed.load(std::memory_order_relaxed)) packer.Add(i);
+    if (all || simThread.lvarTable[i]->unconfirmed.load(std::memory_order_relaxed)) packer.Add(i);
   }
 }
 
 }  // namespace
 
-bool Authoritative() { return Load(isFollower) == 0; }
+bool Authoritative() { return Load(roleState.isFollower) == 0; }
 
 void NoteMotion(LVarEntry& e, std::int64_t nowMs) {
   e.movedAtMs.store(nowMs, std::memory_order_relaxed);
@@ -170,7 +171,7 @@ bool KeepsLocalValue(const LVarEntry& e, std::int64_t nowMs) {
 }
 
 void ConvergePass(const RoleOutput& output, ConvergeState& state, std::int64_t nowMs) {
-  const std::uint32_t generation = Load(connectionGeneration);
+  const std::uint32_t generation = Load(linkState.connectionGeneration);
   if (generation != state.seenGeneration) {
     state.seenGeneration = generation;
     if (state.tellsWhoFlies) output.followerFlag();

@@ -1,0 +1,137 @@
+// The module's state: one context, read the same way by every subsystem, in
+// four groups by the thread that writes them. A field written by one thread
+// and read by another is an atomic (relaxed, except shutdownState, whose
+// stores and loads order the stop).
+//
+// Threads:
+//   simulator thread - ModuleInit/ModuleDeinit, the gauge callback,
+//     SimConnectDispatch and the key-event relay;
+//   role threads - the running role's send and receive threads ("ms-send",
+//     "ms-receive"), the client's connect thread, the lookup and router
+//     threads.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/lvar_entry.h"
+#include "common/shared_state.h"
+#include "common/simconnect_api.h"
+#include "platform/platform.h"
+
+class ServerGame;
+class ClientGame;
+
+// Written by the simulator thread only.
+struct SimThreadState {
+  SharedState* sharedState = nullptr;
+  SimConnectHandle simConnect = nullptr;
+  SimConnectResult lastSimConnectResult = 0;
+  double setDataScratch = 0.0;
+  // The key event the relay is itself transmitting, so that its own echo is
+  // not sent to the peer again.
+  std::atomic<std::uint32_t> suppressEvent{0};
+  std::atomic<std::uint32_t> suppressData{0};
+  // The shared named-variable table: written only while no role runs, so the
+  // entries are stable by index while a role reads them.
+  std::vector<std::unique_ptr<LVarEntry>> lvarTable;
+  std::atomic<std::uint32_t> lvarCount{0};
+  // "MP_START" waits for an empty table: told once per module load.
+  std::atomic<bool> startWaitLogged{false};
+};
+
+// Written by the simulator thread at role start, before the role threads
+// exist (and when a start is undone); read by them afterwards.
+struct RoleSetup {
+  std::atomic<bool> roleStarted{false};
+  platform::ThreadHandle receiveThreadHandle = platform::kNoThread;
+  platform::ThreadHandle sendThreadHandle = platform::kNoThread;
+  // SharedConfig.cfg's first two lines, as text.
+  std::string peerAddress;
+  std::string basePort;
+  // SharedConfig.cfg's third line "any": records from every address are heard.
+  std::atomic<bool> anySourceAllowed{false};
+  // Not SharedConfig.cfg's fourth line "no upnp": the router is asked to open
+  // the ports.
+  std::atomic<bool> routerMappingAllowed{true};
+};
+
+namespace shutdown_state {
+inline constexpr std::int32_t kRunning = 0;
+inline constexpr std::int32_t kStopRequested = 1;
+inline constexpr std::int32_t kFinished = 2;
+}  // namespace shutdown_state
+
+// The running role's: written by its threads, and by the simulator thread
+// when it starts or stops the role.
+struct RoleState {
+  // The simulator thread requests the stop; the send thread reports it done.
+  std::atomic<std::int32_t> shutdownState{shutdown_state::kRunning};
+  // 1: this instance follows its peer. The receive thread swaps it.
+  std::atomic<std::uint8_t> isFollower{0};
+  // The role objects; also guarded by roleGuard, so that a key event relayed
+  // on the simulator thread never sends through an object the send thread is
+  // deleting.
+  std::atomic<ServerGame*> serverGame{nullptr};
+  std::atomic<ClientGame*> clientGame{nullptr};
+  std::mutex roleGuard;
+  // The address line 1's host name resolved to, network order, once known
+  // (the lookup thread writes it); 0 while unknown.
+  std::atomic<std::uint32_t> resolvedPeerIpv4{0};
+};
+
+namespace connection_status {
+inline constexpr std::uint8_t kNothingYet = 0;
+inline constexpr std::uint8_t kConnected = 1;
+inline constexpr std::uint8_t kFailedOrClosed = 2;
+}  // namespace connection_status
+
+// The reliable link's, written by whichever role thread saw it change.
+struct LinkState {
+  std::atomic<std::uint8_t> connectionStatus{connection_status::kNothingYet};
+  std::atomic<std::int32_t> connectedClientCount{0};
+  // Counts the reliable connections made (accepted or connected); a send loop
+  // that sees it move knows the peer is new or back.
+  std::atomic<std::uint32_t> connectionGeneration{0};
+};
+
+struct ModuleState {
+  SimThreadState simThread;
+  RoleSetup roleSetup;
+  RoleState roleState;
+  LinkState linkState;
+  // The thread that ran ModuleInit, for the owner checks of debug builds.
+  std::atomic<std::uint64_t> simulatorThreadId{0};
+};
+
+// The one instance, and its groups by name.
+extern ModuleState moduleState;
+extern SimThreadState& simThread;
+extern RoleSetup& roleSetup;
+extern RoleState& roleState;
+extern LinkState& linkState;
+
+// Replaces the whole state by a freshly made one, as a test starts; only
+// while no thread of the module runs.
+void FreshModuleState();
+
+// Records the calling thread as the simulator thread (ModuleInit).
+void NoteSimulatorThread();
+// True on the simulator thread, or while none is recorded (a test that drives
+// the parts without loading the module). Debug builds assert it where the
+// simulator thread's groups are written.
+bool OnSimulatorThread();
+
+// Relaxed loads and stores, the common case for these fields.
+template <typename T>
+T Load(const std::atomic<T>& a) {
+  return a.load(std::memory_order_relaxed);
+}
+template <typename T, typename U>
+void Store(std::atomic<T>& a, U v) {
+  a.store(static_cast<T>(v), std::memory_order_relaxed);
+}
