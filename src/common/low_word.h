@@ -1,5 +1,5 @@
 // The low 32 bits of a double truncated toward zero, as the wire's record
-// index, the relayed key events' data and client event 56 carry it.
+// index, the relayed key events' data and the tiller's client event carry it.
 #pragma once
 
 #include <cstdint>

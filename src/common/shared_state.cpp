@@ -1,6 +1,8 @@
 #include "common/shared_state.h"
 
-const std::array<AircraftStateField, kAircraftStateFieldCount> kAircraftStateFields = {{
+#include <algorithm>
+
+constexpr std::array<AircraftStateField, kAircraftStateFieldCount> kAircraftStateFields = {{
     {&AircraftState::totalWeight, "TOTAL WEIGHT", "Pounds"},
     {&AircraftState::planeAltitude, "PLANE ALTITUDE", "Feet"},
     {&AircraftState::airspeedIndicated, "Airspeed indicated", "knots"},
@@ -43,3 +45,23 @@ const std::array<AircraftStateField, kAircraftStateFieldCount> kAircraftStateFie
     {&AircraftState::comStandbyFrequency2, "COM STANDBY FREQUENCY:2", "Number"},
     {&AircraftState::comActiveFrequency2, "COM ACTIVE FREQUENCY:2", "Number"},
 }};
+
+namespace {
+constexpr bool EachFieldOnce() {
+  for (std::size_t i = 0; i < kAircraftStateFields.size(); ++i) {
+    for (std::size_t j = i + 1; j < kAircraftStateFields.size(); ++j) {
+      if (kAircraftStateFields[i].field == kAircraftStateFields[j].field) return false;
+    }
+  }
+  return true;
+}
+}  // namespace
+
+// The record holds exactly the table's count of doubles, so distinct entries
+// cover every field: AircraftStateFieldOf always finds its entry.
+static_assert(EachFieldOnce(), "a field has two entries");
+
+const AircraftStateField& AircraftStateFieldOf(AtomicDouble AircraftState::*field) {
+  return *std::find_if(kAircraftStateFields.begin(), kAircraftStateFields.end(),
+                       [field](const AircraftStateField& entry) { return entry.field == field; });
+}

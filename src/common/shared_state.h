@@ -8,7 +8,8 @@
 //     CockpitVars::id and ::resolved (gauge creation, then each poll until
 //     resolved), AxisToggle.
 //   role threads: SmoothedValue::target (received aircraft state),
-//     lastGearHandle (send thread only), CockpitVars::value slots 17, 18 and 78.
+//     lastGearHandle (send thread only), CockpitVars::value slots kKeysClear, kMpTgl
+//     and kShownStatus.
 // A reader may see the fields of one record from two different updates.
 #pragma once
 
@@ -28,7 +29,7 @@ struct SmoothedValue {
 };
 static_assert(offsetof(SmoothedValue, target) == 8 && sizeof(SmoothedValue) == 24);
 
-// The 41 doubles of data definition 34, in definition order.
+// The 41 doubles of the aircraft-state data definition, in definition order.
 struct AircraftState {
   AtomicDouble totalWeight;
   AtomicDouble planeAltitude;
@@ -78,7 +79,7 @@ static_assert(offsetof(AircraftState, planeLatitude) == 13 * 8);
 static_assert(offsetof(AircraftState, gearHandlePosition) == 23 * 8);
 static_assert(offsetof(AircraftState, comActiveFrequency2) == 40 * 8);
 
-// One data definition entry of definition 34: the field, its simulation
+// One entry of the aircraft-state data definition: the field, its simulation
 // variable and unit, in definition order.
 struct AircraftStateField {
   AtomicDouble AircraftState::*field;
@@ -86,6 +87,8 @@ struct AircraftStateField {
   const char* unit;
 };
 extern const std::array<AircraftStateField, kAircraftStateFieldCount> kAircraftStateFields;
+// The entry of kAircraftStateFields that carries the field.
+const AircraftStateField& AircraftStateFieldOf(AtomicDouble AircraftState::*field);
 
 struct AxisToggle {
   std::atomic<std::uint8_t> pending;

@@ -4,30 +4,30 @@
 #include "common/shared_state.h"
 
 const std::array<SingleDefinition, kSingleDefinitionCount> kSingleDefinitions = {{
-    {definition::kLatitude, "PLANE LATITUDE", "degrees"},
-    {definition::kLongitude, "PLANE LONGITUDE", "degrees"},
-    {definition::kBank, "PLANE BANK DEGREES", "degrees"},
-    {definition::kPitch, "PLANE PITCH DEGREES", "degrees"},
-    {definition::kAltitude, "PLANE ALTITUDE", "Feet"},
-    {definition::kHeading, "PLANE HEADING DEGREES TRUE", "degrees"},
-    {definition::kDeltaHeadingRate, "DELTA HEADING RATE", "Radians per second"},
-    {definition::kRotationBodyZ, "ROTATION VELOCITY BODY Z", "degree per second"},
-    {definition::kRotationBodyX, "ROTATION VELOCITY BODY X", "degree per second"},
-    {definition::kRotationBodyY, "ROTATION VELOCITY BODY Y", "degree per second"},
-    {definition::kAccelBodyZ, "ACCELERATION BODY Z", "Feet per second squared"},
-    {definition::kAccelBodyX, "ACCELERATION BODY X", "Feet per second squared"},
-    {definition::kAccelBodyY, "ACCELERATION BODY Y", "Feet per second squared"},
-    {definition::kVelocityBodyZ, "VELOCITY BODY Z", "Feet per second"},
-    {definition::kVelocityBodyX, "VELOCITY BODY X", "Feet per second"},
-    {definition::kVelocityBodyY, "VELOCITY BODY Y", "Feet per second"},
-    {definition::kVerticalSpeed, "VERTICAL SPEED", "feet per second"},
-    {definition::kAileronPosition, "AILERON POSITION", "position"},
-    {definition::kElevatorPosition, "ELEVATOR POSITION", "position"},
-    {definition::kElevatorTrim, "ELEVATOR TRIM POSITION", "Radians"},
-    {definition::kGearHandle, "GEAR HANDLE POSITION", "bool"},
-    {definition::kGForce, "G FORCE", "GForce"},
-    {definition::kAirspeedIndicated, "Airspeed indicated", "knots"},
-    {definition::kVelocityWorldZ, "VELOCITY WORLD Z", "Feet per second"},
+    {definition::kLatitude, &AircraftState::planeLatitude},
+    {definition::kLongitude, &AircraftState::planeLongitude},
+    {definition::kBank, &AircraftState::planeBankDegrees},
+    {definition::kPitch, &AircraftState::planePitchDegrees},
+    {definition::kAltitude, &AircraftState::planeAltitude},
+    {definition::kHeading, &AircraftState::planeHeadingDegreesTrue},
+    {definition::kDeltaHeadingRate, &AircraftState::deltaHeadingRate},
+    {definition::kRotationBodyZ, &AircraftState::rotationVelocityBodyZ},
+    {definition::kRotationBodyX, &AircraftState::rotationVelocityBodyX},
+    {definition::kRotationBodyY, &AircraftState::rotationVelocityBodyY},
+    {definition::kAccelBodyZ, &AircraftState::accelerationBodyZ},
+    {definition::kAccelBodyX, &AircraftState::accelerationBodyX},
+    {definition::kAccelBodyY, &AircraftState::accelerationBodyY},
+    {definition::kVelocityBodyZ, &AircraftState::velocityBodyZ},
+    {definition::kVelocityBodyX, &AircraftState::velocityBodyX},
+    {definition::kVelocityBodyY, &AircraftState::velocityBodyY},
+    {definition::kVerticalSpeed, &AircraftState::verticalSpeed},
+    {definition::kAileronPosition, &AircraftState::aileronPosition},
+    {definition::kElevatorPosition, &AircraftState::elevatorPosition},
+    {definition::kElevatorTrim, &AircraftState::elevatorTrimPosition},
+    {definition::kGearHandle, &AircraftState::gearHandlePosition},
+    {definition::kGForce, &AircraftState::gForce},
+    {definition::kAirspeedIndicated, &AircraftState::airspeedIndicated},
+    {definition::kVelocityWorldZ, &AircraftState::velocityWorldZ},
 }};
 
 namespace {
@@ -43,6 +43,7 @@ void MakeDataDefinitions() {
     AddEntry(definition::kAircraftState, field.simVar, field.unit);
   }
   for (const SingleDefinition& single : kSingleDefinitions) {
-    AddEntry(single.defineId, single.simVar, single.unit);
+    const AircraftStateField& source = AircraftStateFieldOf(single.field);
+    AddEntry(single.defineId, source.simVar, source.unit);
   }
 }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 
+#include "common/shared_state.h"
 #include "common/simconnect_api.h"
 
 // Data definition ids. The aircraft-state set carries 41 variables; every
@@ -39,16 +40,28 @@ inline constexpr SimConnectDword kVelocityWorldZ = 38;
 // The one data request: the aircraft state, every frame in which it changed.
 inline constexpr SimConnectDword kAircraftStateRequest = 0;
 
-// Client event ids the session uses.
+// Client event ids the session uses. Arming the spoiler lever and moving the
+// tiller each arrive under two ids, which the session treats alike.
 namespace client_event {
 inline constexpr SimConnectDword kSimStart = 0;
+inline constexpr SimConnectDword kSpoilerArm = 22;
+inline constexpr SimConnectDword kSpoilerRetract = 23;
+inline constexpr SimConnectDword kSpoilerArmToggle = 24;
+inline constexpr SimConnectDword kAxisToggle = 25;
+inline constexpr SimConnectDword kSpoilerFull = 26;
+inline constexpr SimConnectDword kSpoilerArmAlternate = 27;
+// Transmitted to the aircraft with the tiller's position.
 inline constexpr SimConnectDword kTiller = 56;
+// Received with the tiller's position as the pilot moves it.
+inline constexpr SimConnectDword kTillerInput = 57;
+inline constexpr SimConnectDword kTillerInputAlternate = 58;
 }  // namespace client_event
 
+// A one-entry definition of an aircraft-state variable: its simulation
+// variable and unit are those of the field's entry in kAircraftStateFields.
 struct SingleDefinition {
   SimConnectDword defineId;
-  const char* simVar;
-  const char* unit;
+  AtomicDouble AircraftState::*field;
 };
 inline constexpr std::size_t kSingleDefinitionCount = 24;
 // The one-entry definitions, in the order they are made.

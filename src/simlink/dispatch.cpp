@@ -59,7 +59,7 @@ void HandleTiller(SimConnectDword data) {
   if (Load(vars.value[slot::kTillerEnabled]) != 1.0) return;
   const double value = static_cast<double>(static_cast<std::int32_t>(data));
   Store(vars.value[slot::kTillerData], value);
-  TransmitEvent56(value);
+  TransmitTiller(value);
 }
 
 void HandleEvent(const SimConnectRecvEvent& event) {
@@ -68,33 +68,32 @@ void HandleEvent(const SimConnectRecvEvent& event) {
     KeyEventRelay(id + kKeyEventIdOffset, event.dwData, nullptr);
     return;
   }
-  // 22 to 24, 26 and 27 move the spoiler lever's animation, 25 flips the axis
-  // toggle, 57 and 58 carry the tiller; the session ignores every other id.
+  // Every id not named here is ignored.
   switch (id) {
     case client_event::kSimStart:
       RequestAircraftState();
       break;
-    case 22:
-    case 27:
+    case client_event::kSpoilerArm:
+    case client_event::kSpoilerArmAlternate:
       SetSpoilerAnimation(kSpoilerArmed);
       break;
-    case 23:
+    case client_event::kSpoilerRetract:
       SetSpoilerAnimation(0.0);
       break;
-    case 24:
+    case client_event::kSpoilerArmToggle:
       SetSpoilerAnimation(Load(simThread.sharedState->vars->value[slot::kSpoilerAnim]) <
                                   kSpoilerArmed
                               ? kSpoilerArmed
                               : 0.0);
       break;
-    case 25:
+    case client_event::kAxisToggle:
       ToggleAxis();
       break;
-    case 26:
+    case client_event::kSpoilerFull:
       SetSpoilerAnimation(kSpoilerFull);
       break;
-    case 57:
-    case 58:
+    case client_event::kTillerInput:
+    case client_event::kTillerInputAlternate:
       HandleTiller(event.dwData);
       break;
     default:

@@ -20,7 +20,7 @@ SimConnectResult SetSimValue(SimConnectDword defineId, double value) {
   return SetData(defineId, &simThread.setDataScratch);
 }
 
-SimConnectResult TransmitEvent56(double value) {
+SimConnectResult TransmitTiller(double value) {
   return SimConnect_TransmitClientEvent(
       simThread.simConnect, simconnect::kObjectIdUser, client_event::kTiller, LowWord(value),
       simconnect::kGroupPriorityStandard, simconnect::kEventFlagGroupIdIsPriority);

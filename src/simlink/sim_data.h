@@ -9,6 +9,6 @@
 SimConnectResult SetSimValueFrom(SmoothedValue* record, SimConnectDword defineId);
 // Writes a computed value to a one-entry definition through setDataScratch.
 SimConnectResult SetSimValue(SimConnectDword defineId, double value);
-// Transmits client event 56 to the user aircraft with the value truncated to
-// its low 32 bits.
-SimConnectResult TransmitEvent56(double value);
+// Transmits the tiller's position to the user aircraft with the value
+// truncated to its low 32 bits.
+SimConnectResult TransmitTiller(double value);

@@ -76,7 +76,7 @@ TEST_F(EventsTest, TillerDataIsTheSignedEventData) {
   EXPECT_EQ(Load(vars().value[slot::kTillerData]), -5.0);
 }
 
-TEST_F(EventsTest, ClientEvent56CarriesTheTruncatedLowWord) {
+TEST_F(EventsTest, TillerEventCarriesTheTruncatedLowWord) {
   const struct {
     double value;
     SimConnectDword data;
@@ -88,7 +88,7 @@ TEST_F(EventsTest, ClientEvent56CarriesTheTruncatedLowWord) {
       {std::numeric_limits<double>::quiet_NaN(), 0u},
       {1e300, 0u},
   };
-  for (const auto& c : cases) TransmitEvent56(c.value);
+  for (const auto& c : cases) TransmitTiller(c.value);
   const auto calls = standin::ClientEventCalls();
   ASSERT_EQ(calls.size(), std::size(cases));
   for (std::size_t i = 0; i < calls.size(); ++i) {

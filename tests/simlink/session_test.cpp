@@ -82,6 +82,16 @@ TEST_F(SessionTest, OpenMakesSixtyFiveDefinitionEntriesInOrder) {
   }
 }
 
+// The one-entry definitions take their variable and unit from this entry.
+TEST(AircraftStateFieldOf, FindsEachFieldsOwnEntry) {
+  for (const AircraftStateField& entry : kAircraftStateFields) {
+    SCOPED_TRACE(entry.simVar);
+    EXPECT_EQ(&AircraftStateFieldOf(entry.field), &entry);
+  }
+  EXPECT_STREQ(AircraftStateFieldOf(&AircraftState::planeLatitude).simVar, "PLANE LATITUDE");
+  EXPECT_STREQ(AircraftStateFieldOf(&AircraftState::comActiveFrequency2).unit, "Number");
+}
+
 TEST_F(SessionTest, OpenSubscribesSimStartAndRequestsNothingYet) {
   SimConnectRecv open{sizeof(open), 4, simconnect::kRecvIdOpen};
   SimConnectDispatch(&open, sizeof(open), nullptr);
