@@ -12,6 +12,7 @@ target_sources(multishared_objects PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/role_loop.cpp
   ${CMAKE_CURRENT_LIST_DIR}/role_sends.cpp
   ${CMAKE_CURRENT_LIST_DIR}/router_port_list.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/send_rules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/server_network.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wire_records.cpp
 )

@@ -265,20 +265,52 @@ TEST_F(SendPassTest, RefreshOnceASecondInFullDatagramsThatKeepPairsWhole) {
   now_ += kRefreshPeriodMs;
   EXPECT_EQ(Pass(), V{}) << "only the side that flies refreshes";
 }
-TEST_F(SendPassTest, ServerSendsOneReliableChangePerPassClientAllOfThem) {
-  Table({{"A", Cat::kNone}, {"B", Cat::kNone}});
+
+// The send rules an entry of the table is shown, in their order, one test
+// each: the first rule that fits takes the entry.
+using SendRules = SendPassTest;
+
+TEST_F(SendRules, ReliableChangeEndsTheServersScanNotTheClients) {
+  Table({{"A", Cat::kNone}, {"B", Cat::kNone}, {"P", Cat::kBtn}});
   standin::WriteNamed("A", 1.0);
   standin::WriteNamed("B", 2.0);
+  standin::WriteNamed("P", 1.0);
   EXPECT_EQ(Pass(ReliableChangeRule::kEndsScan), (V{{'r', 1, 0, 1.0}}));
   EXPECT_EQ(Pass(ReliableChangeRule::kEndsScan), (V{{'r', 1, 1, 2.0}}));
+  // Nothing after a change ends the scan is looked at, not even a button.
+  EXPECT_EQ(Pass(ReliableChangeRule::kEndsScan), (V{{'d', 1, 2, 1.0}}));
 
   standin::WriteNamed("A", 3.0);
   standin::WriteNamed("B", 4.0);
   EXPECT_EQ(Pass(ReliableChangeRule::kContinues), (V{{'r', 1, 0, 3.0}, {'r', 1, 1, 4.0}}));
 }
 
-TEST_F(SendPassTest, FcuHeadingGoesOnlyWithTheChangedFcuBeforeIt) {
-  Table({{"H0", Cat::kFcuHeading}, {"F", Cat::kFcu}, {"H", Cat::kFcuHeading}});
+TEST_F(SendRules, MomentaryButtonIsReleasedAndSentUnlessFromThePeer) {
+  Table({{"M1", Cat::kMbtn}, {"M2", Cat::kMbtn}});
+  standin::WriteNamed("M1", 1.0);
+  standin::WriteNamed("M2", 1.0);
+  EXPECT_EQ(Pass(), V{}) << "held until the cockpit clears its keys";
+  EXPECT_EQ(Named("M1"), 1.0);
+  simThread.lvarTable[1]->syncMark = -1;  // M2's value came from the peer
+  standin::WriteNamed("MCDU_KeysClear", 1.0);
+  EXPECT_EQ(Pass(), (V{{'r', 1, 0, 1.0}}));
+  EXPECT_EQ(Named("M1"), 0.0);
+  EXPECT_EQ(Named("M2"), 0.0);
+  EXPECT_EQ(simThread.lvarTable[0]->value.load(), 0.0f);
+  EXPECT_EQ(simThread.lvarTable[0]->previous.load(), 0.0f);
+  EXPECT_EQ(simThread.lvarTable[1]->syncMark.load(), 0);
+  EXPECT_EQ(Named("MCDU_KeysClear"), 0.0);
+  EXPECT_EQ(Pass(), V{});
+}
+
+TEST_F(SendRules, FcuPairGoesOnlyWhenTheFcuBeforeTheHeadingChanged) {
+  // An FCUh entry that sends nothing is taken all the same: no later rule,
+  // not even the gear handle's, sees it.
+  Table({{"H0", Cat::kFcuHeading}});
+  simThread.sharedState->aircraft->gearHandlePosition = 1.0;
+  EXPECT_EQ(Pass(), V{});
+  simThread.sharedState->aircraft->gearHandlePosition = 0.0;
+  Table({{"F", Cat::kFcu}, {"H", Cat::kFcuHeading}});
   standin::WriteNamed("F", 100.0);
   standin::WriteNamed("H", 150.0);
   Pass();
@@ -297,49 +329,64 @@ TEST_F(SendPassTest, FcuHeadingGoesOnlyWithTheChangedFcuBeforeIt) {
   EXPECT_EQ(Pass(), (V{{'d', 1, 1, 300.0}, {'d', 1, 2, 350.0}}));
 }
 
-TEST_F(SendPassTest, DatagramCategoriesFollowTheirGates) {
-  Table({{"FCTL", Cat::kFctl}, {"DISP", Cat::kDisp}, {"WX", Cat::kTerrWx}, {"BTN", Cat::kBtn}});
-  auto moveAll = [](double v) {
-    for (const char* n : {"FCTL", "DISP", "WX", "BTN"}) standin::WriteNamed(n, v);
-  };
-  // Following, no display or weather sync: only the button goes.
+TEST_F(SendRules, FlightControlGoesOnlyFromTheSideThatFlies) {
+  Table({{"FCTL", Cat::kFctl}});
   Store(roleState.isFollower, 1);
-  moveAll(1.0);
-  EXPECT_EQ(Pass(), (V{{'d', 1, 3, 1.0}}));
-  // Once flying, the flight control it holds is the one that counts and goes;
-  // the display and weather changes wait for their gates.
+  standin::WriteNamed("FCTL", 1.0);
+  EXPECT_EQ(Pass(), V{});
+  // Once flying, the flight control it holds is the one that counts and goes.
   Store(roleState.isFollower, 0);
   EXPECT_EQ(Pass(), (V{{'d', 1, 0, 1.0}}));
-  // Flying, with both gates open; a button going to 0 is not sent.
-  Store(simThread.sharedState->vars->value[slot::kMpSyncDsp], 1.0);
-  Store(simThread.sharedState->vars->value[slot::kMpSyncWx], 1.0);
-  moveAll(0.0);
-  EXPECT_EQ(Pass(), (V{{'d', 1, 0, 0.0}, {'d', 1, 1, 0.0}, {'d', 1, 2, 0.0}}));
+  standin::WriteNamed("FCTL", 0.0);
+  EXPECT_EQ(Pass(), (V{{'d', 1, 0, 0.0}}));
 }
 
-TEST_F(SendPassTest, MomentaryButtonsAreSentOnceOrPassedOverWhenFromThePeer) {
-  Table({{"M1", Cat::kMbtn}, {"M2", Cat::kMbtn}});
-  standin::WriteNamed("M1", 1.0);
-  standin::WriteNamed("M2", 1.0);
-  simThread.lvarTable[1]->syncMark = -1;  // M2's value came from the peer
-  standin::WriteNamed("MCDU_KeysClear", 1.0);
-  EXPECT_EQ(Pass(), (V{{'r', 1, 0, 1.0}}));
-  EXPECT_EQ(Named("M1"), 0.0);
-  EXPECT_EQ(Named("M2"), 0.0);
-  EXPECT_EQ(simThread.lvarTable[0]->value.load(), 0.0f);
-  EXPECT_EQ(simThread.lvarTable[0]->previous.load(), 0.0f);
-  EXPECT_EQ(simThread.lvarTable[1]->syncMark.load(), 0);
-  EXPECT_EQ(Named("MCDU_KeysClear"), 0.0);
+TEST_F(SendRules, DisplayGoesOnlyWhileDisplaysAreSynced) {
+  Table({{"DISP", Cat::kDisp}});
+  standin::WriteNamed("DISP", 1.0);
   EXPECT_EQ(Pass(), V{});
+  Store(simThread.sharedState->vars->value[slot::kMpSyncWx], 1.0);  // not its gate
+  EXPECT_EQ(Pass(), V{});
+  Store(simThread.sharedState->vars->value[slot::kMpSyncDsp], 1.0);
+  standin::WriteNamed("DISP", 0.0);
+  EXPECT_EQ(Pass(), (V{{'d', 1, 0, 0.0}}));
 }
 
-TEST_F(SendPassTest, GearHandleGoesOncePerMoveAndStateOnlyWhileFlying) {
+TEST_F(SendRules, TerrainWeatherGoesOnlyWhileWeatherIsSynced) {
+  Table({{"WX", Cat::kTerrWx}});
+  standin::WriteNamed("WX", 1.0);
+  EXPECT_EQ(Pass(), V{});
+  Store(simThread.sharedState->vars->value[slot::kMpSyncDsp], 1.0);  // not its gate
+  EXPECT_EQ(Pass(), V{});
+  Store(simThread.sharedState->vars->value[slot::kMpSyncWx], 1.0);
+  standin::WriteNamed("WX", 0.0);
+  EXPECT_EQ(Pass(), (V{{'d', 1, 0, 0.0}}));
+}
+
+TEST_F(SendRules, ButtonPressGoesFromEitherSideItsReleaseDoesNot) {
+  Table({{"BTN", Cat::kBtn}});
+  Store(roleState.isFollower, 1);
+  standin::WriteNamed("BTN", 1.0);
+  EXPECT_EQ(Pass(), (V{{'d', 1, 0, 1.0}}));
+  // The release is taken all the same: the gear handle waits for an entry
+  // that no rule takes.
+  Store(roleState.isFollower, 0);
+  standin::WriteNamed("BTN", 0.0);
+  simThread.sharedState->aircraft->gearHandlePosition = 1.0;
+  EXPECT_EQ(Pass(), V{});
+  EXPECT_EQ(Pass(), (V{{'r', 8, 0, 1.0}}));
+}
+
+TEST_F(SendRules, GearHandleGoesOncePerMoveFromAnEntryNoOtherRuleTook) {
   Table({{"X", Cat::kBtn}, {"Y", Cat::kBtn}, {"Z", Cat::kBtn}});
   simThread.sharedState->aircraft->gearHandlePosition = 1.0;
   EXPECT_EQ(Pass(), (V{{'r', 8, 0, 1.0}}));
   EXPECT_EQ(Pass(), V{});
   EXPECT_EQ(simThread.sharedState->lastGearHandle.load(), 1.0);
+}
 
+TEST_F(SendPassTest, StateGoesOnlyWhileFlying) {
+  Table({{"X", Cat::kBtn}});
   EXPECT_EQ(Pass(ReliableChangeRule::kEndsScan, true), (V{{'s', 23, 0, 0}}));
   Store(roleState.isFollower, 1);
   EXPECT_EQ(Pass(ReliableChangeRule::kEndsScan, true), V{});

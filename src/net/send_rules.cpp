@@ -1,0 +1,164 @@
+#include "net/send_rules.h"
+
+#include "common/module_state.h"
+#include "lvars/entry_ops.h"
+#include "lvars/fixed_ids.h"
+#include "net/converge.h"
+
+namespace {
+
+double ValueOf(std::size_t s) { return Load(simThread.sharedState->vars->value[s]); }
+
+float ValueOf(const LVarEntry& e) { return e.value.load(std::memory_order_relaxed); }
+
+// Categories whose value is held, so that a value slowly moved away from the
+// one last agreed is sent too. Buttons are pressed and released instead.
+bool HeldValue(LVarCategory c) {
+  return c == LVarCategory::kNone || c == LVarCategory::kFctl || c == LVarCategory::kDisp ||
+         c == LVarCategory::kTerrWx;
+}
+
+void SendDatagramChange(const RoleOutput& output, LVarEntry& e, std::uint32_t i,
+                        std::int64_t nowMs) {
+  const float value = ValueOf(e);
+  output.datagram(i, value, 0.0);
+  NoteSent(e, value, nowMs, true);
+}
+
+// What holds for the whole scan of the table.
+struct ScanPass {
+  const RoleOutput& output;
+  ReliableChangeRule rule;
+  std::int64_t nowMs;
+  bool keysClear;  // the cockpit asks for its keys to be cleared
+};
+
+// One entry as the scan polled it, before any rule looks at it.
+struct Scanned {
+  LVarEntry& e;
+  std::uint32_t i;
+  float value;
+  bool changed;  // the poll saw a change worth sending
+  bool due;      // changed, or a held value drifted from the one agreed
+};
+
+bool SendReliableChange(const ScanPass& pass, const Scanned& s) {
+  if (!s.due || s.e.category != LVarCategory::kNone) return false;
+  pass.output.reliable(kind::kVarValue, s.i, s.value, 0.0);
+  NoteSent(s.e, s.value, pass.nowMs, false);
+  return true;
+}
+
+// A momentary button raised while the cockpit clears its keys: a local press
+// goes to the peer, a value that came from the peer does not go back. Either
+// way the button is released.
+bool ReleaseMomentaryButton(const ScanPass& pass, const Scanned& s) {
+  if (!pass.keysClear || s.value == 0.0f || s.e.category != LVarCategory::kMbtn) return false;
+  if (s.e.syncMark.load(std::memory_order_relaxed) == -1) {
+    s.e.syncMark.store(0, std::memory_order_relaxed);
+  } else {
+    pass.output.reliable(kind::kVarValue, s.i, ValueOf(s.e), 0.0);
+  }
+  SetLVar(s.e, 0.0f);
+  return true;
+}
+
+// An FCUh entry goes only with the FCU entry before it, when that one moved
+// and the two differ, the FCU entry first.
+void SendFcuPairIfMoved(const RoleOutput& output, LVarEntry& e, std::uint32_t i,
+                        std::int64_t nowMs) {
+  if (i == 0) return;
+  LVarEntry& d = *simThread.lvarTable[i - 1];
+  if (d.category != LVarCategory::kFcu || ValueOf(e) == ValueOf(d)) return;
+  if (!EntryChanged(d) && !Drifted(d, nowMs)) return;
+  output.datagram(i - 1, ValueOf(d), 0.0);
+  output.datagram(i, ValueOf(e), 0.0);
+  NoteSent(d, ValueOf(d), nowMs, false);
+  NoteSent(e, ValueOf(e), nowMs, true);
+}
+
+// Takes every FCUh entry, sent or not: one never goes on its own.
+bool SendFcuPair(const ScanPass& pass, const Scanned& s) {
+  if (s.e.category != LVarCategory::kFcuHeading) return false;
+  SendFcuPairIfMoved(pass.output, s.e, s.i, pass.nowMs);
+  return true;
+}
+
+bool SendFlightControl(const ScanPass& pass, const Scanned& s) {
+  if (!s.due || s.e.category != LVarCategory::kFctl || Load(roleState.isFollower) != 0)
+    return false;
+  SendDatagramChange(pass.output, s.e, s.i, pass.nowMs);
+  return true;
+}
+
+bool SendDisplay(const ScanPass& pass, const Scanned& s) {
+  if (!s.due || s.e.category != LVarCategory::kDisp || ValueOf(slot::kMpSyncDsp) == 0.0) {
+    return false;
+  }
+  SendDatagramChange(pass.output, s.e, s.i, pass.nowMs);
+  return true;
+}
+
+bool SendTerrainWeather(const ScanPass& pass, const Scanned& s) {
+  if (!s.due || s.e.category != LVarCategory::kTerrWx || ValueOf(slot::kMpSyncWx) == 0.0) {
+    return false;
+  }
+  SendDatagramChange(pass.output, s.e, s.i, pass.nowMs);
+  return true;
+}
+
+// Takes a changed button going back to 0 too, though only a press is sent.
+bool SendButtonPress(const ScanPass& pass, const Scanned& s) {
+  if (!s.changed || s.e.category != LVarCategory::kBtn) return false;
+  if (s.value != 0.0f) pass.output.datagram(s.i, s.value, 0.0);
+  return true;
+}
+
+// Takes every entry that reaches it. The pass looks at the gear once for
+// nearly every entry; only this thread writes the last value, so a plain load
+// and store do, where an exchange would be one locked instruction an entry.
+bool SendGearIfMoved(const ScanPass& pass, const Scanned&) {
+  const double gear = Load(simThread.sharedState->aircraft->gearHandlePosition);
+  if (gear == Load(simThread.sharedState->lastGearHandle)) return true;
+  Store(simThread.sharedState->lastGearHandle, gear);
+  pass.output.reliable(kind::kGearHandle, 0.0, gear, 0.0);
+  return true;
+}
+
+struct SendRule {
+  bool (*take)(const ScanPass& pass, const Scanned& s);
+  // Under ReliableChangeRule::kEndsScan, the last entry the scan looks at.
+  bool endsScan;
+};
+
+// The rules an entry is shown, in this order; the first that takes it is the
+// only one that does. The last takes whatever reaches it.
+constexpr SendRule kSendRules[] = {
+    {SendReliableChange, true},       // a changed or drifted value of no category, reliably
+    {ReleaseMomentaryButton, false},  // a raised momentary button, while keys clear
+    {SendFcuPair, false},             // an FCUh entry, with the FCU entry before it
+    {SendFlightControl, false},       // a changed flight control, from the side that flies
+    {SendDisplay, false},             // a changed display, while displays are synced
+    {SendTerrainWeather, false},      // a changed terrain or weather, while it is synced
+    {SendButtonPress, false},         // a changed push button
+    {SendGearIfMoved, false},         // any other entry: the gear handle, if it moved
+};
+
+}  // namespace
+
+void ScanTable(const RoleOutput& output, ReliableChangeRule rule, std::int64_t nowMs) {
+  const ScanPass pass{output, rule, nowMs, ValueOf(slot::kKeysClear) == 1.0};
+  for (std::uint32_t i = 0; i < Load(simThread.lvarCount) && i < simThread.lvarTable.size(); ++i) {
+    LVarEntry& e = *simThread.lvarTable[i];
+    const PollResult poll = PollEntry(e);
+    const float value = ValueOf(e);
+    if (poll.moved) NoteMotion(e, nowMs);
+    const bool due = poll.changed || (HeldValue(e.category) && Drifted(e, nowMs));
+    const Scanned scanned{e, i, value, poll.changed, due};
+    for (const SendRule& r : kSendRules) {
+      if (!r.take(pass, scanned)) continue;
+      if (r.endsScan && rule == ReliableChangeRule::kEndsScan) return;
+      break;
+    }
+  }
+}
