@@ -1,4 +1,4 @@
-// The client role's session object: the datagram socket, the reliable
+// The client's role object: the datagram socket, the reliable
 // connection to the server and the buffer both channels are read into.
 #pragma once
 

@@ -1,5 +1,5 @@
 // The grammar of SharedConfig.cfg and what a pilot can get wrong in it, kept
-// apart from the module's globals so that the module and the checker read the
+// apart from the module's state so that the module and the checker read the
 // file the same way.
 #pragma once
 

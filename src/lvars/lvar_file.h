@@ -1,4 +1,4 @@
-// The grammar of LVars.cfg, kept apart from the module's globals so that the
+// The grammar of LVars.cfg, kept apart from the module's state so that the
 // loader, the tests and the checker read the file the same way.
 #pragma once
 

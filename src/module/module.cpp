@@ -7,7 +7,7 @@
 #include "module/gauge.h"
 #include "simlink/dispatch.h"
 #include "simlink/key_event_relay.h"
-#include "simlink/session_health.h"
+#include "simlink/simconnect_health.h"
 
 namespace {
 // The one SharedState of the process, created by the first start and kept
@@ -41,8 +41,8 @@ void MS_STDCALL ModuleInit() {
   simThread.sharedState->axisToggle = new AxisToggle();
   simThread.lastSimConnectResult =
       SimConnect_Open(&simThread.simConnect, "QuelvoMultiplayer", nullptr, 0, nullptr, 0);
-  NoteSessionOpen(simThread.lastSimConnectResult);
-  if (SessionLive()) {
+  NoteSimConnectOpen(simThread.lastSimConnectResult);
+  if (SimConnectLive()) {
     simThread.lastSimConnectResult =
         SimConnect_CallDispatch(simThread.simConnect, SimConnectDispatch, nullptr);
   }
@@ -61,10 +61,10 @@ void MS_STDCALL ModuleDeinit() {
   platform::WaitThread(roleSetup.sendThreadHandle);
   roleSetup.sendThreadHandle = platform::kNoThread;
   panel::UnhookKeyEvents(KeyEventRelay, nullptr);
-  FlushSessionExceptions();
+  FlushSimConnectExceptions();
   // After a failed open or the simulator's quit the handle is not called.
-  if (SessionLive()) {
-    NoteSessionClosed();
+  if (SimConnectLive()) {
+    NoteSimConnectClosed();
     simThread.lastSimConnectResult = SimConnect_Close(simThread.simConnect);
   }
   delete simThread.sharedState->vars;

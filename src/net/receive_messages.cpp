@@ -21,7 +21,7 @@
 #include "simlink/definitions.h"
 #include "simlink/eased_values.h"
 #include "simlink/key_event_relay.h"
-#include "simlink/session_health.h"
+#include "simlink/simconnect_health.h"
 
 namespace {
 
@@ -113,7 +113,7 @@ void ApplyFollowerFlag(const MessageRecord& record) {
 }
 
 void ApplyGearHandle(const MessageRecord& record) {
-  if (!std::isfinite(record.value) || !SessionLive()) return;
+  if (!std::isfinite(record.value) || !SimConnectLive()) return;
   // The receive thread's own copy: setDataScratch belongs to the simulator thread.
   double position = record.value;
   SimConnect_SetDataOnSimObject(simThread.simConnect, definition::kGearHandle,

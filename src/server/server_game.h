@@ -1,4 +1,4 @@
-// The server role's session object: the datagram socket, the listening
+// The server's role object: the datagram socket, the listening
 // reliable endpoint and the buffer both channels are read into.
 #pragma once
 

@@ -40,8 +40,8 @@ inline constexpr SimConnectDword kVelocityWorldZ = 38;
 // The one data request: the aircraft state, every frame in which it changed.
 inline constexpr SimConnectDword kAircraftStateRequest = 0;
 
-// Client event ids the session uses. Arming the spoiler lever and moving the
-// tiller each arrive under two ids, which the session treats alike.
+// Client event ids the module uses. Arming the spoiler lever and moving the
+// tiller each arrive under two ids, which the module treats alike.
 namespace client_event {
 inline constexpr SimConnectDword kSimStart = 0;
 inline constexpr SimConnectDword kSpoilerArm = 22;

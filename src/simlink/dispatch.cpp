@@ -11,8 +11,8 @@
 #include "simlink/definitions.h"
 #include "simlink/easing.h"
 #include "simlink/key_event_relay.h"
-#include "simlink/session_health.h"
 #include "simlink/sim_data.h"
+#include "simlink/simconnect_health.h"
 
 namespace {
 
@@ -126,17 +126,17 @@ void HandleData(const SimConnectRecvSimObjectData& message) {
 void MS_STDCALL SimConnectDispatch(SimConnectRecv* message, SimConnectDword size, void*) {
   assert(OnSimulatorThread());
   // After a quit every message is dropped: handling one would call SimConnect.
-  if (!SessionLive()) return;
+  if (!SimConnectLive()) return;
   // A message shorter than its record would be read past its end; none is
   // expected, so it is dropped like an unhandled one.
   switch (message->dwID) {
     case simconnect::kRecvIdException:
       if (size >= sizeof(SimConnectRecvException)) {
-        NoteSessionException(*reinterpret_cast<const SimConnectRecvException*>(message));
+        NoteSimConnectException(*reinterpret_cast<const SimConnectRecvException*>(message));
       }
       break;
     case simconnect::kRecvIdQuit:
-      NoteSessionQuit();
+      NoteSimConnectQuit();
       break;
     case simconnect::kRecvIdOpen:
       HandleOpen();

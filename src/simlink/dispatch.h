@@ -1,4 +1,4 @@
-// The SimConnect session: data definitions, the aircraft-state request,
+// The SimConnect connection: data definitions, the aircraft-state request,
 // easing of the following aircraft and the client events.
 #pragma once
 

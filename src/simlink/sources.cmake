@@ -4,6 +4,6 @@ target_sources(multishared_objects PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/eased_values.cpp
   ${CMAKE_CURRENT_LIST_DIR}/easing.cpp
   ${CMAKE_CURRENT_LIST_DIR}/key_event_relay.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/session_health.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/simconnect_health.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sim_data.cpp
 )

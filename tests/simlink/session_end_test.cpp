@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "simlink/session_health.h"
+#include "simlink/simconnect_health.h"
 #include "simlink_fixture.h"
 
 namespace {
@@ -36,7 +36,7 @@ TEST_F(SessionEnd, AfterTheQuitMessageNothingCallsTheHandleAndTheLogSaysWhy) {
   standin::QueueQuit();
   standin::QueueQuit();  // a second one says nothing more
   standin::DeliverMessages();
-  EXPECT_FALSE(SessionLive());
+  EXPECT_FALSE(SimConnectLive());
 
   AircraftValues().Deliver();  // easing would write the aircraft
   SendEvent(57, 5);            // the tiller would transmit a client event
@@ -70,7 +70,7 @@ TEST_F(SessionEnd, ExceptionsAreLoggedTenAMinuteAndTheRestSummedAtStop) {
   // The session goes on: a flight start still asks for the aircraft.
   SendEvent(0, 0);
   EXPECT_EQ(standin::DataRequests().size(), 2u);
-  EXPECT_TRUE(SessionLive());
+  EXPECT_TRUE(SimConnectLive());
 
   StopModule();
   EXPECT_EQ(LogCount("SimConnect exceptions: 15 more not logged, the latest 3 (send id 25, "
@@ -96,7 +96,7 @@ TEST_F(FailedOpen, IsLoggedOnceWithItsResultAndTheHandleIsNeverCalled) {
                           [](const std::string& l) { return l.starts_with("SimConnect"); }),
             1);
   EXPECT_EQ(standin::RefusedCalls(), 0u);
-  EXPECT_FALSE(SessionLive());
+  EXPECT_FALSE(SimConnectLive());
 }
 
 }  // namespace

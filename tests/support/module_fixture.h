@@ -1,6 +1,6 @@
 // A GoogleTest fixture that drives the module in this process through the
 // stand-in simulator, as simhost does with the loaded library: a fresh
-// documents folder, a fresh simulator and the module's globals as they are
+// documents folder, a fresh simulator and the module's state as it is
 // right after load.
 #pragma once
 

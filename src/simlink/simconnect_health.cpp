@@ -1,4 +1,4 @@
-#include "simlink/session_health.h"
+#include "simlink/simconnect_health.h"
 
 #include <atomic>
 #include <cstdint>
@@ -14,7 +14,7 @@ constexpr std::int64_t kExceptionWindowMs = 60000;
 
 // Written by the simulator thread, read by the receive thread before it
 // writes the gear handle.
-std::atomic<bool> sessionLive{false};
+std::atomic<bool> connectionLive{false};
 
 // Simulator thread only.
 struct ExceptionLog {
@@ -39,31 +39,31 @@ std::string Describe(const SimConnectRecvException& exception) {
 
 }  // namespace
 
-void NoteSessionOpen(SimConnectResult result) {
+void NoteSimConnectOpen(SimConnectResult result) {
   exceptionLog = ExceptionLog();
-  sessionLive.store(result == 0, std::memory_order_relaxed);
+  connectionLive.store(result == 0, std::memory_order_relaxed);
   if (result != 0) {
     LogMessage("SimConnect open failed with result " + Hex(result) +
                ": the aircraft is not read or moved while this simulator runs");
   }
 }
 
-bool SessionLive() { return sessionLive.load(std::memory_order_relaxed); }
+bool SimConnectLive() { return connectionLive.load(std::memory_order_relaxed); }
 
-void NoteSessionQuit() {
-  if (!sessionLive.exchange(false, std::memory_order_relaxed)) return;
+void NoteSimConnectQuit() {
+  if (!connectionLive.exchange(false, std::memory_order_relaxed)) return;
   LogMessage(
       "SimConnect quit: the simulator ended the session; the aircraft is no longer read or "
       "moved");
 }
 
-void NoteSessionClosed() { sessionLive.store(false, std::memory_order_relaxed); }
+void NoteSimConnectClosed() { connectionLive.store(false, std::memory_order_relaxed); }
 
-void NoteSessionException(const SimConnectRecvException& exception) {
+void NoteSimConnectException(const SimConnectRecvException& exception) {
   ExceptionLog& log = exceptionLog;
   const std::int64_t now = SteadyNowMs();
   if (!log.windowOpen || now - log.windowStartMs >= kExceptionWindowMs) {
-    FlushSessionExceptions();
+    FlushSimConnectExceptions();
     log.windowOpen = true;
     log.windowStartMs = now;
     log.linesInWindow = 0;
@@ -77,7 +77,7 @@ void NoteSessionException(const SimConnectRecvException& exception) {
   log.latest = exception;
 }
 
-void FlushSessionExceptions() {
+void FlushSimConnectExceptions() {
   ExceptionLog& log = exceptionLog;
   if (log.unlogged == 0) return;
   LogMessage("SimConnect exceptions: " + std::to_string(log.unlogged) +
