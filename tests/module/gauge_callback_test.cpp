@@ -105,6 +105,22 @@ TEST_F(GaugeCallbackTest, SecondStartKeepsSharedStateAndGivesFreshZeroBlocks) {
   ModuleDeinit();
 }
 
+// The owner checks of debug builds compare against the thread that started
+// the module; a fresh state knows no simulator thread yet.
+TEST_F(GaugeCallbackTest, TheModuleStartNamesTheSimulatorThread) {
+  bool elsewhere = true;
+  std::thread([&] { elsewhere = OnSimulatorThread(); }).join();
+  EXPECT_TRUE(elsewhere);
+  StartModule();
+  EXPECT_TRUE(OnSimulatorThread());
+  std::thread([&] { elsewhere = OnSimulatorThread(); }).join();
+  EXPECT_FALSE(elsewhere);
+  StopModule();
+  FreshModuleState();
+  std::thread([&] { elsewhere = OnSimulatorThread(); }).join();
+  EXPECT_TRUE(elsewhere);
+}
+
 TEST_F(GaugeCallbackTest, FailedSessionOpenLeavesDispatchUnregisteredButTheGaugeWorks) {
   standin::FailNextOpen(-2147467259);  // E_FAIL
   StartModule();
