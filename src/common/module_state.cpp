@@ -3,10 +3,6 @@
 #include <memory>
 
 ModuleState moduleState;
-SimThreadState& simThread = moduleState.simThread;
-RoleSetup& roleSetup = moduleState.roleSetup;
-RoleState& roleState = moduleState.roleState;
-LinkState& linkState = moduleState.linkState;
 
 void FreshModuleState() {
   std::destroy_at(&moduleState);

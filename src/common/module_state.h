@@ -108,12 +108,13 @@ struct ModuleState {
   std::atomic<std::uint64_t> simulatorThreadId{0};
 };
 
-// The one instance, and its groups by name.
+// The one instance, and its groups by name. The names are constant
+// references, so that a use costs no more than a plain global's.
 extern ModuleState moduleState;
-extern SimThreadState& simThread;
-extern RoleSetup& roleSetup;
-extern RoleState& roleState;
-extern LinkState& linkState;
+inline constexpr SimThreadState& simThread = moduleState.simThread;
+inline constexpr RoleSetup& roleSetup = moduleState.roleSetup;
+inline constexpr RoleState& roleState = moduleState.roleState;
+inline constexpr LinkState& linkState = moduleState.linkState;
 
 // Replaces the whole state by a freshly made one, as a test starts; only
 // while no thread of the module runs.

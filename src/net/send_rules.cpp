@@ -1,5 +1,8 @@
 #include "net/send_rules.h"
 
+#include <iterator>
+#include <utility>
+
 #include "common/module_state.h"
 #include "lvars/entry_ops.h"
 #include "lvars/fixed_ids.h"
@@ -144,6 +147,17 @@ constexpr SendRule kSendRules[] = {
     {SendGearIfMoved, false},         // any other entry: the gear handle, if it moved
 };
 
+// Shows the entry to the rules in order until one takes it; true when that
+// one ends the scan. The table is walked at compile time, so that each rule
+// is a direct call the compiler can inline, as a chain of ifs would be.
+template <std::size_t... Rule>
+bool TakeByRules(const ScanPass& pass, const Scanned& s, std::index_sequence<Rule...>) {
+  bool endsScan = false;
+  static_cast<void>(
+      ((kSendRules[Rule].take(pass, s) && (endsScan = kSendRules[Rule].endsScan, true)) || ...));
+  return endsScan;
+}
+
 }  // namespace
 
 void ScanTable(const RoleOutput& output, ReliableChangeRule rule, std::int64_t nowMs) {
@@ -155,10 +169,9 @@ void ScanTable(const RoleOutput& output, ReliableChangeRule rule, std::int64_t n
     if (poll.moved) NoteMotion(e, nowMs);
     const bool due = poll.changed || (HeldValue(e.category) && Drifted(e, nowMs));
     const Scanned scanned{e, i, value, poll.changed, due};
-    for (const SendRule& r : kSendRules) {
-      if (!r.take(pass, scanned)) continue;
-      if (r.endsScan && rule == ReliableChangeRule::kEndsScan) return;
-      break;
+    if (TakeByRules(pass, scanned, std::make_index_sequence<std::size(kSendRules)>{}) &&
+        rule == ReliableChangeRule::kEndsScan) {
+      return;
     }
   }
 }
