@@ -1,5 +1,5 @@
 // Where the peer is and which ports the two channels use, as
-// SharedConfig.cfg's first two lines (kept as text in the role state) say.
+// SharedConfig.cfg's first two lines (kept as text in roleSetup) say.
 #pragma once
 
 #include <cstdint>
