@@ -32,8 +32,8 @@ struct SimThreadState {
   SimConnectHandle simConnect = nullptr;
   SimConnectResult lastSimConnectResult = 0;
   double setDataScratch = 0.0;
-  // The key event the relay is itself transmitting, so that its own echo is
-  // not sent to the peer again.
+  // The key event that the marker events announce as replayed here from the
+  // peer, so that the relay does not send it back.
   std::atomic<std::uint32_t> suppressEvent{0};
   std::atomic<std::uint32_t> suppressData{0};
   // The shared named-variable table: written only while no role runs, so the
