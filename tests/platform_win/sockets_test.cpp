@@ -60,17 +60,15 @@ class UdpTest : public ::testing::Test {
 };
 
 TEST_F(UdpTest, StateDatagramReachesThePortAboveTheBasePort) {
-  const std::uint16_t roleSetup.basePort = FreePort() - 1;
+  const std::uint16_t basePort = FreePort() - 1;
   const platform::Socket receiver = Open();
-  ASSERT_EQ(platform::BindAnyAddress(receiver, roleSetup.basePort + 1), 0);
-  EXPECT_EQ(platform::LocalPort(receiver), roleSetup.basePort + 1);
+  ASSERT_EQ(platform::BindAnyAddress(receiver, basePort + 1), 0);
+  EXPECT_EQ(platform::LocalPort(receiver), basePort + 1);
 
   std::array<unsigned char, 136> record;
   for (std::size_t i = 0; i < record.size(); ++i) record[i] = static_cast<unsigned char>(i * 7);
   const platform::Socket sender = Open();
-  EXPECT_EQ(
-      platform::SendTo(sender, record.data(), record.size(), loopback_, roleSetup.basePort + 1),
-      136);
+  EXPECT_EQ(platform::SendTo(sender, record.data(), record.size(), loopback_, basePort + 1), 136);
 
   std::array<unsigned char, 5000> buffer{};
   ASSERT_EQ(PollForDatagram(receiver, buffer.data(), buffer.size(), nullptr), 136);
