@@ -25,7 +25,7 @@ void WriteNamedById(std::uint32_t id, double value, By by);
 void HookKeyEventHandler(KeyEventHandler handler, void* user);
 void UnhookKeyEventHandler(KeyEventHandler handler, void* user);
 
-// The simulation lock guards the aircraft and the SimConnect session: the
+// The simulation lock guards the aircraft and the SimConnect connection: the
 // module's receive thread writes the aircraft through SetDataOnSimObject while
 // the simulator thread advances it.
 std::mutex& SimulationMutex();

@@ -19,7 +19,7 @@ constexpr SimConnectDword kRecvVersion = 4;
 constexpr std::size_t kDataOffset = offsetof(SimConnectRecvSimObjectData, dwData);
 
 // The handle a successful open hands out; only its address matters.
-char sessionToken;
+char connectionToken;
 
 struct PendingMessage {
   enum class Kind { kOpen, kSystemEvent, kClientEvent, kException, kQuit } kind;
@@ -50,9 +50,9 @@ struct ActiveRequest {
 // A message ready for the callback; 8-byte words keep the doubles aligned.
 using Message = RecvMessage;
 
-struct Session {
+struct Connection {
   bool open = false;
-  // The quit message went out: the simulator has ended the session, and every
+  // The quit message went out: the simulator has ended the connection, and every
   // later call on its handle fails.
   bool quitSent = false;
   // Calls that failed for their handle: none open, another one, or after quit.
@@ -70,17 +70,17 @@ struct Session {
 };
 
 // Only under SimulationMutex().
-Session& TheSession() {
-  static Session session;
-  return session;
+Connection& TheConnection() {
+  static Connection connection;
+  return connection;
 }
 
-// Whether the handle is the open session's, which the simulator has not
+// Whether the handle is the open connection's, which the simulator has not
 // ended; a call that fails for its handle is counted and traced.
-bool Valid(Session& session, SimConnectHandle handle, Service service, const char* call) {
+bool Valid(Connection& connection, SimConnectHandle handle, Service service, const char* call) {
   CountCall(service);
-  if (!session.quitSent && session.open && handle == &sessionToken) return true;
-  ++session.refusedCalls;
+  if (!connection.quitSent && connection.open && handle == &connectionToken) return true;
+  ++connection.refusedCalls;
   Emit("simconnect_refused", {{"call", call}});
   return false;
 }
@@ -153,15 +153,15 @@ namespace {
 
 // The pending message as it goes out, or nothing (a system event that the
 // client has not subscribed to is not delivered; nothing follows a quit).
-std::optional<Message> Render(Session& session, const PendingMessage& pending) {
-  if (session.quitSent) return std::nullopt;
+std::optional<Message> Render(Connection& connection, const PendingMessage& pending) {
+  if (connection.quitSent) return std::nullopt;
   switch (pending.kind) {
     case PendingMessage::Kind::kException:
       Emit("simconnect_exception",
            {{"exception", pending.eventId}, {"send_id", pending.data}, {"index", pending.index}});
       return ExceptionMessage(pending);
     case PendingMessage::Kind::kQuit:
-      session.quitSent = true;
+      connection.quitSent = true;
       Emit("simconnect_quit", nlohmann::json::object());
       return QuitMessage();
     case PendingMessage::Kind::kOpen:
@@ -169,7 +169,7 @@ std::optional<Message> Render(Session& session, const PendingMessage& pending) {
     case PendingMessage::Kind::kClientEvent:
       return EventMessage(0, pending.eventId, pending.data);
     case PendingMessage::Kind::kSystemEvent:
-      for (const auto& [eventId, name] : session.subscriptions) {
+      for (const auto& [eventId, name] : connection.subscriptions) {
         if (name == pending.systemEvent) return EventMessage(simconnect::kUnused, eventId, 0);
       }
       return std::nullopt;
@@ -177,9 +177,9 @@ std::optional<Message> Render(Session& session, const PendingMessage& pending) {
   return std::nullopt;
 }
 
-std::vector<double> DefinitionValues(const Session& session, SimConnectDword defineId) {
+std::vector<double> DefinitionValues(const Connection& connection, SimConnectDword defineId) {
   std::vector<double> values;
-  for (const DefinitionEntry& entry : session.definitions) {
+  for (const DefinitionEntry& entry : connection.definitions) {
     if (entry.defineId == defineId) values.push_back(TheAircraft().Get(entry.simVar));
   }
   return values;
@@ -190,13 +190,13 @@ bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
 }
 
 // The data messages due this frame, by the period and flags of each request.
-std::vector<Message> DueDataMessages(Session& session) {
+std::vector<Message> DueDataMessages(Connection& connection) {
   std::vector<Message> due;
-  for (ActiveRequest& active : session.active) {
+  for (ActiveRequest& active : connection.active) {
     const DataRequest& request = active.request;
     if (request.period == 0) continue;                     // SIMCONNECT_PERIOD_NEVER
     if (request.period == 1 && active.lastSent) continue;  // SIMCONNECT_PERIOD_ONCE
-    std::vector<double> values = DefinitionValues(session, request.defineId);
+    std::vector<double> values = DefinitionValues(connection, request.defineId);
     const bool changedOnly = (request.flags & simconnect::kDataRequestFlagChanged) != 0;
     if (changedOnly && active.lastSent && SameBits(*active.lastSent, values)) continue;
     due.push_back(DataMessage(request, values));
@@ -213,47 +213,47 @@ void Dispatch(SimConnectDispatchProc dispatch, void* context, Message& message) 
 
 void FailNextOpen(SimConnectResult result) {
   std::lock_guard lock(SimulationMutex());
-  TheSession().failNextOpen = result;
+  TheConnection().failNextOpen = result;
 }
 
-bool SessionOpen() {
+bool ConnectionOpen() {
   std::lock_guard lock(SimulationMutex());
-  return TheSession().open;
+  return TheConnection().open;
 }
 
 std::vector<DefinitionEntry> Definitions() {
   std::lock_guard lock(SimulationMutex());
-  return TheSession().definitions;
+  return TheConnection().definitions;
 }
 
 std::vector<std::pair<SimConnectDword, std::string>> SystemEventSubscriptions() {
   std::lock_guard lock(SimulationMutex());
-  return TheSession().subscriptions;
+  return TheConnection().subscriptions;
 }
 
 std::vector<DataRequest> DataRequests() {
   std::lock_guard lock(SimulationMutex());
-  return TheSession().requests;
+  return TheConnection().requests;
 }
 
 std::vector<SetDataCall> SetDataCalls() {
   std::lock_guard lock(SimulationMutex());
-  return TheSession().setDataCalls;
+  return TheConnection().setDataCalls;
 }
 
 std::vector<ClientEventCall> ClientEventCalls() {
   std::lock_guard lock(SimulationMutex());
-  return TheSession().clientEventCalls;
+  return TheConnection().clientEventCalls;
 }
 
 void QueueSimStart() {
   std::lock_guard lock(SimulationMutex());
-  TheSession().pending.push_back(PendingMessage::SystemEvent("SimStart"));
+  TheConnection().pending.push_back(PendingMessage::SystemEvent("SimStart"));
 }
 
 void QueueClientEvent(SimConnectDword eventId, SimConnectDword data) {
   std::lock_guard lock(SimulationMutex());
-  TheSession().pending.push_back(PendingMessage::ClientEvent(eventId, data));
+  TheConnection().pending.push_back(PendingMessage::ClientEvent(eventId, data));
 }
 
 void DeliverMessages() {
@@ -264,13 +264,13 @@ void DeliverMessages() {
     void* context = nullptr;
     {
       std::lock_guard lock(SimulationMutex());
-      Session& session = TheSession();
-      if (session.pending.empty()) break;
-      const PendingMessage pending = std::move(session.pending.front());
-      session.pending.pop_front();
-      message = Render(session, pending);
-      dispatch = session.dispatch;
-      context = session.context;
+      Connection& connection = TheConnection();
+      if (connection.pending.empty()) break;
+      const PendingMessage pending = std::move(connection.pending.front());
+      connection.pending.pop_front();
+      message = Render(connection, pending);
+      dispatch = connection.dispatch;
+      context = connection.context;
     }
     if (message) Dispatch(dispatch, context, *message);
   }
@@ -279,69 +279,69 @@ void DeliverMessages() {
   void* context = nullptr;
   {
     std::lock_guard lock(SimulationMutex());
-    Session& session = TheSession();
-    if (!session.open || session.quitSent || session.dispatch == nullptr) return;
-    data = DueDataMessages(session);
-    dispatch = session.dispatch;
-    context = session.context;
+    Connection& connection = TheConnection();
+    if (!connection.open || connection.quitSent || connection.dispatch == nullptr) return;
+    data = DueDataMessages(connection);
+    dispatch = connection.dispatch;
+    context = connection.context;
   }
   for (Message& message : data) Dispatch(dispatch, context, message);
 }
 
 void QueueException(SimConnectDword exception, SimConnectDword sendId, SimConnectDword index) {
   std::lock_guard lock(SimulationMutex());
-  TheSession().pending.push_back(PendingMessage::Exception(exception, sendId, index));
+  TheConnection().pending.push_back(PendingMessage::Exception(exception, sendId, index));
 }
 
 void QueueQuit() {
   std::lock_guard lock(SimulationMutex());
-  TheSession().pending.push_back(PendingMessage::Quit());
+  TheConnection().pending.push_back(PendingMessage::Quit());
 }
 
 std::size_t RefusedCalls() {
   std::lock_guard lock(SimulationMutex());
-  return TheSession().refusedCalls;
+  return TheConnection().refusedCalls;
 }
 
 void ResetSimConnect() {
   std::lock_guard lock(SimulationMutex());
-  TheSession() = Session();
+  TheConnection() = Connection();
 }
 
 }  // namespace standin
 
-using standin::Session;
+using standin::Connection;
 using standin::SimulationMutex;
-using standin::TheSession;
+using standin::TheConnection;
 
 extern "C" {
 
 SimConnectResult MS_STDCALL SimConnect_Open(SimConnectHandle* handle, const char*, void*,
                                             SimConnectDword, void*, SimConnectDword) {
   std::lock_guard lock(SimulationMutex());
-  Session& session = TheSession();
-  if (session.failNextOpen) {
-    const SimConnectResult result = *session.failNextOpen;
-    session.failNextOpen.reset();
+  Connection& connection = TheConnection();
+  if (connection.failNextOpen) {
+    const SimConnectResult result = *connection.failNextOpen;
+    connection.failNextOpen.reset();
     return result;
   }
   if (handle == nullptr) return standin::kFail;
-  session.open = true;
-  session.quitSent = false;
-  *handle = &standin::sessionToken;
+  connection.open = true;
+  connection.quitSent = false;
+  *handle = &standin::connectionToken;
   return 0;
 }
 
 SimConnectResult MS_STDCALL SimConnect_Close(SimConnectHandle handle) {
   std::lock_guard lock(SimulationMutex());
-  Session& session = TheSession();
-  if (!standin::Valid(session, handle, standin::Service::kClose, "SimConnect_Close"))
+  Connection& connection = TheConnection();
+  if (!standin::Valid(connection, handle, standin::Service::kClose, "SimConnect_Close"))
     return standin::kFail;
-  session.open = false;
-  session.dispatch = nullptr;
-  session.context = nullptr;
-  session.pending.clear();
-  session.active.clear();
+  connection.open = false;
+  connection.dispatch = nullptr;
+  connection.context = nullptr;
+  connection.pending.clear();
+  connection.active.clear();
   return 0;
 }
 
@@ -349,16 +349,16 @@ SimConnectResult MS_STDCALL SimConnect_CallDispatch(SimConnectHandle handle,
                                                     SimConnectDispatchProc dispatch,
                                                     void* context) {
   std::lock_guard lock(SimulationMutex());
-  Session& session = TheSession();
-  if (!standin::Valid(session, handle, standin::Service::kCallDispatch,
+  Connection& connection = TheConnection();
+  if (!standin::Valid(connection, handle, standin::Service::kCallDispatch,
                       "SimConnect_CallDispatch") ||
       dispatch == nullptr)
     return standin::kFail;
-  session.dispatch = dispatch;
-  session.context = context;
-  // The session's first messages: it is open, and a flight is loaded.
-  session.pending.push_back(standin::PendingMessage::Open());
-  session.pending.push_back(standin::PendingMessage::SystemEvent("SimStart"));
+  connection.dispatch = dispatch;
+  connection.context = context;
+  // The connection's first messages: it is open, and a flight is loaded.
+  connection.pending.push_back(standin::PendingMessage::Open());
+  connection.pending.push_back(standin::PendingMessage::SystemEvent("SimStart"));
   return 0;
 }
 
@@ -366,12 +366,12 @@ SimConnectResult MS_STDCALL SimConnect_SubscribeToSystemEvent(SimConnectHandle h
                                                               SimConnectDword eventId,
                                                               const char* systemEventName) {
   std::lock_guard lock(SimulationMutex());
-  Session& session = TheSession();
-  if (!standin::Valid(session, handle, standin::Service::kSubscribeToSystemEvent,
+  Connection& connection = TheConnection();
+  if (!standin::Valid(connection, handle, standin::Service::kSubscribeToSystemEvent,
                       "SimConnect_SubscribeToSystemEvent") ||
       systemEventName == nullptr)
     return standin::kFail;
-  session.subscriptions.emplace_back(eventId, systemEventName);
+  connection.subscriptions.emplace_back(eventId, systemEventName);
   return 0;
 }
 
@@ -379,12 +379,12 @@ SimConnectResult MS_STDCALL SimConnect_AddToDataDefinition(
     SimConnectHandle handle, SimConnectDword defineId, const char* datumName, const char* unitsName,
     SimConnectDword datumType, float epsilon, SimConnectDword datumId) {
   std::lock_guard lock(SimulationMutex());
-  Session& session = TheSession();
-  if (!standin::Valid(session, handle, standin::Service::kAddToDataDefinition,
+  Connection& connection = TheConnection();
+  if (!standin::Valid(connection, handle, standin::Service::kAddToDataDefinition,
                       "SimConnect_AddToDataDefinition") ||
       datumName == nullptr)
     return standin::kFail;
-  session.definitions.push_back(
+  connection.definitions.push_back(
       {defineId, datumName, unitsName == nullptr ? "" : unitsName, datumType, epsilon, datumId});
   return 0;
 }
@@ -394,18 +394,18 @@ SimConnectResult MS_STDCALL SimConnect_RequestDataOnSimObject(
     SimConnectDword objectId, SimConnectDword period, SimConnectDword flags, SimConnectDword origin,
     SimConnectDword interval, SimConnectDword limit) {
   std::lock_guard lock(SimulationMutex());
-  Session& session = TheSession();
-  if (!standin::Valid(session, handle, standin::Service::kRequestDataOnSimObject,
+  Connection& connection = TheConnection();
+  if (!standin::Valid(connection, handle, standin::Service::kRequestDataOnSimObject,
                       "SimConnect_RequestDataOnSimObject"))
     return standin::kFail;
   const standin::DataRequest request{requestId, defineId, objectId, period,
                                      flags,     origin,   interval, limit};
-  session.requests.push_back(request);
+  connection.requests.push_back(request);
   // A request made again under the same id replaces the old one and starts
   // afresh: its first delivery always carries the data.
-  std::erase_if(session.active,
+  std::erase_if(connection.active,
                 [&](const standin::ActiveRequest& a) { return a.request.requestId == requestId; });
-  session.active.push_back({request, std::nullopt});
+  connection.active.push_back({request, std::nullopt});
   return 0;
 }
 
@@ -415,8 +415,8 @@ SimConnectResult MS_STDCALL SimConnect_SetDataOnSimObject(SimConnectHandle handl
                                                           SimConnectDword, SimConnectDword unitSize,
                                                           void* data) {
   std::lock_guard lock(SimulationMutex());
-  Session& session = TheSession();
-  if (!standin::Valid(session, handle, standin::Service::kSetDataOnSimObject,
+  Connection& connection = TheConnection();
+  if (!standin::Valid(connection, handle, standin::Service::kSetDataOnSimObject,
                       "SimConnect_SetDataOnSimObject") ||
       data == nullptr || unitSize < sizeof(double)) {
     return standin::kFail;
@@ -425,10 +425,10 @@ SimConnectResult MS_STDCALL SimConnect_SetDataOnSimObject(SimConnectHandle handl
   const std::size_t count = unitSize / sizeof(double);
   std::vector<double> values(count);
   std::memcpy(values.data(), data, count * sizeof(double));
-  session.setDataCalls.push_back({defineId, values.front()});
+  connection.setDataCalls.push_back({defineId, values.front()});
   if (objectId == simconnect::kObjectIdUser) {
     std::size_t next = 0;
-    for (const standin::DefinitionEntry& entry : session.definitions) {
+    for (const standin::DefinitionEntry& entry : connection.definitions) {
       if (entry.defineId != defineId) continue;
       if (next == values.size()) break;
       standin::TheAircraft().Set(entry.simVar, values[next++]);
@@ -442,11 +442,11 @@ SimConnectResult MS_STDCALL SimConnect_TransmitClientEvent(
     SimConnectHandle handle, SimConnectDword objectId, SimConnectDword eventId,
     SimConnectDword data, SimConnectDword groupId, SimConnectDword flags) {
   std::lock_guard lock(SimulationMutex());
-  Session& session = TheSession();
-  if (!standin::Valid(session, handle, standin::Service::kTransmitClientEvent,
+  Connection& connection = TheConnection();
+  if (!standin::Valid(connection, handle, standin::Service::kTransmitClientEvent,
                       "SimConnect_TransmitClientEvent"))
     return standin::kFail;
-  session.clientEventCalls.push_back({objectId, eventId, data, groupId, flags});
+  connection.clientEventCalls.push_back({objectId, eventId, data, groupId, flags});
   standin::Emit("client_event", {{"event", eventId}, {"data", data}});
   return 0;
 }

@@ -1,4 +1,4 @@
-// The stand-in simulator: the panel services, the SimConnect session and a
+// The stand-in simulator: the panel services, the SimConnect connection and a
 // simple aircraft that a machine without the real simulator lacks. Tests link
 // it directly; the program simhost wraps it around a loaded module.
 //
@@ -91,7 +91,7 @@ RecvMessage DataMessage(const DataRequest& request, const std::vector<double>& v
 
 // When set, SimConnect_Open fails with this result (E_FAIL style, non-zero).
 void FailNextOpen(SimConnectResult result);
-bool SessionOpen();
+bool ConnectionOpen();
 std::vector<DefinitionEntry> Definitions();  // every AddToDataDefinition, in call order
 std::vector<std::pair<SimConnectDword, std::string>> SystemEventSubscriptions();
 std::vector<DataRequest> DataRequests();
@@ -104,10 +104,10 @@ void QueueSimStart();
 void QueueClientEvent(SimConnectDword eventId, SimConnectDword data);
 // An exception message naming the failed call's send id and parameter.
 void QueueException(SimConnectDword exception, SimConnectDword sendId, SimConnectDword index);
-// The quit message: the simulator ends the session. Nothing is delivered after
+// The quit message: the simulator ends the connection. Nothing is delivered after
 // it, and every later call on the handle fails (E_FAIL).
 void QueueQuit();
-// Calls that failed for their handle (no session open, another handle, or
+// Calls that failed for their handle (no connection open, another handle, or
 // after the quit message), since Reset().
 std::size_t RefusedCalls();
 // Delivers queued messages, then SIMOBJECT_DATA for every active request

@@ -67,15 +67,15 @@ TEST_F(GaugeCallbackTest, PreInitializeRegistersFixedVariablesAndEmptiesTheTable
             *standin::FindNamed("MP_START"));
 }
 
-TEST_F(GaugeCallbackTest, StartHooksKeyEventsAndOpensTheSessionStopUndoesIt) {
+TEST_F(GaugeCallbackTest, StartHooksKeyEventsAndOpensTheSimConnectConnectionStopUndoesIt) {
   StartModule();
   EXPECT_EQ(standin::HookedHandlerCount(), 1u);
-  EXPECT_TRUE(standin::SessionOpen());
+  EXPECT_TRUE(standin::ConnectionOpen());
   EXPECT_EQ(simThread.lastSimConnectResult, 0);
   EXPECT_FALSE(standin::Definitions().empty());
   StopModule();
   EXPECT_EQ(standin::HookedHandlerCount(), 0u);
-  EXPECT_FALSE(standin::SessionOpen());
+  EXPECT_FALSE(standin::ConnectionOpen());
   EXPECT_EQ(standin::PanelCalls().releasePanelResources, 1);
 }
 
@@ -121,7 +121,7 @@ TEST_F(GaugeCallbackTest, TheModuleStartNamesTheSimulatorThread) {
   EXPECT_TRUE(elsewhere);
 }
 
-TEST_F(GaugeCallbackTest, FailedSessionOpenLeavesDispatchUnregisteredButTheGaugeWorks) {
+TEST_F(GaugeCallbackTest, FailedSimConnectOpenLeavesDispatchUnregisteredButTheGaugeWorks) {
   standin::FailNextOpen(-2147467259);  // E_FAIL
   StartModule();
   EXPECT_EQ(simThread.lastSimConnectResult, -2147467259);

@@ -1,4 +1,4 @@
-// Client events the session reacts to.
+// Client events the connection reacts to.
 #include <cmath>
 #include <limits>
 

@@ -1,5 +1,5 @@
 // Drives the module through the stand-in simulator: started, its SimConnect
-// session open, a flight started and the first aircraft state delivered;
+// connection open, a flight started and the first aircraft state delivered;
 // nothing follows and no role runs.
 #pragma once
 

@@ -10,14 +10,14 @@ class ModuleFixtureTest : public ModuleFixture {};
 
 TEST_F(ModuleFixtureTest, DrivesTheModuleFromStartToStop) {
   StartModule();
-  EXPECT_TRUE(standin::SessionOpen());
+  EXPECT_TRUE(standin::ConnectionOpen());
   EXPECT_EQ(simThread.lastSimConnectResult, 0);
   EXPECT_EQ(standin::HookedHandlerCount(), 1u);  // the key-event relay
   CreateGauge();
   Frame();
   KillGauge();
   StopModule();
-  EXPECT_FALSE(standin::SessionOpen());
+  EXPECT_FALSE(standin::ConnectionOpen());
   EXPECT_EQ(standin::HookedHandlerCount(), 0u);
   EXPECT_EQ(standin::PanelCalls().releasePanelResources, 1);
   const std::vector<std::string> expected = {"Thread close initiated",
@@ -67,7 +67,7 @@ TEST_F(ModuleFixtureTest, SetUpPutsTheModuleGlobalsBackToTheirLoadTimeValues) {
   EXPECT_TRUE(roleSetup.peerAddress.empty());
   EXPECT_TRUE(roleSetup.basePort.empty());
   EXPECT_EQ(simThread.simConnect, nullptr);
-  EXPECT_FALSE(standin::SessionOpen());
+  EXPECT_FALSE(standin::ConnectionOpen());
   EXPECT_FALSE(standin::ReadNamed("MP_CONN").has_value());
 }
 

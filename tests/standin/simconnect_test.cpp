@@ -1,4 +1,4 @@
-// SimConnect as the stand-in offers it: the session's messages, the data of
+// SimConnect as the stand-in offers it: the connection's messages, the data of
 // a request with the changed-only flag, and writes that move the aircraft.
 #include <gtest/gtest.h>
 
@@ -50,7 +50,7 @@ class SimConnectTest : public ::testing::Test {
   }
   void TearDown() override { standin::Reset(); }
 
-  // An open session with the dispatch callback registered and its first
+  // An open connection with the dispatch callback registered and its first
   // messages delivered.
   void Open() {
     ASSERT_EQ(SimConnect_Open(&handle_, "QuelvoMultiplayer", nullptr, 0, nullptr, 0), 0);
@@ -82,18 +82,18 @@ class SimConnectTest : public ::testing::Test {
   int context_ = 0;
 };
 
-TEST_F(SimConnectTest, FailNextOpenFailsOnceAndCallsNeedAnOpenSession) {
+TEST_F(SimConnectTest, FailNextOpenFailsOnceAndCallsNeedAnOpenConnection) {
   standin::FailNextOpen(static_cast<SimConnectResult>(0x80004005u));
   EXPECT_NE(SimConnect_Open(&handle_, "QuelvoMultiplayer", nullptr, 0, nullptr, 0), 0);
-  EXPECT_FALSE(standin::SessionOpen());
+  EXPECT_FALSE(standin::ConnectionOpen());
   EXPECT_NE(SimConnect_CallDispatch(handle_, Collect, nullptr), 0);
   EXPECT_NE(SimConnect_AddToDataDefinition(handle_, 1, "G FORCE", "GForce", 4, 0.0f, 0), 0);
   EXPECT_TRUE(standin::Definitions().empty());
 
   Open();
-  EXPECT_TRUE(standin::SessionOpen());
+  EXPECT_TRUE(standin::ConnectionOpen());
   EXPECT_EQ(SimConnect_Close(handle_), 0);
-  EXPECT_FALSE(standin::SessionOpen());
+  EXPECT_FALSE(standin::ConnectionOpen());
   EXPECT_NE(SimConnect_TransmitClientEvent(handle_, 0, 56, 1, 0, 0), 0);
   EXPECT_TRUE(standin::ClientEventCalls().empty());
 }

@@ -1,4 +1,4 @@
-// The SimConnect session as the stand-in simulator sees it: definitions,
+// The SimConnect connection as the stand-in simulator sees it: definitions,
 // the aircraft-state request and the data flowing into AircraftState.
 #include <string>
 #include <vector>
@@ -13,7 +13,7 @@ struct Expected {
   std::string unit;
 };
 
-// The one-entry definitions, in the order the session makes them.
+// The one-entry definitions, in the order the connection makes them.
 const std::vector<Expected> kExpectedSingles = {
     {31, "PLANE LATITUDE", "degrees"},
     {30, "PLANE LONGITUDE", "degrees"},
@@ -41,8 +41,8 @@ const std::vector<Expected> kExpectedSingles = {
     {38, "VELOCITY WORLD Z", "Feet per second"},
 };
 
-// The module started with its session's first messages still queued.
-class SessionTest : public SimlinkTest {
+// The module started with its connection's first messages still queued.
+class SimConnectLinkTest : public SimlinkTest {
  protected:
   void SetUp() override {
     ModuleFixture::SetUp();
@@ -54,7 +54,7 @@ class SessionTest : public SimlinkTest {
   }
 };
 
-TEST_F(SessionTest, OpenMakesSixtyFiveDefinitionEntriesInOrder) {
+TEST_F(SimConnectLinkTest, OpenMakesSixtyFiveDefinitionEntriesInOrder) {
   standin::DeliverMessages();
   const std::vector<standin::DefinitionEntry> made = standin::Definitions();
   ASSERT_EQ(made.size(), 65u);
@@ -92,7 +92,7 @@ TEST(AircraftStateFieldOf, FindsEachFieldsOwnEntry) {
   EXPECT_STREQ(AircraftStateFieldOf(&AircraftState::comActiveFrequency2).unit, "Number");
 }
 
-TEST_F(SessionTest, OpenSubscribesSimStartAndRequestsNothingYet) {
+TEST_F(SimConnectLinkTest, OpenSubscribesSimStartAndRequestsNothingYet) {
   SimConnectRecv open{sizeof(open), 4, simconnect::kRecvIdOpen};
   SimConnectDispatch(&open, sizeof(open), nullptr);
   EXPECT_EQ(standin::Definitions().size(), 65u);
@@ -103,15 +103,15 @@ TEST_F(SessionTest, OpenSubscribesSimStartAndRequestsNothingYet) {
   EXPECT_TRUE(standin::DataRequests().empty());
 }
 
-TEST_F(SessionTest, OpenClearsThePendingAxisToggle) {
+TEST_F(SimConnectLinkTest, OpenClearsThePendingAxisToggle) {
   Store(simThread.sharedState->axisToggle->pending, 1);
   SimConnectRecv open{sizeof(SimConnectRecvOpen), 4, simconnect::kRecvIdOpen};
   SimConnectDispatch(&open, sizeof(open), nullptr);
   EXPECT_EQ(Load(simThread.sharedState->axisToggle->pending), 0);
 }
 
-TEST_F(SessionTest, EveryFlightStartRequestsTheAircraftStateEveryChangedFrame) {
-  standin::DeliverMessages();  // the flight loaded with the session
+TEST_F(SimConnectLinkTest, EveryFlightStartRequestsTheAircraftStateEveryChangedFrame) {
+  standin::DeliverMessages();  // the flight loaded with the connection
   for (int start = 1; start <= 3; ++start) {
     if (start > 1) standin::QueueSimStart();
     standin::DeliverMessages();
@@ -137,7 +137,7 @@ void ExpectAircraftStateIsTheStandInAircraft() {
   }
 }
 
-TEST_F(SessionTest, AircraftStateFollowsTheFlownStandInAircraft) {
+TEST_F(SimConnectLinkTest, AircraftStateFollowsTheFlownStandInAircraft) {
   for (const AircraftStateField& field : kAircraftStateFields) {
     EXPECT_EQ(Load(aircraft().*field.field), 0.0) << "before the flight starts: " << field.simVar;
   }

@@ -1,4 +1,4 @@
-// The SimConnect session failing or ending: a failed open, exception messages
+// The SimConnect connection failing or ending: a failed open, exception messages
 // and the simulator's quit are named in the log, and after a failed open or a
 // quit the module makes no SimConnect call at all.
 #include <algorithm>
@@ -13,7 +13,7 @@ constexpr SimConnectResult kEFail = static_cast<SimConnectResult>(0x80004005u);
 const std::string kQuitLine =
     "SimConnect quit: the simulator ended the session; the aircraft is no longer read or moved";
 
-class SessionEnd : public SimlinkTest {
+class SimConnectEnd : public SimlinkTest {
  protected:
   int LogCount(const std::string& line) const {
     const auto lines = LogLines();
@@ -27,11 +27,11 @@ class SessionEnd : public SimlinkTest {
   }
 };
 
-TEST_F(SessionEnd, AfterTheQuitMessageNothingCallsTheHandleAndTheLogSaysWhy) {
+TEST_F(SimConnectEnd, AfterTheQuitMessageNothingCallsTheHandleAndTheLogSaysWhy) {
   Follow();
   AircraftValues().Deliver();
   const std::size_t setDataBefore = standin::SetDataCalls().size();
-  ASSERT_GT(setDataBefore, 0u);  // eased while the session lived
+  ASSERT_GT(setDataBefore, 0u);  // eased while the connection lived
 
   standin::QueueQuit();
   standin::QueueQuit();  // a second one says nothing more
@@ -52,7 +52,7 @@ TEST_F(SessionEnd, AfterTheQuitMessageNothingCallsTheHandleAndTheLogSaysWhy) {
   EXPECT_EQ(Load(linkState.connectionStatus), connection_status::kNothingYet);
 }
 
-TEST_F(SessionEnd, ExceptionsAreLoggedTenAMinuteAndTheRestSummedAtStop) {
+TEST_F(SimConnectEnd, ExceptionsAreLoggedTenAMinuteAndTheRestSummedAtStop) {
   for (SimConnectDword sendId = 1; sendId <= 25; ++sendId) {
     standin::QueueException(3, sendId, 2);
   }
@@ -67,7 +67,7 @@ TEST_F(SessionEnd, ExceptionsAreLoggedTenAMinuteAndTheRestSummedAtStop) {
     EXPECT_EQ(lines[i],
               "SimConnect exception 3 (send id " + std::to_string(i + 1) + ", parameter 2)");
   }
-  // The session goes on: a flight start still asks for the aircraft.
+  // The connection goes on: a flight start still asks for the aircraft.
   SendEvent(0, 0);
   EXPECT_EQ(standin::DataRequests().size(), 2u);
   EXPECT_TRUE(SimConnectLive());
