@@ -11,7 +11,9 @@
 //     threads.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -135,4 +137,16 @@ T Load(const std::atomic<T>& a) {
 template <typename T, typename U>
 void Store(std::atomic<T>& a, U v) {
   a.store(static_cast<T>(v), std::memory_order_relaxed);
+}
+
+// The value of a cockpit slot (slot::k...) as last stored.
+inline double CockpitValue(std::size_t slot) {
+  return Load(moduleState.simThread.sharedState->vars->value[slot]);
+}
+
+// How many entries of the named-variable table may be read by index: those
+// counted as loaded, and never past the table's end.
+inline std::uint32_t LoadedEntryCount() {
+  const SimThreadState& s = moduleState.simThread;
+  return static_cast<std::uint32_t>(std::min<std::size_t>(Load(s.lvarCount), s.lvarTable.size()));
 }

@@ -36,14 +36,14 @@ void PollFixedVariables() {
 }
 
 void PollLVarTable() {
-  const std::uint32_t count = Load(simThread.lvarCount);
+  const std::uint32_t count = LoadedEntryCount();
   if (Load(roleSetup.roleStarted) || count == 0) return;
   CockpitVars& vars = *simThread.sharedState->vars;
   // Without its identifier the command reads as not given.
   const std::optional<double> keysClear = ReadFixed(slot::kKeysClear);
   if (keysClear) Store(vars.value[slot::kKeysClear], *keysClear);
 
-  for (std::uint32_t i = 0; i < count && i < simThread.lvarTable.size(); ++i) {
+  for (std::uint32_t i = 0; i < count; ++i) {
     LVarEntry& entry = *simThread.lvarTable[i];
     PollEntry(entry);
     if (keysClear == 1.0 && Load(entry.value) == 1.0f && entry.category == LVarCategory::kMbtn) {

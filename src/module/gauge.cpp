@@ -40,9 +40,7 @@ void TellStartWaits() {
 // "MP_START" starts the role once per module load, as soon as the shared
 // table has an entry to share.
 void StartRoleWhenAsked(bool tableLoaded) {
-  if (Load(simThread.sharedState->vars->value[slot::kMpStart]) == 0.0 ||
-      Load(roleSetup.roleStarted))
-    return;
+  if (CockpitValue(slot::kMpStart) == 0.0 || Load(roleSetup.roleStarted)) return;
   if (tableLoaded) {
     StartRole();
   } else {

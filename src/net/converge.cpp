@@ -11,9 +11,7 @@
 
 namespace {
 
-float ValueOf(const LVarEntry& e) { return e.value.load(std::memory_order_relaxed); }
-
-bool GateOpen(std::size_t s) { return Load(simThread.sharedState->vars->value[s]) != 0.0; }
+bool GateOpen(std::size_t s) { return CockpitValue(s) != 0.0; }
 
 enum class Share { kNo, kAlone, kWithFcu };
 
@@ -36,11 +34,6 @@ Share ShareOf(std::uint32_t i) {
     default:
       return Share::kNo;
   }
-}
-
-std::uint32_t TableSize() {
-  return static_cast<std::uint32_t>(
-      std::min<std::size_t>(Load(simThread.lvarCount), simThread.lvarTable.size()));
 }
 
 // Packs VarValueRecords into datagrams of at most kRecordsPerDatagram, never
@@ -69,7 +62,7 @@ class Packer {
  private:
   void Put(std::uint32_t i) {
     LVarEntry& e = *simThread.lvarTable[i];
-    const float value = ValueOf(e);
+    const float value = Load(e.value);
     e.agreed.store(value, std::memory_order_relaxed);
     // What the side that flies sends is what counts.
     if (Authoritative()) e.unconfirmed.store(false, std::memory_order_relaxed);
@@ -95,12 +88,12 @@ class Packer {
 // record a send as the channel requires.
 void SendSnapshot(const RoleOutput& output) {
   std::size_t sent = 0;
-  for (std::uint32_t i = 0; i < TableSize(); ++i) {
+  for (std::uint32_t i = 0; i < LoadedEntryCount(); ++i) {
     const Share share = ShareOf(i);
     if (share == Share::kNo) continue;
     for (std::uint32_t j = share == Share::kWithFcu ? i - 1 : i; j <= i; ++j) {
       LVarEntry& e = *simThread.lvarTable[j];
-      const float value = ValueOf(e);
+      const float value = Load(e.value);
       e.agreed.store(value, std::memory_order_relaxed);
       output.reliable(kind::kVarValue, j, value, 0.0);
       ++sent;
@@ -114,7 +107,7 @@ void SendSnapshot(const RoleOutput& output) {
 
 void SendDueRepeats(const RoleOutput& output, ConvergeState& state, std::int64_t nowMs) {
   Packer packer(output, state.packet);
-  for (std::uint32_t i = 0; i < TableSize(); ++i) {
+  for (std::uint32_t i = 0; i < LoadedEntryCount(); ++i) {
     LVarEntry& e = *simThread.lvarTable[i];
     if (e.repeatsLeft == 0 || nowMs < e.nextRepeatMs) continue;
     --e.repeatsLeft;
@@ -128,7 +121,7 @@ void SendDueRepeats(const RoleOutput& output, ConvergeState& state, std::int64_t
 void SendRefresh(const RoleOutput& output, ConvergeState& state) {
   const bool all = Authoritative();
   Packer packer(output, state.packet);
-  for (std::uint32_t i = 0; i < TableSize(); ++i) {
+  for (std::uint32_t i = 0; i < LoadedEntryCount(); ++i) {
     if (all || simThread.lvarTable[i]->unconfirmed.load(std::memory_order_relaxed)) packer.Add(i);
   }
 }
@@ -144,7 +137,7 @@ void NoteMotion(LVarEntry& e, std::int64_t nowMs) {
 bool Drifted(LVarEntry& e, std::int64_t nowMs) {
   // The pair is read as the receive thread stores it, under the entry's guard.
   std::lock_guard<std::mutex> lock(e.pollGuard);
-  const float value = ValueOf(e);
+  const float value = Load(e.value);
   const float agreed = e.agreed.load(std::memory_order_relaxed);
   if (std::isnan(agreed)) {
     // The first pass takes the starting value as agreed; the snapshot of the

@@ -38,8 +38,7 @@ bool FitsFloat(double x) {
 LVarEntry* EntryAt(std::int32_t index) {
   if (index < 0) return nullptr;
   const auto position = static_cast<std::uint32_t>(index);
-  if (position >= Load(simThread.lvarCount) || position >= simThread.lvarTable.size())
-    return nullptr;
+  if (position >= LoadedEntryCount()) return nullptr;
   return simThread.lvarTable[position].get();
 }
 

@@ -13,8 +13,6 @@ namespace {
 
 CockpitVars& Vars() { return *simThread.sharedState->vars; }
 
-double ValueOf(std::size_t s) { return Load(Vars().value[s]); }
-
 }  // namespace
 
 // Acquire: what the simulator thread did before it asked for the stop is
@@ -39,7 +37,7 @@ void RunSendPass(const RoleOutput& output, ReliableChangeRule rule, ConvergeStat
   }
   ScanTable(output, rule, nowMs);
   ConvergePass(output, converge, nowMs);
-  if (ValueOf(slot::kKeysClear) == 1.0 && ReadFixed(slot::kKeysClear) == 1.0) {
+  if (CockpitValue(slot::kKeysClear) == 1.0 && ReadFixed(slot::kKeysClear) == 1.0) {
     WriteFixed(slot::kKeysClear, 0.0);
   }
   if (Load(roleState.isFollower) == 0)

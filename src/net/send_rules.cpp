@@ -10,10 +10,6 @@
 
 namespace {
 
-double ValueOf(std::size_t s) { return Load(simThread.sharedState->vars->value[s]); }
-
-float ValueOf(const LVarEntry& e) { return e.value.load(std::memory_order_relaxed); }
-
 // Categories whose value is held, so that a value slowly moved away from the
 // one last agreed is sent too. Buttons are pressed and released instead.
 bool HeldValue(LVarCategory c) {
@@ -23,7 +19,7 @@ bool HeldValue(LVarCategory c) {
 
 void SendDatagramChange(const RoleOutput& output, LVarEntry& e, std::uint32_t i,
                         std::int64_t nowMs) {
-  const float value = ValueOf(e);
+  const float value = Load(e.value);
   output.datagram(i, value, 0.0);
   NoteSent(e, value, nowMs, true);
 }
@@ -60,7 +56,7 @@ bool ReleaseMomentaryButton(const ScanPass& pass, const Scanned& s) {
   if (s.e.syncMark.load(std::memory_order_relaxed) == -1) {
     s.e.syncMark.store(0, std::memory_order_relaxed);
   } else {
-    pass.output.reliable(kind::kVarValue, s.i, ValueOf(s.e), 0.0);
+    pass.output.reliable(kind::kVarValue, s.i, Load(s.e.value), 0.0);
   }
   SetLVar(s.e, 0.0f);
   return true;
@@ -72,12 +68,12 @@ void SendFcuPairIfMoved(const RoleOutput& output, LVarEntry& e, std::uint32_t i,
                         std::int64_t nowMs) {
   if (i == 0) return;
   LVarEntry& d = *simThread.lvarTable[i - 1];
-  if (d.category != LVarCategory::kFcu || ValueOf(e) == ValueOf(d)) return;
+  if (d.category != LVarCategory::kFcu || Load(e.value) == Load(d.value)) return;
   if (!EntryChanged(d) && !Drifted(d, nowMs)) return;
-  output.datagram(i - 1, ValueOf(d), 0.0);
-  output.datagram(i, ValueOf(e), 0.0);
-  NoteSent(d, ValueOf(d), nowMs, false);
-  NoteSent(e, ValueOf(e), nowMs, true);
+  output.datagram(i - 1, Load(d.value), 0.0);
+  output.datagram(i, Load(e.value), 0.0);
+  NoteSent(d, Load(d.value), nowMs, false);
+  NoteSent(e, Load(e.value), nowMs, true);
 }
 
 // Takes every FCUh entry, sent or not: one never goes on its own.
@@ -95,7 +91,7 @@ bool SendFlightControl(const ScanPass& pass, const Scanned& s) {
 }
 
 bool SendDisplay(const ScanPass& pass, const Scanned& s) {
-  if (!s.due || s.e.category != LVarCategory::kDisp || ValueOf(slot::kMpSyncDsp) == 0.0) {
+  if (!s.due || s.e.category != LVarCategory::kDisp || CockpitValue(slot::kMpSyncDsp) == 0.0) {
     return false;
   }
   SendDatagramChange(pass.output, s.e, s.i, pass.nowMs);
@@ -103,7 +99,7 @@ bool SendDisplay(const ScanPass& pass, const Scanned& s) {
 }
 
 bool SendTerrainWeather(const ScanPass& pass, const Scanned& s) {
-  if (!s.due || s.e.category != LVarCategory::kTerrWx || ValueOf(slot::kMpSyncWx) == 0.0) {
+  if (!s.due || s.e.category != LVarCategory::kTerrWx || CockpitValue(slot::kMpSyncWx) == 0.0) {
     return false;
   }
   SendDatagramChange(pass.output, s.e, s.i, pass.nowMs);
@@ -161,11 +157,12 @@ bool TakeByRules(const ScanPass& pass, const Scanned& s, std::index_sequence<Rul
 }  // namespace
 
 void ScanTable(const RoleOutput& output, ReliableChangeRule rule, std::int64_t nowMs) {
-  const ScanPass pass{output, rule, nowMs, ValueOf(slot::kKeysClear) == 1.0};
-  for (std::uint32_t i = 0; i < Load(simThread.lvarCount) && i < simThread.lvarTable.size(); ++i) {
+  const ScanPass pass{output, rule, nowMs, CockpitValue(slot::kKeysClear) == 1.0};
+  const std::uint32_t count = LoadedEntryCount();
+  for (std::uint32_t i = 0; i < count; ++i) {
     LVarEntry& e = *simThread.lvarTable[i];
     const PollResult poll = PollEntry(e);
-    const float value = ValueOf(e);
+    const float value = Load(e.value);
     if (poll.moved) NoteMotion(e, nowMs);
     const bool due = poll.changed || (HeldValue(e.category) && Drifted(e, nowMs));
     const Scanned scanned{e, i, value, poll.changed, due};

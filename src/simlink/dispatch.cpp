@@ -81,10 +81,7 @@ void HandleEvent(const SimConnectRecvEvent& event) {
       SetSpoilerAnimation(0.0);
       break;
     case client_event::kSpoilerArmToggle:
-      SetSpoilerAnimation(Load(simThread.sharedState->vars->value[slot::kSpoilerAnim]) <
-                                  kSpoilerArmed
-                              ? kSpoilerArmed
-                              : 0.0);
+      SetSpoilerAnimation(CockpitValue(slot::kSpoilerAnim) < kSpoilerArmed ? kSpoilerArmed : 0.0);
       break;
     case client_event::kAxisToggle:
       ToggleAxis();
@@ -111,8 +108,7 @@ void HandleData(const SimConnectRecvSimObjectData& message) {
     Store(aircraft.*kAircraftStateFields[i].field, value);
   }
   // "MP_CONN" that compares unordered with 0 counts as set.
-  const bool following = Load(simThread.sharedState->vars->value[slot::kMpConn]) != 0.0 &&
-                         Load(roleState.isFollower) != 0;
+  const bool following = CockpitValue(slot::kMpConn) != 0.0 && Load(roleState.isFollower) != 0;
   if (following) {
     const platform::DoublePrecisionScope precision;
     EaseAircraft(*simThread.sharedState);
