@@ -27,7 +27,6 @@ void SendDatagramChange(const RoleOutput& output, LVarEntry& e, std::uint32_t i,
 // What holds for the whole scan of the table.
 struct ScanPass {
   const RoleOutput& output;
-  ReliableChangeRule rule;
   std::int64_t nowMs;
   bool keysClear;  // the cockpit asks for its keys to be cleared
 };
@@ -157,7 +156,7 @@ bool TakeByRules(const ScanPass& pass, const Scanned& s, std::index_sequence<Rul
 }  // namespace
 
 void ScanTable(const RoleOutput& output, ReliableChangeRule rule, std::int64_t nowMs) {
-  const ScanPass pass{output, rule, nowMs, CockpitValue(slot::kKeysClear) == 1.0};
+  const ScanPass pass{output, nowMs, CockpitValue(slot::kKeysClear) == 1.0};
   const std::uint32_t count = LoadedEntryCount();
   for (std::uint32_t i = 0; i < count; ++i) {
     LVarEntry& e = *simThread.lvarTable[i];
