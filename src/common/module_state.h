@@ -50,6 +50,8 @@ struct SimThreadState {
 // exist (and when a start is undone); read by them afterwards.
 struct RoleSetup {
   std::atomic<bool> roleStarted{false};
+  // The send thread joins the receive thread and clears this handle as the
+  // role ends; the simulator thread no longer reads it by then.
   platform::ThreadHandle receiveThreadHandle = platform::kNoThread;
   platform::ThreadHandle sendThreadHandle = platform::kNoThread;
   // SharedConfig.cfg's first two lines, as text.
