@@ -7,8 +7,7 @@
 #include "server/server_game.h"
 #include "session/router_mapping.h"
 
-void FinishRole() {
-  LogMessage("thread close start, thread2 wait close");
+void ReleaseRole() {
   if (roleSetup.receiveThreadHandle != platform::kNoThread) {
     platform::WaitThread(roleSetup.receiveThreadHandle);
     roleSetup.receiveThreadHandle = platform::kNoThread;
@@ -27,6 +26,11 @@ void FinishRole() {
   StopRouterMapping();
   StopPeerLookup();
   platform::SocketsCleanup();
+}
+
+void FinishRole() {
+  LogMessage("thread close start, thread2 wait close");
+  ReleaseRole();
   roleState.shutdownState.store(shutdown_state::kFinished, std::memory_order_release);
   LogMessage("thread closed");
 }

@@ -28,23 +28,12 @@ struct RoleParts {
 };
 
 // Undoes a start that got its object but not both threads. The receive
-// thread, if it runs, is told to stop and joined first.
-template <typename Game>
-void AbandonStart(std::atomic<Game*>& rolePointer) {
+// thread, if it runs, is told to stop before it is joined.
+void AbandonStart() {
   if (roleSetup.receiveThreadHandle != platform::kNoThread) {
     Store(roleState.shutdownState, shutdown_state::kStopRequested);
-    platform::WaitThread(roleSetup.receiveThreadHandle);
-    roleSetup.receiveThreadHandle = platform::kNoThread;
   }
-  Game* game = nullptr;
-  {
-    std::lock_guard<std::mutex> lock(roleState.roleGuard);
-    game = rolePointer.exchange(nullptr);
-  }
-  delete game;
-  StopRouterMapping();
-  StopPeerLookup();
-  platform::SocketsCleanup();
+  ReleaseRole();
   Store(roleState.shutdownState, shutdown_state::kRunning);
   Store(roleSetup.roleStarted, false);
 }
@@ -67,13 +56,13 @@ bool Launch(std::atomic<Game*>& rolePointer, const RoleParts& parts,
   roleSetup.receiveThreadHandle = starter.startReceive(parts.receiveLoop, nullptr);
   if (roleSetup.receiveThreadHandle == platform::kNoThread) {
     LogMessage("Role start failed: no receive thread");
-    AbandonStart(rolePointer);
+    AbandonStart();
     return false;
   }
   roleSetup.sendThreadHandle = starter.startSend(parts.sendLoop, nullptr);
   if (roleSetup.sendThreadHandle == platform::kNoThread) {
     LogMessage("Role start failed: no send thread");
-    AbandonStart(rolePointer);
+    AbandonStart();
     return false;
   }
   LogMessage(parts.loopStartLine);
