@@ -70,23 +70,23 @@ void WineCockpitScenario::FlyAndCheck() {
   // A datagram variable (FCTL: from the side that flies) and a reliable one
   // (no category), each going one way before the swap and back after it.
   WriteTable("QV_Rel\nQV_Fctl;FCTL\n");
-  // Script times count from each simulator's own start; the client starts
-  // some seconds after the server (the server's role first, then Wine), so
-  // its actions at its own time 24 come after the server's swap at 20 and
-  // before the server's quit at 45. A later client has the server's actions
-  // from its variables on wait serverLead_ seconds longer.
+  // Script times count from each simulator's own start, and the client
+  // starts after the server (the server's role first, then Wine), by a few
+  // seconds on an idle machine and by 15 or more on a busy one. Its actions
+  // at its own time 24 therefore come after the server's swap at 20 however
+  // late it starts, and the server waits until 55 for them. A side that
+  // starts slowly shifts both scripts by serverLead_, so that the client has
+  // followed for a while before the swap.
   const auto at = [this](int seconds) { return std::to_string(seconds + serverLead_) + " "; };
   const std::string server = StartRoleLines(0.1, 0) + "2 fly 15 2 250 500\n" + at(16) +
                              "set QV_Rel 3\n" + at(16) + "set QV_Fctl 2\n" + at(20) +
                              "set MP_TGL 1\n" +          // the client flies from here
                              at(23) + "key 65602 3\n" +  // following now: relayed
-                             at(45) + "quit\n";
-  const std::string client = StartRoleLines(0.1, 1) +
-                             "5 fly -15 2 250 500\n"
-                             "24 set QV_Rel 4\n"
-                             "24 set QV_Fctl 8\n"  // flying now: sent
-                             "30 quit\n";
-  ASSERT_NO_FATAL_FAILURE(RunBoth(server, client, 60 + serverLead_));
+                             at(55) + "quit\n";
+  const std::string client = StartRoleLines(0.1, 1) + "5 fly -15 2 250 500\n" + at(24) +
+                             "set QV_Rel 4\n" + at(24) + "set QV_Fctl 8\n" +  // flying now: sent
+                             at(30) + "quit\n";
+  ASSERT_NO_FATAL_FAILURE(RunBoth(server, client, 70 + serverLead_));
   const SideTrace serverTrace = Trace(kServer);
   const SideTrace clientTrace = Trace(kClient);
   const auto toggle = serverTrace.FirstWrite("MP_TGL", 1.0, By::kScript);
