@@ -39,11 +39,19 @@ void SendFollowerFlag(ClientGame& game) {
   SendReliableRecord(game, kind::kFollowerFlag, 0.0, Load(roleState.isFollower), 0.0);
 }
 
+void SendReliableBytes(ClientGame& game, const std::uint8_t* records, std::size_t size) {
+  if (game.network != nullptr) game.network->SendBytes(records, size);
+}
+
 void ReceiveMessages(ClientGame& game) {
   StartReceivePass(game.receiveLimits);
   if (game.network != nullptr) {
     const std::size_t bytes = game.network->Receive(game.receiveBuffer);
-    ApplyReliableRecords(game.receiveBuffer, bytes, game.receiveLimits);
+    ClientNetwork& network = *game.network;
+    ApplyReliableRecords(game.receiveBuffer, bytes, game.receiveLimits,
+                         [&network](const std::uint8_t* data, std::size_t size) {
+                           network.SendBytes(data, size);
+                         });
   }
   if (ReceiveDatagrams(game.datagramSocket, game.receiveBuffer, game.datagramFilter,
                        game.receiveLimits) &&

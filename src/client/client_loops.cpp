@@ -5,12 +5,12 @@
 #include "lvars/fixed_ids.h"
 #include "net/converge.h"
 #include "net/correction_log.h"
+#include "net/peer_talk.h"
 
 unsigned ClientSendLoop(void*) {
   ClientGame& game = *Load(roleState.clientGame);
   const RoleOutput output = OutputOf(game);
   ConvergeState converge;
-  converge.packet.reserve(kRecordsPerDatagram * kMessageSize);
   platform::NameThisThread(kSendThreadName);
   while (RoleRunning()) {
     ShowConnectionStatus();
@@ -27,6 +27,7 @@ unsigned ClientReceiveLoop(void*) {
   platform::NameThisThread(kReceiveThreadName);
   while (RoleRunning()) {
     ReceiveMessages(game);
+    peerTalk.Tick(SteadyNowMs());
     correctionLog.Tick(SteadyNowMs());
     TakeToggleRequest(output);
     platform::SleepMs(kReceivePauseMs);

@@ -43,12 +43,11 @@ struct LVarEntry {
   // When a send pass last saw the local cockpit move the variable; a value
   // from the peer does not overwrite a move this fresh.
   std::atomic<std::int64_t> movedAtMs{kNeverMs};
-  // On the side that follows: this side sent a value the peer has not yet
-  // shown back in its refresh, so the peer's differing values are older.
-  std::atomic<bool> unconfirmed{false};
-  // Send thread only: repeats of the latest change still to go, and when.
-  int repeatsLeft = 0;
-  std::int64_t nextRepeatMs = 0;
+  // When the value the entry holds came about, on this side's steady clock:
+  // the send thread's poll that saw the cockpit move it, or the peer's stamp
+  // of a value applied from it. Two instances that exchanged hellos settle a
+  // disagreement by it (net/owner_rule.h).
+  std::atomic<std::int64_t> stampMs{kNeverMs};
   LVarCategory category = LVarCategory::kNone;
   std::string name;
 };

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -62,6 +63,15 @@ struct RoleSetup {
   // Not SharedConfig.cfg's fourth line "no upnp": the router is asked to open
   // the ports.
   std::atomic<bool> routerMappingAllowed{true};
+  // Not turned off in SharedConfig.cfg: this side greets a new connection
+  // with a hello and, when the peer answers with its own, keeps the two
+  // cockpits the same under one owner rule (net/peer_talk.h).
+  std::atomic<bool> extensionAllowed{true};
+  // A random number for this session, so that the peer tells a restarted
+  // simulator from one that kept running.
+  std::atomic<std::uint64_t> sessionId{0};
+  // The named-variable table's names and categories, as one number.
+  std::atomic<std::uint64_t> tableFingerprint{0};
 };
 
 namespace shutdown_state {
@@ -86,6 +96,11 @@ struct RoleState {
   // The address line 1's host name resolved to, network order, once known
   // (the lookup thread writes it); 0 while unknown.
   std::atomic<std::uint32_t> resolvedPeerIpv4{0};
+  // The gear handle position just applied from the peer (the receive thread
+  // stores it before it asks the simulator), not a number when none is
+  // pending: once the aircraft shows it, the send thread takes it as
+  // agreed instead of sending it back.
+  std::atomic<double> gearFromPeer{std::numeric_limits<double>::quiet_NaN()};
 };
 
 namespace connection_status {
@@ -101,7 +116,21 @@ struct LinkState {
   // Counts the reliable connections made (accepted or connected); a send loop
   // that sees it move knows the peer is new or back.
   std::atomic<std::uint32_t> connectionGeneration{0};
+  // What the current connection's other end is (peer_kind::k...).
+  std::atomic<std::uint8_t> peerKind{0};
+  // The peer's sync switches, as its latest hello told them.
+  std::atomic<bool> peerDisplaySync{false};
+  std::atomic<bool> peerWeatherSync{false};
+  // This session has exchanged hellos with its peer before: a connection
+  // made after that is a reconnect, not a first meeting.
+  std::atomic<bool> helloExchanged{false};
 };
+
+namespace peer_kind {
+inline constexpr std::uint8_t kUnknown = 0;    // the connection has said nothing yet
+inline constexpr std::uint8_t kPlain = 1;      // it began with no hello
+inline constexpr std::uint8_t kExtension = 2;  // it began with a hello
+}  // namespace peer_kind
 
 struct ModuleState {
   SimThreadState simThread;

@@ -37,6 +37,11 @@ PollResult PollEntry(LVarEntry& entry) {
   return {Differs(now, before), now != before};
 }
 
+float ReadLiveValue(LVarEntry& entry) {
+  const std::optional<std::uint32_t> id = ResolveEntry(entry);
+  return id ? static_cast<float>(panel::ReadNamedValue(*id)) : Load(entry.value);
+}
+
 bool EntryChanged(LVarEntry& entry) {
   std::lock_guard<std::mutex> lock(entry.pollGuard);
   return Differs(Load(entry.value), Load(entry.previous));

@@ -29,6 +29,10 @@ PollResult PollEntry(LVarEntry& entry);
 // pair under the entry's guard, so never half of a write.
 bool EntryChanged(LVarEntry& entry);
 
+// What the cockpit holds now, read afresh (the last poll may be a pass old);
+// the last polled value while the name does not resolve.
+float ReadLiveValue(LVarEntry& entry);
+
 // The one way a value reaches an entry's named variable: resolve, write (when
 // the name resolved), and set value and previous alike so that the next poll
 // sees no change.

@@ -6,6 +6,7 @@
 #include "common/module_state.h"
 #include "net/peer_address.h"
 #include "net/peer_lookup.h"
+#include "net/peer_talk.h"
 
 namespace {
 
@@ -193,6 +194,11 @@ void ClientNetwork::Adopt(UDTSOCKET socket) {
   Store(linkState.connectionStatus, connection_status::kConnected);
   linkState.connectionGeneration.fetch_add(1, std::memory_order_relaxed);
   LogMessage("R UDP connected to " + roleSetup.peerAddress);
+  // The hello goes first, so that the server's gate knows at once what the
+  // connection is; a server that speaks only the protocol skips it.
+  peerTalk.NewConnection(
+      [this](const std::uint8_t* data, std::size_t size) { SendBytes(data, size); },
+      SteadyNowMs());
   SendGreeting();
 }
 

@@ -25,6 +25,9 @@ class ClientNetwork {
   ClientNetwork& operator=(const ClientNetwork&) = delete;
 
   void Send(const MessageBytes& message) { SendRecord(channel, message); }
+  void SendBytes(const std::uint8_t* records, std::size_t size) {
+    SendRecords(channel, records, size);
+  }
   // Receive thread only. Takes a connection the connect thread has made
   // (connectionStatus 1, the reliable greeting goes out), then reads as
   // ServerNetwork::ReceiveFromClient does; a connection found closed is

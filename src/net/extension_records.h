@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -76,15 +77,25 @@ struct NamePiece {
 };
 
 // Stamped value: a table entry's value and when it took it, on the sender's
-// steady clock (kNeverStamp: never changed in this session).
-//   @5 uint8 0, @6 uint16 0, @8 uint32 the sender's position of the entry,
-//   @12 float32 value, @16 int64 stamp in milliseconds.
-inline constexpr std::int64_t kNeverStamp = INT64_MIN;
+// steady clock (kNeverStamp: never changed in this session). Stamps are
+// kept within a quarter of the 64-bit range, so that differences of two never
+// overflow.
+// A value sent in the exchange that follows the hellos, or in answer to one,
+// is marked: there the side that kept its session prevails over a side that
+// has just started one.
+//   @5 uint8 flags (stamped_flag), @6 uint16 0, @8 uint32 the sender's
+//   position of the entry, @12 float32 value, @16 int64 stamp in milliseconds.
+inline constexpr std::int64_t kNeverStamp = std::numeric_limits<std::int64_t>::min() / 4;
+inline constexpr std::int64_t kLatestStamp = std::numeric_limits<std::int64_t>::max() / 4;
+namespace stamped_flag {
+inline constexpr std::uint8_t kExchange = 1;
+}  // namespace stamped_flag
 
 struct StampedValue {
   std::uint32_t position = 0;
   float value = 0.0f;
   std::int64_t stampMs = kNeverStamp;
+  bool exchange = false;
 };
 
 // Clock: the sender's steady clock as it sends, in milliseconds.
@@ -102,7 +113,7 @@ MessageBytes EncodeClock(const ClockSample& clock);
 std::uint8_t DecodeExtensionType(const std::uint8_t* bytes);
 // Each decoder reads the 24 bytes at `bytes`, a record of its type; none when
 // a field is out of its range (a piece longer than kNamePieceBytes, a value
-// that is not finite).
+// that is not finite); a stamp beyond the kept range is brought into it.
 Hello DecodeHello(const std::uint8_t* bytes);
 std::optional<NamePiece> DecodeNamePiece(const std::uint8_t* bytes);
 std::optional<StampedValue> DecodeStampedValue(const std::uint8_t* bytes);

@@ -14,8 +14,8 @@
 #include "lvars/entry_ops.h"
 #include "lvars/fixed_ids.h"
 #include "net/converge.h"
-#include "net/correction_log.h"
 #include "net/format_number.h"
+#include "net/peer_talk.h"
 #include "net/role_loop.h"
 #include "net/wire_records.h"
 #include "simlink/definitions.h"
@@ -34,12 +34,12 @@ bool FitsFloat(double x) {
 }
 
 // The entry a record's index names, or none: any index of the table counts,
-// index 0 included, on both channels.
+// index 0 included, on both channels; a peer whose table differs names its
+// own positions, which are matched by name.
 LVarEntry* EntryAt(std::int32_t index) {
   if (index < 0) return nullptr;
-  const auto position = static_cast<std::uint32_t>(index);
-  if (position >= LoadedEntryCount()) return nullptr;
-  return simThread.lvarTable[position].get();
+  const auto local = peerTalk.LocalPositionOf(static_cast<std::uint32_t>(index));
+  return local ? simThread.lvarTable[*local].get() : nullptr;
 }
 
 // A momentary button is applied only once the local press is over and the
@@ -65,18 +65,7 @@ bool WaitForButtonRelease(LVarEntry& entry, Channel channel, ReceiveLimits& limi
   }
 }
 
-// What the cockpit holds now: read afresh, since the last poll is up to a
-// send pass old.
-float LiveValue(LVarEntry& entry) {
-  const std::optional<std::uint32_t> id = ResolveEntry(entry);
-  return id ? static_cast<float>(panel::ReadNamedValue(*id))
-            : entry.value.load(std::memory_order_relaxed);
-}
-
-// `batch`: the record came with others in one read, as the peer's snapshot,
-// refresh and repeats do; a value it changes is counted as a correction.
-void ApplyVarValue(const MessageRecord& record, Channel channel, bool batch,
-                   ReceiveLimits& limits) {
+void ApplyVarValue(const MessageRecord& record, Channel channel, ReceiveLimits& limits) {
   LVarEntry* entry = EntryAt(record.index);
   if (entry == nullptr || !FitsFloat(record.value)) return;
   const auto value = static_cast<float>(record.value);
@@ -87,18 +76,19 @@ void ApplyVarValue(const MessageRecord& record, Channel channel, bool batch,
     // A value the cockpit already holds changes nothing but confirms it; one
     // older than the pilot's own move here would flick the control back.
     const std::int64_t now = SteadyNowMs();
-    const float live = LiveValue(*entry);
+    const float live = ReadLiveValue(*entry);
     if (live == value) {
       entry->agreed.store(value, std::memory_order_relaxed);
-      entry->unconfirmed.store(false, std::memory_order_relaxed);
       return;
     }
     // A cockpit that moved since the last poll holds a move no poll has seen.
     if (live != entry->value.load(std::memory_order_relaxed)) return;
     if (KeepsLocalValue(*entry, now)) return;
-    if (batch) correctionLog.Note(entry->name, value, now);
   }
   SetAgreedLVar(*entry, value);
+  // A live change has just been made over there; a peer that speaks the
+  // extension follows it with the stamp it took.
+  Store(entry->stampMs, SteadyNowMs());
   limits.appliedValues.Log("LvarsSet: " + entry->name + " Value: " + FormatNumber(value));
 }
 
@@ -115,6 +105,9 @@ void ApplyGearHandle(const MessageRecord& record) {
   if (!std::isfinite(record.value) || !SimConnectLive()) return;
   // The receive thread's own copy: setDataScratch belongs to the simulator thread.
   double position = record.value;
+  // Noted before the simulator takes it, so that the send thread, seeing the
+  // handle move, knows the move came from here and does not send it back.
+  Store(roleState.gearFromPeer, position);
   SimConnect_SetDataOnSimObject(simThread.simConnect, definition::kGearHandle,
                                 simconnect::kObjectIdUser, 0, 0, sizeof position, &position);
 }
@@ -155,14 +148,21 @@ void FinishReceivePass(ReceiveLimits& limits) {
   limits.keyEvents.Summarise(now);
 }
 
-void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes, ReceiveLimits& limits) {
+void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes, ReceiveLimits& limits,
+                          const Reply& reply) {
+  const std::int64_t now = SteadyNowMs();
   for (std::size_t offset = 0; offset + kMessageSize <= bytes; offset += kMessageSize) {
     // A full read holds some 200,000 records; a stop must not wait for all.
     if (!RoleRunning()) return;
     const MessageRecord record = DecodeMessage(data + offset);
+    if (record.kind == kind::kExtension) {
+      peerTalk.Take(data + offset, reply, limits, now);
+      continue;
+    }
+    peerTalk.FirstRecordPlain();
     switch (record.kind) {
       case kind::kVarValue:
-        ApplyVarValue(record, Channel::kReliable, bytes > kMessageSize, limits);
+        ApplyVarValue(record, Channel::kReliable, limits);
         break;
       case kind::kFollowerFlag:
         if (record.index == 0) ApplyFollowerFlag(record);
@@ -191,7 +191,7 @@ bool WalkDatagram(const std::uint8_t* data, std::size_t length, ReceiveLimits& l
         offset += kGreetingDatagramSize;
         break;
       case kind::kVarValue:
-        ApplyVarValue(DecodeMessage(at), Channel::kDatagram, length > kMessageSize, limits);
+        ApplyVarValue(DecodeMessage(at), Channel::kDatagram, limits);
         offset += kMessageSize;
         break;
       case kind::kAircraftState: {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "common/log_limit.h"
 #include "net/peer_filter.h"
@@ -37,10 +38,15 @@ void StartReceivePass(ReceiveLimits& limits);
 // Logs the counts of lines the caps left out, when due.
 void FinishReceivePass(ReceiveLimits& limits);
 
+// Sends bytes of whole records on the connection a record came from.
+using Reply = std::function<void(const std::uint8_t* data, std::size_t size)>;
+
 // Applies the `bytes` / 24 whole records at `data` that arrived on the
-// reliable channel, in order. A record with a number that is not finite
-// where a value is used is dropped whole; a stop request ends the walk.
-void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes, ReceiveLimits& limits);
+// reliable channel, in order; `reply` answers on that connection. A record
+// with a number that is not finite where a value is used is dropped whole;
+// a stop request ends the walk.
+void ApplyReliableRecords(const std::uint8_t* data, std::size_t bytes, ReceiveLimits& limits,
+                          const Reply& reply);
 
 // Reads the datagrams waiting, at most kDatagramsPerPass, into `buffer`
 // (kDatagramReadSize bytes), and applies the records of those whose sender

@@ -42,8 +42,12 @@ bool WorthReading(UDTSOCKET socket) {
 }  // namespace
 
 void SendRecord(ReliableLink& link, const MessageBytes& record) {
-  const auto* data = reinterpret_cast<const char*>(record.data());
-  constexpr int kSize = static_cast<int>(kMessageSize);
+  SendRecords(link, record.data(), record.size());
+}
+
+void SendRecords(ReliableLink& link, const std::uint8_t* records, std::size_t size) {
+  const auto* data = reinterpret_cast<const char*>(records);
+  const int kSize = static_cast<int>(size);
   std::lock_guard<std::mutex> lock(link.sendGuard);
   int sent = 0;
   while (sent < kSize) {
@@ -59,8 +63,8 @@ void SendRecord(ReliableLink& link, const MessageBytes& record) {
       sendFailures.Log("send failed with error: " + std::to_string(error));
       return;
     }
-    // The rest of a record already begun must follow it, or every later
-    // record would be read out of step. Only a lost connection or a stop
+    // The rest of records already begun must follow, or every later record
+    // would be read out of step. Only a lost connection or a stop
     // request ends the wait, and then the stream has no future anyway.
     if (error != udt_error::kNoBufferSpace || Load(roleState.shutdownState) != 0) return;
     platform::SleepMs(1);

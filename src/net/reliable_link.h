@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "net/wire_records.h"
 #include "system_sockets.h"
@@ -34,6 +35,9 @@ struct ReliableLink {
   // Receive thread only: the start of a record whose rest has not arrived.
   std::array<std::uint8_t, kMessageSize> fragment{};
   std::size_t fragmentSize = 0;
+  // Receive thread only: whole records read while the connection waited in
+  // the server's gate, to be applied once it is filed.
+  std::vector<std::uint8_t> early;
   // Receive thread only (or before it starts): a connection exists and its
   // end has not been reported yet.
   bool open = false;
@@ -44,6 +48,8 @@ struct ReliableLink {
 // Sends one 24-byte record whole, or nothing. A record the library takes no
 // byte of is dropped with "send failed with error: %d\n" on the console.
 void SendRecord(ReliableLink& link, const MessageBytes& record);
+// Sends `size` bytes of whole records in one go, as SendRecord sends one.
+void SendRecords(ReliableLink& link, const std::uint8_t* records, std::size_t size);
 
 // Reads what the connection has (never blocking) into `buffer`, which must
 // hold kReliableReadRoom bytes. Returns how many bytes of whole records are at

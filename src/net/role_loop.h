@@ -15,8 +15,9 @@ struct RoleOutput {
   std::function<void(std::int32_t kind, double index, double value, double extra)> reliable;
   std::function<void(double index, double value, double extra)> datagram;
   std::function<void(const AircraftStateRecord& record)> state;
-  // Several VarValueRecords in one datagram (repeats and refreshes).
-  std::function<void(const std::uint8_t* records, std::size_t size)> packed;
+  // Whole records of the extension on the reliable channel, to every
+  // connection.
+  std::function<void(const std::uint8_t* records, std::size_t size)> extension;
   // Tells the peer the current isFollower.
   std::function<void()> followerFlag;
 };
@@ -48,7 +49,7 @@ RoleOutput OutputOf(Game& game) {
                     },
                     [&game](const AircraftStateRecord& record) { SendStateDatagram(game, record); },
                     [&game](const std::uint8_t* records, std::size_t size) {
-                      SendPackedDatagramOn(game.datagramSocket, records, size);
+                      SendReliableBytes(game, records, size);
                     },
                     [&game] { SendFollowerFlag(game); }};
 }

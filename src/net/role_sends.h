@@ -10,7 +10,5 @@
 void SendGreetingDatagram(platform::Socket socket, std::uint16_t port);
 // A 24-byte VarValueRecord to the peer's datagram port.
 void SendVarDatagramOn(platform::Socket socket, double index, double value, double extra);
-// Several 24-byte records in one datagram to the peer's datagram port.
-void SendPackedDatagramOn(platform::Socket socket, const std::uint8_t* records, std::size_t size);
 // The state record as kind 23 to the peer's datagram port.
 void SendStateDatagramOn(platform::Socket socket, AircraftStateRecord record);

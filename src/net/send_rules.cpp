@@ -1,12 +1,14 @@
 #include "net/send_rules.h"
 
 #include <iterator>
+#include <limits>
 #include <utility>
 
 #include "common/module_state.h"
 #include "lvars/entry_ops.h"
 #include "lvars/fixed_ids.h"
 #include "net/converge.h"
+#include "net/peer_talk.h"
 
 namespace {
 
@@ -17,11 +19,10 @@ bool HeldValue(LVarCategory c) {
          c == LVarCategory::kTerrWx;
 }
 
-void SendDatagramChange(const RoleOutput& output, LVarEntry& e, std::uint32_t i,
-                        std::int64_t nowMs) {
+void SendDatagramChange(const RoleOutput& output, LVarEntry& e, std::uint32_t i) {
   const float value = Load(e.value);
   output.datagram(i, value, 0.0);
-  NoteSent(e, value, nowMs, true);
+  NoteSent(output, e, i, value);
 }
 
 // What holds for the whole scan of the table.
@@ -43,7 +44,7 @@ struct Scanned {
 bool SendReliableChange(const ScanPass& pass, const Scanned& s) {
   if (!s.due || s.e.category != LVarCategory::kNone) return false;
   pass.output.reliable(kind::kVarValue, s.i, s.value, 0.0);
-  NoteSent(s.e, s.value, pass.nowMs, false);
+  NoteSent(pass.output, s.e, s.i, s.value);
   return true;
 }
 
@@ -61,31 +62,62 @@ bool ReleaseMomentaryButton(const ScanPass& pass, const Scanned& s) {
   return true;
 }
 
-// An FCUh entry goes only with the FCU entry before it, when that one moved
-// and the two differ, the FCU entry first.
-void SendFcuPairIfMoved(const RoleOutput& output, LVarEntry& e, std::uint32_t i,
-                        std::int64_t nowMs) {
-  if (i == 0) return;
-  LVarEntry& d = *simThread.lvarTable[i - 1];
-  if (d.category != LVarCategory::kFcu || Load(e.value) == Load(d.value)) return;
-  if (!EntryChanged(d) && !Drifted(d, nowMs)) return;
-  output.datagram(i - 1, Load(d.value), 0.0);
-  output.datagram(i, Load(e.value), 0.0);
-  NoteSent(d, Load(d.value), nowMs, false);
-  NoteSent(e, Load(e.value), nowMs, true);
+// Whether entry `i` is an FCU entry with its FCUh entry right after it.
+bool FcuWithPartner(std::uint32_t i) {
+  return simThread.lvarTable[i]->category == LVarCategory::kFcu && i + 1 < LoadedEntryCount() &&
+         simThread.lvarTable[i + 1]->category == LVarCategory::kFcuHeading;
 }
 
-// Takes every FCUh entry, sent or not: one never goes on its own.
+// An FCUh entry goes with the FCU entry before it, the FCU value first. The
+// protocol sends the pair only when the FCU entry moved and the two differ;
+// a peer that speaks the extension also gets a pair set equal and an FCUh
+// entry moved alone, since every change a pilot makes must reach it.
+void SendFcuPairIfMoved(const RoleOutput& output, LVarEntry& e, std::uint32_t i,
+                        std::int64_t nowMs, bool due) {
+  if (i == 0 || simThread.lvarTable[i - 1]->category != LVarCategory::kFcu) {
+    // Without its FCU entry an FCUh entry goes alone, and only to such a peer.
+    if (due && PeerSpeaksExtension()) SendDatagramChange(output, e, i);
+    return;
+  }
+  LVarEntry& d = *simThread.lvarTable[i - 1];
+  const bool fcuDue = EntryChanged(d) || Drifted(d, nowMs);
+  const bool protocolPair = fcuDue && Load(e.value) != Load(d.value);
+  if (!protocolPair && !(PeerSpeaksExtension() && (fcuDue || due))) return;
+  output.datagram(i - 1, Load(d.value), 0.0);
+  output.datagram(i, Load(e.value), 0.0);
+  NoteSent(output, d, i - 1, Load(d.value));
+  NoteSent(output, e, i, Load(e.value));
+}
+
+// Takes every FCUh entry, sent or not: one never goes on its own to a peer
+// that speaks only the protocol.
 bool SendFcuPair(const ScanPass& pass, const Scanned& s) {
   if (s.e.category != LVarCategory::kFcuHeading) return false;
-  SendFcuPairIfMoved(pass.output, s.e, s.i, pass.nowMs);
+  SendFcuPairIfMoved(pass.output, s.e, s.i, pass.nowMs, s.due);
   return true;
 }
 
-bool SendFlightControl(const ScanPass& pass, const Scanned& s) {
-  if (!s.due || s.e.category != LVarCategory::kFctl || Load(roleState.isFollower) != 0)
+// An FCU entry without an FCUh entry after it has no rule in the protocol;
+// to a peer that speaks the extension its change goes alone.
+bool SendLoneFcu(const ScanPass& pass, const Scanned& s) {
+  if (!s.due || s.e.category != LVarCategory::kFcu || !PeerSpeaksExtension() ||
+      FcuWithPartner(s.i)) {
     return false;
-  SendDatagramChange(pass.output, s.e, s.i, pass.nowMs);
+  }
+  SendDatagramChange(pass.output, s.e, s.i);
+  return true;
+}
+
+// The side that follows keeps its flight controls out of the protocol; a
+// peer that speaks the extension hears of the move and answers with the
+// flying side's value, which the flight controls follow.
+bool SendFlightControl(const ScanPass& pass, const Scanned& s) {
+  if (!s.due || s.e.category != LVarCategory::kFctl) return false;
+  if (Load(roleState.isFollower) != 0) {
+    if (PeerSpeaksExtension()) NoteSent(pass.output, s.e, s.i, s.value);
+    return false;
+  }
+  SendDatagramChange(pass.output, s.e, s.i);
   return true;
 }
 
@@ -93,7 +125,7 @@ bool SendDisplay(const ScanPass& pass, const Scanned& s) {
   if (!s.due || s.e.category != LVarCategory::kDisp || CockpitValue(slot::kMpSyncDsp) == 0.0) {
     return false;
   }
-  SendDatagramChange(pass.output, s.e, s.i, pass.nowMs);
+  SendDatagramChange(pass.output, s.e, s.i);
   return true;
 }
 
@@ -101,7 +133,7 @@ bool SendTerrainWeather(const ScanPass& pass, const Scanned& s) {
   if (!s.due || s.e.category != LVarCategory::kTerrWx || CockpitValue(slot::kMpSyncWx) == 0.0) {
     return false;
   }
-  SendDatagramChange(pass.output, s.e, s.i, pass.nowMs);
+  SendDatagramChange(pass.output, s.e, s.i);
   return true;
 }
 
@@ -115,10 +147,15 @@ bool SendButtonPress(const ScanPass& pass, const Scanned& s) {
 // Takes every entry that reaches it. The pass looks at the gear once for
 // nearly every entry; only this thread writes the last value, so a plain load
 // and store do, where an exchange would be one locked instruction an entry.
+// A position the peer has just set is taken as agreed, not sent back.
 bool SendGearIfMoved(const ScanPass& pass, const Scanned&) {
   const double gear = Load(simThread.sharedState->aircraft->gearHandlePosition);
   if (gear == Load(simThread.sharedState->lastGearHandle)) return true;
   Store(simThread.sharedState->lastGearHandle, gear);
+  if (gear == Load(roleState.gearFromPeer)) {
+    Store(roleState.gearFromPeer, std::numeric_limits<double>::quiet_NaN());
+    return true;
+  }
   pass.output.reliable(kind::kGearHandle, 0.0, gear, 0.0);
   return true;
 }
@@ -135,6 +172,7 @@ constexpr SendRule kSendRules[] = {
     {SendReliableChange, true},       // a changed or drifted value of no category, reliably
     {ReleaseMomentaryButton, false},  // a raised momentary button, while keys clear
     {SendFcuPair, false},             // an FCUh entry, with the FCU entry before it
+    {SendLoneFcu, false},             // an FCU entry without an FCUh entry, to an extension peer
     {SendFlightControl, false},       // a changed flight control, from the side that flies
     {SendDisplay, false},             // a changed display, while displays are synced
     {SendTerrainWeather, false},      // a changed terrain or weather, while it is synced

@@ -1,9 +1,12 @@
 #include "net/server_network.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "common/log_limit.h"
 #include "common/module_state.h"
+#include "net/extension_records.h"
 #include "net/peer_address.h"
 
 ServerNetwork::ServerNetwork() {
@@ -24,6 +27,7 @@ ServerNetwork::ServerNetwork() {
   const int window = kListenerWindowPackets;
   UDT::setsockopt(listenSocket, 0, UDT_FC, &window, sizeof window);
   lastResult = UDT::listen(listenSocket, kListenBacklog);
+  gateBuffer.resize(kReliableReadRoom);
 }
 
 ServerNetwork::~ServerNetwork() { UDT::cleanup(); }
@@ -32,31 +36,74 @@ bool ServerNetwork::AcceptNewClient(std::uint32_t id) {
   sockaddr_in from{};
   int fromLength = sizeof from;
   clientSocket = UDT::accept(listenSocket, reinterpret_cast<sockaddr*>(&from), &fromLength);
-  if (clientSocket == UDT::INVALID_SOCK) return false;
-  if (!Admits(from.sin_addr.s_addr)) {
-    UDT::close(clientSocket);
-    clientSocket = UDT::INVALID_SOCK;
-    return false;
-  }
-  {
-    std::lock_guard<std::mutex> lock(clientsGuard);
-    std::vector<std::uint32_t> replaced;
-    for (const auto& [filed, link] : clients) {
-      if (link->peer == from.sin_addr.s_addr) replaced.push_back(filed);
-    }
-    for (const std::uint32_t filed : replaced) Forget(filed);
-    if (clients.find(id) == clients.end()) {
+  if (clientSocket != UDT::INVALID_SOCK) {
+    if (Admits(from.sin_addr.s_addr)) {
       auto link = std::make_unique<ReliableLink>();
       link->socket = clientSocket;
       link->open = true;
       link->peer = from.sin_addr.s_addr;
-      clients.emplace(id, std::move(link));
+      SetTimeouts(clientSocket);
+      // Forged handshakes must not crowd a real guest out of a full gate:
+      // the one that waited longest makes room.
+      if (gate.size() >= kMaxGated) {
+        UDT::close(gate.front().link->socket);
+        gate.erase(gate.begin());
+      }
+      gate.push_back(Gated{std::move(link), SteadyNowMs()});
+    } else {
+      UDT::close(clientSocket);
+      clientSocket = UDT::INVALID_SOCK;
     }
   }
-  SetTimeouts(clientSocket);
+  const std::int64_t now = SteadyNowMs();
+  for (auto waiting = gate.begin(); waiting != gate.end(); ++waiting) {
+    const int greeted = Greeted(*waiting->link, gateBuffer.data());
+    if (greeted > 0) {
+      std::unique_ptr<ReliableLink> link = std::move(waiting->link);
+      gate.erase(waiting);
+      File(id, std::move(link));
+      return true;
+    }
+    if (greeted < 0 || !waiting->link->open || now - waiting->acceptedMs >= kGateMs) {
+      peerFilter.Refuse(waiting->link->peer, kConnectionWord,
+                        greeted < 0 ? " (it did not begin with a greeting)"
+                                    : " (no greeting within 0.8 s)");
+      UDT::close(waiting->link->socket);
+      gate.erase(waiting);
+      return false;  // the iterator is gone; the rest wait for the next pass
+    }
+  }
+  return false;
+}
+
+bool ServerNetwork::Gating() { return !gate.empty(); }
+
+int ServerNetwork::Greeted(ReliableLink& link, std::uint8_t* buffer) {
+  int result = 0;
+  const std::size_t whole = ReadRecords(link, buffer, result);
+  if (whole == 0) return 0;
+  link.early.assign(buffer, buffer + whole);
+  const std::int32_t first = DecodeKind(buffer);
+  const bool hello = first == kind::kExtension && DecodeExtensionType(buffer) == extension::kHello;
+  return first == kind::kGreeting || hello ? 1 : -1;
+}
+
+void ServerNetwork::File(std::uint32_t id, std::unique_ptr<ReliableLink> link) {
+  {
+    std::lock_guard<std::mutex> lock(clientsGuard);
+    std::vector<std::uint32_t> replaced;
+    for (const auto& [filed, old] : clients) {
+      if (old->peer == link->peer) replaced.push_back(filed);
+    }
+    for (const std::uint32_t filed : replaced) Forget(filed);
+    if (clients.find(id) != clients.end()) {
+      UDT::close(link->socket);
+      return;
+    }
+    clients.emplace(id, std::move(link));
+  }
   Store(linkState.connectionStatus, connection_status::kConnected);
   linkState.connectionGeneration.fetch_add(1, std::memory_order_relaxed);
-  return true;
 }
 
 bool ServerNetwork::Admits(std::uint32_t address) {
@@ -81,6 +128,14 @@ std::size_t ServerNetwork::ReceiveFromClient(std::uint32_t id, std::uint8_t* buf
     if (found == clients.end()) return 0;
     link = found->second.get();
   }
+  if (!link->early.empty()) {
+    // What the gate read is handed over first, in the stream's order.
+    const std::size_t whole = link->early.size();
+    std::memcpy(buffer, link->early.data(), whole);
+    link->early.clear();
+    link->early.shrink_to_fit();
+    return whole;
+  }
   const std::size_t whole = ReadRecords(*link, buffer, lastResult);
   if (!link->open) {
     std::lock_guard<std::mutex> lock(clientsGuard);
@@ -98,8 +153,18 @@ void ServerNetwork::Forget(std::uint32_t id) {
 }
 
 void ServerNetwork::SendToAll(const MessageBytes& message) {
+  SendBytesToAll(message.data(), message.size());
+}
+
+void ServerNetwork::SendBytesToAll(const std::uint8_t* records, std::size_t size) {
   std::lock_guard<std::mutex> lock(clientsGuard);
-  for (auto& [id, link] : clients) SendRecord(*link, message);
+  for (auto& [id, link] : clients) SendRecords(*link, records, size);
+}
+
+void ServerNetwork::SendBytesTo(std::uint32_t id, const std::uint8_t* records, std::size_t size) {
+  std::lock_guard<std::mutex> lock(clientsGuard);
+  const auto found = clients.find(id);
+  if (found != clients.end()) SendRecords(*found->second, records, size);
 }
 
 std::optional<std::uint32_t> ServerNetwork::NextClientId(std::optional<std::uint32_t> after) {

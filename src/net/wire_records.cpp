@@ -1,35 +1,13 @@
 #include "net/wire_records.h"
 
-#include <bit>
-
 #include "common/low_word.h"
+#include "net/le_fields.h"
 #include "simlink/eased_values.h"
 
-namespace {
-
-void PutU32(std::uint8_t* at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void PutU64(std::uint8_t* at, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void PutI32(std::uint8_t* at, std::int32_t v) { PutU32(at, static_cast<std::uint32_t>(v)); }
-void PutDouble(std::uint8_t* at, double v) { PutU64(at, std::bit_cast<std::uint64_t>(v)); }
-
-std::uint32_t GetU32(const std::uint8_t* at) {
-  std::uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= std::uint32_t{at[i]} << (8 * i);
-  return v;
-}
-std::uint64_t GetU64(const std::uint8_t* at) {
-  std::uint64_t v = 0;
-  for (int i = 0; i < 8; ++i) v |= std::uint64_t{at[i]} << (8 * i);
-  return v;
-}
-std::int32_t GetI32(const std::uint8_t* at) { return static_cast<std::int32_t>(GetU32(at)); }
-double GetDouble(const std::uint8_t* at) { return std::bit_cast<double>(GetU64(at)); }
-
-}  // namespace
+using le::GetDouble;
+using le::GetI32;
+using le::PutDouble;
+using le::PutI32;
 
 MessageRecord MakeMessage(std::int32_t kind, double index, double value, double extra) {
   return MessageRecord{kind, static_cast<std::int32_t>(LowWord(index)), value, extra};

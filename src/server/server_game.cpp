@@ -45,13 +45,24 @@ void SendFollowerFlag(ServerGame& game) {
   SendReliableRecord(game, kind::kFollowerFlag, 0.0, Load(roleState.isFollower), 0.0);
 }
 
+void SendReliableBytes(ServerGame& game, const std::uint8_t* records, std::size_t size) {
+  if (game.network != nullptr) game.network->SendBytesToAll(records, size);
+}
+
+Reply ReplyTo(ServerGame& game, std::uint32_t id) {
+  return [&game, id](const std::uint8_t* data, std::size_t size) {
+    game.network->SendBytesTo(id, data, size);
+  };
+}
+
 void ReceiveMessages(ServerGame& game) {
   StartReceivePass(game.receiveLimits);
   if (game.network != nullptr) {
     for (auto id = game.network->NextClientId(std::nullopt); id;
          id = game.network->NextClientId(id)) {
       const std::size_t bytes = game.network->ReceiveFromClient(*id, game.receiveBuffer);
-      ApplyReliableRecords(game.receiveBuffer, bytes, game.receiveLimits);
+      if (bytes == 0) continue;
+      ApplyReliableRecords(game.receiveBuffer, bytes, game.receiveLimits, ReplyTo(game, *id));
     }
   }
   ReceiveDatagrams(game.datagramSocket, game.receiveBuffer, game.datagramFilter,

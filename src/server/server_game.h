@@ -36,6 +36,10 @@ void SendReliableRecord(ServerGame& game, std::int32_t kind, double index, doubl
 void SendVarDatagram(ServerGame& game, double index, double value, double extra);
 void SendStateDatagram(ServerGame& game, AircraftStateRecord record);
 void SendFollowerFlag(ServerGame& game);
+// Whole records of the extension on the reliable channel.
+void SendReliableBytes(ServerGame& game, const std::uint8_t* records, std::size_t size);
 // One pass over both channels: every client connection in id order, then the
 // datagrams waiting.
 void ReceiveMessages(ServerGame& game);
+// Sends on client `id`'s connection only.
+Reply ReplyTo(ServerGame& game, std::uint32_t id);

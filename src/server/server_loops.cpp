@@ -8,6 +8,7 @@
 #include "lvars/fixed_ids.h"
 #include "net/converge.h"
 #include "net/correction_log.h"
+#include "net/peer_talk.h"
 
 void AcceptPendingClient(ServerGame& game) {
   if (game.network == nullptr) return;
@@ -15,6 +16,7 @@ void AcceptPendingClient(ServerGame& game) {
   if (!game.network->AcceptNewClient(static_cast<std::uint32_t>(id))) return;
   PrintAndLog("client " + std::to_string(id) + " has been connected to the server");
   Store(linkState.connectedClientCount, id + 1);
+  peerTalk.NewConnection(ReplyTo(game, static_cast<std::uint32_t>(id)), SteadyNowMs());
 }
 
 namespace {
@@ -30,8 +32,6 @@ unsigned ServerSendLoop(void*) {
   ServerGame& game = *Load(roleState.serverGame);
   const RoleOutput output = OutputOf(game);
   ConvergeState converge;
-  converge.tellsWhoFlies = true;
-  converge.packet.reserve(kRecordsPerDatagram * kMessageSize);
   platform::NameThisThread(kSendThreadName);
   while (RoleRunning()) {
     ShowConnectionStatus();
@@ -48,10 +48,11 @@ unsigned ServerReceiveLoop(void*) {
   platform::NameThisThread(kReceiveThreadName);
   for (unsigned pass = 0; RoleRunning(); ++pass) {
     if (Load(linkState.connectionStatus) != connection_status::kConnected ||
-        pass % kConnectedAcceptPasses == 0) {
+        pass % kConnectedAcceptPasses == 0 || (game.network && game.network->Gating())) {
       AcceptPendingClient(game);
     }
     ReceiveMessages(game);
+    peerTalk.Tick(SteadyNowMs());
     correctionLog.Tick(SteadyNowMs());
     TakeToggleRequest(output);
     platform::SleepMs(kReceivePauseMs);

@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <new>
+#include <random>
 #include <string>
 
 #include "client/client_game.h"
@@ -9,7 +10,10 @@
 #include "common/log.h"
 #include "common/module_state.h"
 #include "lvars/fixed_ids.h"
+#include "common/log_limit.h"
+#include "lvars/table_compare.h"
 #include "net/peer_lookup.h"
+#include "net/peer_talk.h"
 #include "server/server_game.h"
 #include "server/server_loops.h"
 #include "session/role_finish.h"
@@ -17,6 +21,24 @@
 #include "session/session_config.h"
 
 namespace {
+
+// A number no other session of either simulator is likely to draw.
+std::uint64_t NewSessionId() {
+  std::random_device device;
+  const std::uint64_t drawn = (std::uint64_t{device()} << 32) ^ device();
+  return drawn ^ static_cast<std::uint64_t>(SteadyNowMs());
+}
+
+// What the hellos of this session say of it, and a fresh start for what
+// the peer told an earlier one.
+void BeginSessionTalk() {
+  Store(roleSetup.sessionId, NewSessionId());
+  Store(roleSetup.tableFingerprint,
+        TableFingerprint(NamedEntriesOf(simThread.lvarTable, LoadedEntryCount())));
+  Store(linkState.helloExchanged, false);
+  Store(linkState.peerKind, peer_kind::kUnknown);
+  peerTalk = PeerTalk{};
+}
 
 constexpr RoleThreadStarter kPlatformThreads{platform::StartJoinableThread,
                                              platform::StartJoinableThread};
@@ -97,6 +119,7 @@ void StartRole(const RoleThreadStarter& starter) {
   LogMessage("No of LVars in Table" + std::to_string(Load(simThread.lvarCount)));
   Store(roleSetup.roleStarted, true);
   Store(roleState.shutdownState, shutdown_state::kRunning);
+  BeginSessionTalk();
   roleSetup.receiveThreadHandle = platform::kNoThread;
   bool started = false;
   const bool host = Load(vars.value[slot::kMpConn]) == 0.0;
