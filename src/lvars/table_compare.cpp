@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -68,9 +69,9 @@ std::string NamesLine(const std::string& start, const std::vector<std::string>& 
 std::vector<std::string> UnmatchedNames(const std::vector<NamedEntry>& table,
                                         const std::vector<bool>& matched) {
   std::vector<std::string> names;
-  std::unordered_map<std::string, bool> listed;
+  std::unordered_set<std::string> listed;
   for (std::size_t i = 0; i < table.size(); ++i) {
-    if (!matched[i] && listed.emplace(table[i].name, true).second) names.push_back(table[i].name);
+    if (!matched[i] && listed.insert(table[i].name).second) names.push_back(table[i].name);
   }
   return names;
 }
