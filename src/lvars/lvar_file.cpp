@@ -86,6 +86,13 @@ LVarCategory CategoryFromWord(std::string_view word) {
   return LVarCategory::kNone;
 }
 
+std::string_view CategoryWord(LVarCategory category) {
+  for (const auto& [text, known] : kCategoryWords) {
+    if (known == category) return text;
+  }
+  return kNoneWord;
+}
+
 std::vector<LVarLine> ReadLVarLines(std::istream& in) {
   std::vector<LVarLine> lines;
   SkipByteOrderMark(in);

@@ -15,6 +15,8 @@
 // The category a word names; any other text, compared whole and with case,
 // is kNone.
 LVarCategory CategoryFromWord(std::string_view word);
+// The word the file writes for `category`; "none" for kNone.
+std::string_view CategoryWord(LVarCategory category);
 
 // One line of the file that holds at least one field.
 struct LVarLine {

@@ -3,6 +3,7 @@ target_sources(multishared_objects PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/converge.cpp
   ${CMAKE_CURRENT_LIST_DIR}/correction_log.cpp
   ${CMAKE_CURRENT_LIST_DIR}/datagram_socket.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/extension_names.cpp
   ${CMAKE_CURRENT_LIST_DIR}/format_number.cpp
   ${CMAKE_CURRENT_LIST_DIR}/peer_address.cpp
   ${CMAKE_CURRENT_LIST_DIR}/peer_filter.cpp

@@ -1,6 +1,7 @@
-// multishared-check files: each mistake a pilot can make in the folder is
-// named with its file and line, the ports to open follow, and the exit code
-// tells clean (0) from not (1) and from bad usage (2).
+// multishared-check files and tables: each mistake a pilot can make in the
+// folder is named with its file and line, the ports to open follow, two
+// tables are compared, and the exit code tells clean (0) from not (1) and
+// from bad usage (2).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -134,11 +135,37 @@ TEST_F(CheckFilesTest, MissingFolderFilesAndLinesAreProblems) {
   EXPECT_TRUE(Has(run, "PROBLEM: LVars.cfg lists no variable: the session never starts"));
 }
 
+TEST_F(CheckFilesTest, TablesNamesTheFirstDifferenceAndWhatIsSharedByName) {
+  Write("a.cfg", "QV_A;FCTL\r\n\r\nQV_B\r\nQV_C;FCU\r\n");
+  Write("b.cfg", "\xEF\xBB\xBFQV_A;FCTL\nQV_X;MBTN\nQV_B\nQV_C;FCU\n");
+  Write("c.cfg", "QV_A;FCTL\nQV_B;none\nQV_C;FCU;ignored\n");
+  const std::string a = (folder_ / "a.cfg").string();
+  const std::string b = (folder_ / "b.cfg").string();
+  CheckRun run = Check("tables " + a + " " + b);
+  EXPECT_EQ(run.exitCode, 1);
+  for (const std::string line : {
+           a + ": 3 variables, fingerprint 8AFD56521E55C841",
+           "LVars.cfg differs from the peer's from entry 2: here \"QV_B\", peer \"QV_X;MBTN\"",
+           "LVars.cfg and the peer's share 3 variables by name (3 here, 4 at the peer)",
+           "Only in the peer's LVars.cfg, not shared (1): \"QV_X\"",
+       }) {
+    EXPECT_TRUE(Has(run, line)) << line << "\n--- output:\n" << run.output;
+  }
+  EXPECT_EQ(run.output.find("Only in this"), std::string::npos) << run.output;
+
+  // The same entries written otherwise are the same table.
+  run = Check("tables " + a + " " + (folder_ / "c.cfg").string());
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(Has(run, "LVars.cfg is the same as the peer's: 3 variables")) << run.output;
+  EXPECT_EQ(Check("tables " + a + " " + (folder_ / "missing.cfg").string()).exitCode, 2);
+}
+
 TEST(CheckUsage, WrongUsageExitsWithTwo) {
   EXPECT_EQ(Check("").exitCode, 2);
   EXPECT_EQ(Check("frobnicate").exitCode, 2);
   EXPECT_EQ(Check("files a b").exitCode, 2);
   EXPECT_EQ(Check("link --seconds 0").exitCode, 2);
+  EXPECT_EQ(Check("tables only-one.cfg").exitCode, 2);
   EXPECT_EQ(Check("--help").exitCode, 0);
 }
 

@@ -1,7 +1,8 @@
 // multishared-check: what pilots run beside the module when the session does
 // not come up. "files" reads the configuration as the module does and names
 // every mistake; "link", run on both computers at once, tries both ports in
-// both directions.
+// both directions; "tables" compares two LVars.cfg files as two connected
+// instances compare theirs.
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <iostream>
@@ -10,6 +11,7 @@
 
 #include "check_files.h"
 #include "check_link.h"
+#include "check_tables.h"
 #include "common/config_file.h"
 #include "common/log.h"
 #include "net/address_text.h"
@@ -139,6 +141,13 @@ int main(int argc, char** argv) {
                                   "directions");
   link->add_option("FOLDER", folder, "the folder holding SharedConfig.cfg");
   link->add_option("--seconds", seconds, "how long to try at most")->check(CLI::Range(3, 600));
+  std::string hereFile;
+  std::string peerFile;
+  auto* tables = app.add_subcommand("tables",
+                                    "compare two LVars.cfg files: the first entry that differs, "
+                                    "the variables shared by name, those on one side only");
+  tables->add_option("FILE_A", hereFile, "this computer's LVars.cfg")->required();
+  tables->add_option("FILE_B", peerFile, "the other computer's LVars.cfg")->required();
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& help) {
@@ -147,6 +156,7 @@ int main(int argc, char** argv) {
     app.exit(error);
     return kBadUsage;
   }
+  if (tables->parsed()) return CheckTables(hereFile, peerFile, std::cout);
   if (folder.empty()) {
     std::cerr << "The documents folder is unknown: name the module's folder.\n";
     return kBadUsage;
