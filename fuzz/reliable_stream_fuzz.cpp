@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (whole % kMessageSize != 0 || link.fragmentSize >= kMessageSize) __builtin_trap();
     applied += whole;
     if (applied + link.fragmentSize != streamed) __builtin_trap();
-    ApplyReliableRecords(buffer.data(), whole, limits);
+    ApplyReliableRecords(buffer.data(), whole, limits, [](const std::uint8_t*, std::size_t) {});
   }
   CheckAfterInput();
   return 0;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "net/le_fields.h"
+
 namespace {
 
 constexpr std::size_t kLengthAt = 5;
@@ -11,15 +13,6 @@ constexpr std::size_t kPositionAt = 8;
 constexpr std::size_t kTextAt = 12;
 constexpr std::uint8_t kHighestCategory = static_cast<std::uint8_t>(LVarCategory::kBtn);
 
-void PutU32(std::uint8_t* at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-std::uint32_t GetU32(const std::uint8_t* at) {
-  std::uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= std::uint32_t{at[i]} << (8 * i);
-  return v;
-}
-
 // Entries are counted from 1 in what pilots read.
 std::string Entry(std::uint64_t position) { return "entry " + std::to_string(position + 1); }
 
@@ -27,14 +20,14 @@ std::string Entry(std::uint64_t position) { return "entry " + std::to_string(pos
 
 MessageBytes EncodeNamePiece(const NamePiece& piece) {
   MessageBytes bytes{};
-  PutU32(bytes.data() + kExtensionKindAt, static_cast<std::uint32_t>(kind::kExtension));
+  le::PutU32(bytes.data() + kExtensionKindAt, static_cast<std::uint32_t>(kind::kExtension));
   bytes[kExtensionTypeAt] = extension::kName;
   const std::size_t length = std::min(piece.text.size(), kNamePieceBytes);
   bytes[kLengthAt] = static_cast<std::uint8_t>(length);
   bytes[kFlagsAt] = static_cast<std::uint8_t>((piece.nameEnds ? name_flag::kNameEnds : 0) |
                                               (piece.tableEnds ? name_flag::kTableEnds : 0));
   bytes[kCategoryAt] = piece.category;
-  PutU32(bytes.data() + kPositionAt, piece.position);
+  le::PutU32(bytes.data() + kPositionAt, piece.position);
   std::copy_n(piece.text.begin(), length, bytes.begin() + kTextAt);
   return bytes;
 }
@@ -43,7 +36,7 @@ std::optional<NamePiece> DecodeNamePiece(const std::uint8_t* bytes) {
   const std::uint8_t length = bytes[kLengthAt];
   if (length > kNamePieceBytes || bytes[kCategoryAt] > kHighestCategory) return std::nullopt;
   NamePiece piece;
-  piece.position = GetU32(bytes + kPositionAt);
+  piece.position = le::GetU32(bytes + kPositionAt);
   piece.category = bytes[kCategoryAt];
   piece.nameEnds = (bytes[kFlagsAt] & name_flag::kNameEnds) != 0;
   piece.tableEnds = (bytes[kFlagsAt] & name_flag::kTableEnds) != 0;

@@ -237,18 +237,18 @@ std::optional<std::int64_t> PeerTalk::LocalTimeOf(std::int64_t peerMs, std::int6
 
 void PeerTalk::TakeName(const NamePiece& piece) {
   if (!tablesDiffer_ || namesIn_ || namesFailed_) return;
-  const auto table = peerNames_.Take(piece);
-  if (!peerNames_.Failure().empty()) {
+  NamesStep step = peerNames_.Take(piece);
+  if (!step.problem.empty()) {
     // Nothing maps then: no value from the peer finds an entry here.
-    LogMessage("Peer's names abandoned: " + peerNames_.Failure() +
+    LogMessage("Peer's names abandoned: " + step.problem +
                "; values from the peer are not applied until it connects again");
     namesFailed_ = true;
     return;
   }
-  if (!table) return;
+  if (!step.table) return;
   const std::vector<NamedEntry> here = NamedEntriesOf(simThread.lvarTable, LoadedEntryCount());
-  const TableComparison comparison = CompareTables(here, *table);
-  for (const std::string& line : TableComparisonLines(comparison, here, *table)) {
+  const TableComparison comparison = CompareTables(here, *step.table);
+  for (const std::string& line : TableComparisonLines(here, *step.table, comparison)) {
     LogMessage(line);
   }
   peerToLocal_ = comparison.peerToLocal;
@@ -258,7 +258,7 @@ void PeerTalk::TakeName(const NamePiece& piece) {
 std::optional<std::uint32_t> PeerTalk::LocalPositionOf(std::uint32_t peerPosition) const {
   std::size_t at = peerPosition;
   if (tablesDiffer_ && PeerSpeaksExtension()) {
-    if (!namesIn_ || at >= peerToLocal_.size() || peerToLocal_[at] == kNoEntry) return std::nullopt;
+    if (!namesIn_ || at >= peerToLocal_.size() || peerToLocal_[at] == kNoPosition) return std::nullopt;
     at = peerToLocal_[at];
   }
   if (at >= LoadedEntryCount()) return std::nullopt;

@@ -307,19 +307,3 @@ TEST_F(PeerValueTest, APilotsFreshMoveIsNotFlickedBackByAnOlderValue) {
   EXPECT_EQ(Named("F"), 1.0);
 }
 
-TEST_F(PeerValueTest, CorrectionsFromBatchesAreNamedThenCounted) {
-  WalkPeerDatagram({{2, 9.0}});  // a single record is an ordinary change
-  EXPECT_EQ(Count("Corrected from peer"), 0);
-  std::vector<std::pair<int, double>> batch;
-  for (int k = 1; k <= 30; ++k) {
-    batch.push_back({0, k});
-    batch.push_back({1, k});
-  }
-  WalkPeerDatagram(batch);
-  EXPECT_EQ(Count("Corrected from peer: "), CorrectionLog::kLinesPerWindow);
-  EXPECT_EQ(Count("Corrected from peer: A Value: 1"), 1);
-  EXPECT_EQ(Named("A"), 30.0);
-  correctionLog.Tick(windowMs_ + CorrectionLog::kWindowMs);
-  EXPECT_EQ(Count("Corrected from peer: 50 more values"), 1);
-  EXPECT_GE(correctionLog.Total(), 60u);
-}

@@ -5,6 +5,7 @@
 
 #include "common/log_limit.h"
 #include "net/converge.h"
+#include "net/extension_records.h"
 #include "net/receive_messages.h"
 #include "net/role_loop.h"
 #include "net_fixture.h"
@@ -36,13 +37,17 @@ class SendPassTest : public NetFixture {
       sent_.push_back({'d', 1, index, value});
     };
     output_.state = [this](const AircraftStateRecord&) { sent_.push_back({'s', 23, 0, 0}); };
-    // A packed datagram shows as its records, marked 'p'.
-    output_.packed = [this](const std::uint8_t* records, std::size_t size) {
+    // The extension's records show as 'x' with their type; a stamped value
+    // with its position and value.
+    output_.extension = [this](const std::uint8_t* records, std::size_t size) {
       for (std::size_t at = 0; at + kMessageSize <= size; at += kMessageSize) {
-        const MessageRecord r = DecodeMessage(records + at);
-        sent_.push_back({'p', r.kind, static_cast<double>(r.index), r.value});
+        const std::uint8_t type = DecodeExtensionType(records + at);
+        const auto stamped = type == extension::kStampedValue
+                                 ? DecodeStampedValue(records + at)
+                                 : std::optional<StampedValue>{};
+        sent_.push_back({'x', type, stamped ? static_cast<double>(stamped->position) : 0.0,
+                         stamped ? static_cast<double>(stamped->value) : 0.0});
       }
-      datagramRecords_.push_back(size / kMessageSize);
     };
     output_.followerFlag = [this] {
       sent_.push_back({'f', 2, 0, static_cast<double>(Load(roleState.isFollower))});
@@ -72,7 +77,6 @@ class SendPassTest : public NetFixture {
   ConvergeState converge_;
   // The passes' clock: it stands still unless a test moves it.
   std::int64_t now_ = SteadyNowMs();
-  std::vector<std::size_t> datagramRecords_;
 };
 
 using V = std::vector<Sent>;
@@ -104,14 +108,7 @@ TEST_F(SendPassTest, ChangesCountAboveTwoTenthsInSinglePrecision) {
 TEST_F(SendPassTest, ASlowCreepGoesOnItsWayAndItsFinalValueAtRest) {
   Table({{"A", Cat::kNone}, {"B", Cat::kFctl}});
   std::vector<double> lastA, lastB;
-  // The changes themselves, leaving out repeats and refreshes.
-  auto changes = [this] {
-    V out;
-    for (const Sent& s : Pass(ReliableChangeRule::kContinues)) {
-      if (s.channel != 'p') out.push_back(s);
-    }
-    return out;
-  };
+  auto changes = [this] { return Pass(ReliableChangeRule::kContinues); };
   for (int i = 1; i <= 30; ++i) {
     standin::WriteNamed("A", 0.1 * i);
     standin::WriteNamed("B", 0.1 * i);
@@ -129,141 +126,87 @@ TEST_F(SendPassTest, ASlowCreepGoesOnItsWayAndItsFinalValueAtRest) {
   changes();
   now_ += kRestMs - 1;
   EXPECT_EQ(changes(), V{}) << "not at rest yet";
-  // At rest: the reliable entry's final value goes by the rest rule; the
-  // flight control's went already with the repeats of its last send.
+  // At rest: each final value goes by the rest rule.
   now_ += 1;
-  EXPECT_EQ(changes(), (V{{'r', 1, 0, static_cast<float>(3.05)}}));
+  EXPECT_EQ(changes(),
+            (V{{'r', 1, 0, static_cast<float>(3.05)}, {'d', 1, 1, static_cast<float>(3.05)}}));
   EXPECT_EQ(simThread.lvarTable[1]->agreed.load(), static_cast<float>(3.05));
   now_ += kRestMs;
   EXPECT_EQ(changes(), V{}) << "sent once";
 }
 
-TEST_F(SendPassTest, ADatagramChangeIsRepeatedWithItsCurrentValueThenStops) {
-  Table({{"F", Cat::kFctl}, {"D", Cat::kDisp}, {"B", Cat::kBtn}, {"A", Cat::kNone}});
+// A peer that speaks only the protocol gets each change once, and nothing
+// at rest: no repeat, no refresh, no snapshot on a new connection.
+TEST_F(SendPassTest, APlainPeerGetsTheChangesAndNothingAtRest) {
+  Table({{"F", Cat::kFctl}, {"D", Cat::kDisp}, {"B", Cat::kBtn}, {"A", Cat::kNone},
+         {"U", Cat::kFcu}, {"H", Cat::kFcuHeading}});
+  Store(linkState.peerKind, peer_kind::kPlain);
   standin::WriteNamed("F", 5.0);
-  standin::WriteNamed("D", 5.0);  // display sync is off: neither sent nor repeated
-  standin::WriteNamed("B", 1.0);  // a push button is pressed once, never repeated
-  standin::WriteNamed("A", 5.0);  // reliable: no repeat needed
+  standin::WriteNamed("D", 5.0);  // display sync is off
+  standin::WriteNamed("B", 1.0);
+  standin::WriteNamed("A", 5.0);
+  standin::WriteNamed("H", 7.0);  // an FCUh entry moved alone: not in the protocol
   EXPECT_EQ(Pass(), (V{{'d', 1, 0, 5.0}, {'d', 1, 2, 1.0}, {'r', 1, 3, 5.0}}));
-  std::vector<std::pair<char, std::int64_t>> flightControlSends;
-  const std::int64_t start = now_;
-  for (int ms = 1; ms <= 2000; ++ms) {
-    ++now_;
-    if (ms == 200) standin::WriteNamed("F", 5.1);  // a small move, sent once at rest
-    for (const Sent& s : Pass()) {
-      if (s.index == 0) flightControlSends.push_back({s.channel, now_ - start});
-      EXPECT_NE(s.index, 1) << "a display sent with its sync off";
-      EXPECT_NE(s.index, 2) << "a push button pressed again";
-      if (s.index == 0 && now_ - start >= 300) {
-        EXPECT_EQ(s.value, static_cast<float>(5.1)) << "a repeat carries the current value";
-      }
-    }
-  }
-  // Four repeats, each gap twice the one before; the move at rest starts them
-  // anew. Once a second the side that flies refreshes it too.
-  using P = std::vector<std::pair<char, std::int64_t>>;
-  EXPECT_EQ(flightControlSends, (P{{'p', 50},
-                                   {'p', 150},
-                                   {'d', 300},
-                                   {'p', 350},
-                                   {'p', 450},
-                                   {'p', 650},
-                                   {'p', 1000},
-                                   {'p', 1050},
-                                   {'p', 2000}}));
-}
-
-TEST_F(SendPassTest, FollowerNeverSendsFlightControlsNorRefreshesOrSnapshots) {
-  Table({{"F", Cat::kFctl}, {"A", Cat::kNone}, {"D", Cat::kDisp}});
-  Store(roleState.isFollower, 1);
-  Store(simThread.sharedState->vars->value[slot::kMpSyncDsp], 1.0);
-  standin::WriteNamed("F", 7.0);
   Store(linkState.connectionGeneration, 1);
   V all;
-  for (int step = 0; step < 30; ++step) {
+  for (int step = 0; step < 40; ++step) {
     now_ += 100;
     for (const Sent& s : Pass()) all.push_back(s);
   }
-  EXPECT_EQ(all, V{}) << "3 s of following with a new connection";
-  // Its own display change goes, repeated; nothing else.
-  standin::WriteNamed("D", 2.0);
-  now_ += 5;
-  EXPECT_EQ(Pass(), (V{{'d', 1, 2, 2.0}}));
-  now_ += kFirstRepeatMs;
-  EXPECT_EQ(Pass(), (V{{'p', 1, 2, 2.0}}));
+  EXPECT_EQ(all, V{}) << "4 s at rest with a new connection";
 }
 
-TEST_F(SendPassTest, SnapshotOnEachNewConnectionFromTheSideThatFlies) {
-  Table({{"H0", Cat::kFcuHeading},
-         {"A", Cat::kNone},
-         {"F", Cat::kFctl},
-         {"U", Cat::kFcu},
-         {"H", Cat::kFcuHeading},
-         {"M", Cat::kMbtn},
-         {"B", Cat::kBtn},
-         {"D", Cat::kDisp},
-         {"W", Cat::kTerrWx},
-         {"L", Cat::kFcu}});
-  for (const char* n : {"H0", "A", "F", "U", "H", "M", "B", "D", "W", "L"}) {
-    standin::WriteNamed(n, 1.0);
-  }
-  standin::WriteNamed("MCDU_KeysClear", 0.0);
-  Store(simThread.sharedState->vars->value[slot::kMpSyncWx], 1.0);  // weather on, displays off
-  simThread.sharedState->aircraft->gearHandlePosition = 1.0;
-  Pass();  // the changes themselves
-  now_ += kRestMs;
-  Pass();
-  Store(linkState.connectionGeneration, 1);
-  // Values, the FCU before its FCUh, then the gear. No button, no display,
-  // nothing for an FCUh without an FCU before it or an FCU without partner.
-  const V snapshot{{'r', 1, 1, 1.0}, {'r', 1, 2, 1.0}, {'r', 1, 3, 1.0},
-                   {'r', 1, 4, 1.0}, {'r', 1, 8, 1.0}, {'r', 8, 0, 1.0}};
-  EXPECT_EQ(Pass(), snapshot);
-  EXPECT_EQ(Pass(), V{}) << "once a connection";
-  Store(linkState.connectionGeneration, 2);
-  EXPECT_EQ(Pass(), snapshot) << "and again on a reconnect";
-  // The host first tells the guest who flies, so that both agree again.
-  converge_.tellsWhoFlies = true;
-  Store(linkState.connectionGeneration, 3);
-  V told{{'f', 2, 0, 0.0}};
-  told.insert(told.end(), snapshot.begin(), snapshot.end());
-  EXPECT_EQ(Pass(), told);
+// A peer that speaks the extension gets every change of an entry the owner
+// rule shares stamped as well, and the changes the protocol leaves out.
+TEST_F(SendPassTest, AnExtensionPeerGetsEveryChangeStamped) {
+  Table({{"F", Cat::kFctl}, {"D", Cat::kDisp}, {"B", Cat::kBtn}, {"A", Cat::kNone},
+         {"U", Cat::kFcu}, {"H", Cat::kFcuHeading}, {"L", Cat::kFcu}});
+  Store(linkState.peerKind, peer_kind::kExtension);
+  Pass();  // takes the new peer as the exchange has left it
+  standin::WriteNamed("F", 5.0);
+  standin::WriteNamed("D", 5.0);  // display sync off here: neither sent nor stamped
+  standin::WriteNamed("B", 1.0);  // a press is never stamped
+  standin::WriteNamed("A", 5.0);
+  standin::WriteNamed("H", 7.0);  // FCUh alone: the pair goes, FCU first
+  standin::WriteNamed("L", 3.0);  // an FCU entry without partner goes alone
+  EXPECT_EQ(Pass(ReliableChangeRule::kContinues),
+            (V{{'d', 1, 0, 5.0},
+               {'x', extension::kStampedValue, 0, 5.0},
+               {'d', 1, 2, 1.0},
+               {'r', 1, 3, 5.0},
+               {'x', extension::kStampedValue, 3, 5.0},
+               {'d', 1, 4, 0.0},
+               {'d', 1, 5, 7.0},
+               {'x', extension::kStampedValue, 4, 0.0},
+               {'x', extension::kStampedValue, 5, 7.0},
+               {'d', 1, 6, 3.0},
+               {'x', extension::kStampedValue, 6, 3.0}}));
+  // A pair set equal goes too.
+  standin::WriteNamed("U", 7.0);
+  EXPECT_EQ(Pass(), (V{{'d', 1, 4, 7.0},
+                       {'d', 1, 5, 7.0},
+                       {'x', extension::kStampedValue, 4, 7.0},
+                       {'x', extension::kStampedValue, 5, 7.0}}));
+  // Following, a flight control's move is only told, for the flying side to
+  // answer with its own value.
   Store(roleState.isFollower, 1);
-  Store(linkState.connectionGeneration, 4);
-  EXPECT_EQ(Pass(), (V{{'f', 2, 0, 1.0}})) << "a following host tells, sends no snapshot";
-  const auto lines = LogLines();
-  EXPECT_EQ(std::count(lines.begin(), lines.end(),
-                       "Cockpit sent to the peer: 5 values and the gear handle"),
-            3);
-}
-
-TEST_F(SendPassTest, RefreshOnceASecondInFullDatagramsThatKeepPairsWhole) {
-  // One record, then 60 pairs: a datagram of 50 would end in a pair's middle.
-  std::vector<std::pair<std::string, LVarCategory>> entries{{"A", Cat::kNone}, {"W", Cat::kTerrWx}};
-  for (int k = 0; k < 60; ++k) {
-    entries.push_back({"U" + std::to_string(k), Cat::kFcu});
-    entries.push_back({"H" + std::to_string(k), Cat::kFcuHeading});
+  standin::WriteNamed("F", 2.0);
+  EXPECT_EQ(Pass(), (V{{'x', extension::kStampedValue, 0, 2.0}}));
+  // At rest: a clock sample every five seconds and nothing else.
+  V all;
+  for (int step = 0; step < 100; ++step) {
+    now_ += 100;
+    for (const Sent& s : Pass()) all.push_back(s);
   }
-  entries.push_back({"M", Cat::kMbtn});
-  Table(entries);
-  Store(simThread.sharedState->vars->value[slot::kMpSyncWx], 1.0);
-  now_ += kRefreshPeriodMs - 1;
-  EXPECT_EQ(Pass(), V{});
-  now_ += 1;
-  datagramRecords_.clear();
-  const V refresh = Pass();
-  ASSERT_EQ(refresh.size(), 122u);
-  for (std::size_t k = 0; k < refresh.size(); ++k) {
-    // The reliable entry stays on its channel.
-    EXPECT_EQ(refresh[k].channel, k == 0 ? 'r' : 'p');
-    EXPECT_EQ(refresh[k].index, static_cast<double>(k)) << "in table order, the button left out";
-  }
-  EXPECT_EQ(datagramRecords_, (std::vector<std::size_t>{49, 50, 22}));
-  now_ += kRefreshPeriodMs / 2;
-  EXPECT_EQ(Pass(), V{});
-  Store(roleState.isFollower, 1);
-  now_ += kRefreshPeriodMs;
-  EXPECT_EQ(Pass(), V{}) << "only the side that flies refreshes";
+  EXPECT_EQ(all, (V{{'x', extension::kClock, 0, 0}, {'x', extension::kClock, 0, 0}}));
+  // Starting to fly, this side's flight controls go stamped; the display
+  // switch turned on tells a hello, and with the peer's on too the displays.
+  Store(roleState.isFollower, 0);
+  Store(simThread.sharedState->vars->value[slot::kMpSyncDsp], 1.0);
+  Store(linkState.peerDisplaySync, true);
+  EXPECT_EQ(Pass(), (V{{'x', extension::kHello, 0, 0},
+                       {'x', extension::kStampedValue, 1, 5.0},
+                       {'x', extension::kStampedValue, 0, 2.0}}));
 }
 
 // The send rules an entry of the table is shown, in their order, one test
@@ -409,33 +352,14 @@ TEST_F(SendPassTest, ToggleSwapsWhoFliesAndTellsThePeer) {
   EXPECT_EQ(Load(roleState.isFollower), 1);
 }
 
-TEST_F(SendPassTest, AFollowersChangeIsResentUntilTheSideThatFliesShowsItBack) {
-  Table({{"D", Cat::kDisp}, {"A", Cat::kNone}});
-  Store(roleState.isFollower, 1);
-  Store(simThread.sharedState->vars->value[slot::kMpSyncDsp], 1.0);
-  standin::WriteNamed("D", 4.0);
-  EXPECT_EQ(Pass(), (V{{'d', 1, 0, 4.0}}));
-  simThread.lvarTable[0]->movedAtMs = kNeverMs;  // past the fresh-move guard
-  // A refresh the side that flies sent before the change reached it (say the
-  // link was down): older, so it is not taken.
-  WalkPeerDatagram({{0, 0.0}, {1, 0.0}});
-  EXPECT_EQ(Named("D"), 4.0);
-  bool resent = false;
-  for (int k = 0; k < 3; ++k) {
-    now_ += kRefreshPeriodMs;
-    const V sent = Pass();
-    resent = std::count(sent.begin(), sent.end(), Sent{'p', 1, 0, 4.0}) > 0;
-    EXPECT_TRUE(resent) << "second " << k;
-  }
-  WalkPeerDatagram({{0, 4.0}, {1, 0.0}});  // shown back
-  for (int k = 0; k < kRepeats + 1; ++k) {
-    now_ += kRefreshPeriodMs;
-    Pass();
-  }
-  now_ += kRefreshPeriodMs;
-  EXPECT_EQ(Pass(), V{}) << "confirmed: no more repeats";
-  WalkPeerDatagram({{0, 6.0}, {1, 0.0}});  // a later change of the side that flies
-  EXPECT_EQ(Named("D"), 6.0);
+TEST_F(SendPassTest, AGearPositionAppliedFromThePeerIsNotSentBack) {
+  Table({{"X", Cat::kBtn}});
+  Store(roleState.gearFromPeer, 1.0);  // as the receive thread notes it
+  EXPECT_EQ(Pass(), V{}) << "the simulator has not taken it yet";
+  simThread.sharedState->aircraft->gearHandlePosition = 1.0;
+  EXPECT_EQ(Pass(), V{}) << "taken: agreed, not sent back";
+  simThread.sharedState->aircraft->gearHandlePosition = 0.0;
+  EXPECT_EQ(Pass(), (V{{'r', 8, 0, 0.0}})) << "the pilot's own move goes";
 }
 
 }  // namespace
