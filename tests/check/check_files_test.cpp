@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -143,7 +144,7 @@ TEST_F(CheckFilesTest, TablesNamesTheFirstDifferenceAndWhatIsSharedByName) {
   const std::string b = (folder_ / "b.cfg").string();
   CheckRun run = Check("tables " + a + " " + b);
   EXPECT_EQ(run.exitCode, 1);
-  for (const std::string line : {
+  for (const std::string& line : std::vector<std::string>{
            a + ": 3 variables, fingerprint 8AFD56521E55C841",
            "LVars.cfg differs from the peer's from entry 2: here \"QV_B\", peer \"QV_X;MBTN\"",
            "LVars.cfg and the peer's share 3 variables by name (3 here, 4 at the peer)",
