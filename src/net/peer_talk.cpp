@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 #include "common/log.h"
@@ -23,11 +22,6 @@ bool SwitchOn(std::size_t s) { return CockpitValue(s) != 0.0; }
 bool HereFlies() { return Load(roleState.isFollower) == 0; }
 bool HereIsHost() { return Load(roleState.serverGame) != nullptr; }
 
-std::string SessionText(std::uint64_t id) {
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(id));
-  return text;
-}
 
 void SendOn(const Reply& reply, const MessageBytes& bytes) { reply(bytes.data(), bytes.size()); }
 
@@ -124,7 +118,7 @@ void PeerTalk::Take(const std::uint8_t* record, const Reply& reply, ReceiveLimit
       TakeClock(DecodeClock(record), nowMs);
       break;
     case extension::kName:
-      if (const auto piece = DecodeNamePiece(record)) TakeName(*piece);
+      TakeName(record);
       break;
     case extension::kStampedValue:
       if (const auto value = DecodeStampedValue(record)) TakeStamped(*value, reply, limits, nowMs);
@@ -155,7 +149,7 @@ void PeerTalk::TakeHello(const Hello& hello, const Reply& reply) {
   const bool restarted = lastPeerSession_ != 0 && lastPeerSession_ != hello.sessionId;
   lastPeerSession_ = hello.sessionId;
   LogMessage("Peer: hello, extension version " + std::to_string(hello.version) + ", session " +
-             SessionText(hello.sessionId) + (restarted ? " (it has restarted)" : "") +
+             FingerprintText(hello.sessionId) + (restarted ? " (it has restarted)" : "") +
              (hello.connectedBefore ? ", connected before" : ", a new session") +
              (tablesDiffer_ ? "; LVars.cfg differs from this side's, entries are matched by name"
                             : "; LVars.cfg is the same on both sides"));
@@ -235,13 +229,14 @@ std::optional<std::int64_t> PeerTalk::LocalTimeOf(std::int64_t peerMs, std::int6
   return std::clamp(peerMs + *shift, kNeverStamp, nowMs);
 }
 
-void PeerTalk::TakeName(const NamePiece& piece) {
+void PeerTalk::TakeName(const std::uint8_t* record) {
   if (!tablesDiffer_ || namesIn_ || namesFailed_) return;
-  NamesStep step = peerNames_.Take(piece);
+  // A malformed piece abandons the table: skipped, the next piece would
+  // continue the name wrongly.
+  NamesStep step = peerNames_.Take(record);
   if (!step.problem.empty()) {
     // Nothing maps then: no value from the peer finds an entry here.
-    LogMessage("Peer's names abandoned: " + step.problem +
-               "; values from the peer are not applied until it connects again");
+    LogMessage(step.problem + "; values from the peer are not applied until it connects again");
     namesFailed_ = true;
     return;
   }

@@ -66,7 +66,7 @@ class PeerTalk {
  private:
   void TakeHello(const Hello& hello, const Reply& reply);
   void TakeClock(const ClockSample& clock, std::int64_t nowMs);
-  void TakeName(const NamePiece& piece);
+  void TakeName(const std::uint8_t* record);
   void TakeStamped(const StampedValue& value, const Reply& reply, ReceiveLimits& limits,
                    std::int64_t nowMs);
   void DecideWhoFlies(const Hello& hello);

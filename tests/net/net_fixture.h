@@ -7,7 +7,9 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -18,6 +20,7 @@
 #include "common/module_state.h"
 #include "net/receive_messages.h"
 #include "net/reliable_link.h"
+#include "net/extension_records.h"
 #include "net/wire_records.h"
 #include "platform/platform.h"
 #include "support/module_fixture.h"
@@ -103,7 +106,7 @@ class NetFixture : public ModuleFixture {
 
   // A UDT connection to the module's listener (blocking connect), from
   // `from` when given (a loopback address) or from the peer's address.
-  UDTSOCKET ConnectToServer(const char* from = nullptr) {
+  UDTSOCKET ConnectToServer(const char* from = nullptr, bool greet = true) {
     const UDTSOCKET s = UDT::socket(AF_INET, SOCK_STREAM, 0);
     udtSockets_.push_back(s);
     if (from != nullptr) {
@@ -118,7 +121,33 @@ class NetFixture : public ModuleFixture {
     address.sin_addr.s_addr = *ParsePeerAddress("127.0.0.1");
     EXPECT_NE(UDT::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address), UDT::ERROR)
         << UDT::getlasterror().getErrorMessage();
+    // A guest greets first; until then the server keeps the connection in its
+    // gate. A connection the server refused never acknowledges the greeting,
+    // and UDT's close would wait for that: no lingering.
+    const linger noLinger{0, 0};
+    UDT::setsockopt(s, 0, UDT_LINGER, &noLinger, sizeof noLinger);
+    const MessageBytes greeting = EncodeMessage(MakeMessage(kind::kGreeting, 0, 0, 0));
+    if (greet) UDT::send(s, reinterpret_cast<const char*>(greeting.data()), int{kMessageSize}, 0);
     return s;
+  }
+
+  // The next record on `s` that the protocol defines: the extension's records
+  // are skipped, as a peer that speaks only the protocol skips them, and
+  // their types counted into `skipped`. None when a read fails.
+  static std::optional<MessageRecord> NextProtocolRecord(UDTSOCKET s,
+                                                         std::vector<int>* skipped = nullptr) {
+    for (;;) {
+      std::array<char, kMessageSize> bytes{};
+      int got = 0;
+      while (got < int{kMessageSize}) {
+        const int n = UDT::recv(s, bytes.data() + got, int{kMessageSize} - got, 0);
+        if (n <= 0) return std::nullopt;
+        got += n;
+      }
+      const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+      if (DecodeKind(data) != kind::kExtension) return DecodeMessage(data);
+      if (skipped != nullptr) skipped->push_back(data[4]);
+    }
   }
 
   // A UDT listener where the module's client connects.

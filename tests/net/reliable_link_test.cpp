@@ -14,7 +14,7 @@ class ReliableLinkTest : public NetFixture {};
 TEST_F(ReliableLinkTest, RecordsComeOutWholeAndInOrderFromAnyChunking) {
   UseBasePort(14);
   const UDTSOCKET listener = ListenForClient();
-  const UDTSOCKET sender = ConnectToServer();
+  const UDTSOCKET sender = ConnectToServer(nullptr, false);
   ReliableLink link;
   link.socket = Accept(listener);
   ASSERT_NE(link.socket, UDT::INVALID_SOCK);

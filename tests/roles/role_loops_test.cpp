@@ -39,18 +39,12 @@ TEST_F(RoleLoopsTest, ServerShowsEachNewLinkStateOnce) {
   // What the relay sends reaches the client through the guarded pointer.
   Store(roleState.serverGame, game.get());
   EXPECT_TRUE(SendReliableThroughRole(kind::kKeyEvent, 0, 7.0, 66000.0));
-  char bytes[24];
-  int got = 0;
   const int timeoutMs = 2000;
   UDT::setsockopt(peer, 0, UDT_RCVTIMEO, &timeoutMs, sizeof timeoutMs);
-  while (got < 24) {
-    const int n = UDT::recv(peer, bytes + got, 24 - got, 0);
-    ASSERT_GT(n, 0);
-    got += n;
-  }
-  const MessageRecord r = DecodeMessage(reinterpret_cast<std::uint8_t*>(bytes));
-  EXPECT_EQ(r.kind, kind::kKeyEvent);
-  EXPECT_EQ(r.extra, 66000.0);
+  const std::optional<MessageRecord> r = NextProtocolRecord(peer);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->kind, kind::kKeyEvent);
+  EXPECT_EQ(r->extra, 66000.0);
   Store(roleState.serverGame, nullptr);
   EXPECT_FALSE(SendReliableThroughRole(kind::kKeyEvent, 0, 7.0, 66000.0));
 }

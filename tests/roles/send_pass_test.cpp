@@ -200,11 +200,14 @@ TEST_F(SendPassTest, AnExtensionPeerGetsEveryChangeStamped) {
   }
   EXPECT_EQ(all, (V{{'x', extension::kClock, 0, 0}, {'x', extension::kClock, 0, 0}}));
   // Starting to fly, this side's flight controls go stamped; the display
-  // switch turned on tells a hello, and with the peer's on too the displays.
+  // switch turned on tells a hello, and with the peer's on too the displays
+  // go: the one that moved while sync was off, and all of them stamped.
   Store(roleState.isFollower, 0);
   Store(simThread.sharedState->vars->value[slot::kMpSyncDsp], 1.0);
   Store(linkState.peerDisplaySync, true);
-  EXPECT_EQ(Pass(), (V{{'x', extension::kHello, 0, 0},
+  EXPECT_EQ(Pass(), (V{{'d', 1, 1, 5.0},
+                       {'x', extension::kStampedValue, 1, 5.0},
+                       {'x', extension::kHello, 0, 0},
                        {'x', extension::kStampedValue, 1, 5.0},
                        {'x', extension::kStampedValue, 0, 2.0}}));
 }
