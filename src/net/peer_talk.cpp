@@ -75,6 +75,10 @@ void PeerTalk::NewConnection(const Reply& reply, std::int64_t nowMs) {
   clockMinBefore_.reset();
   clockWindowEndsMs_ = nowMs + kClockWindowMs;
   Store(linkState.peerKind, peer_kind::kUnknown);
+  // A stamped copy the old connection did not bring never comes.
+  for (std::uint32_t i = 0; i < LoadedEntryCount(); ++i) {
+    simThread.lvarTable[i]->awaitingStamp = false;
+  }
   if (!Load(roleSetup.extensionAllowed)) return;
   SendOn(reply, EncodeHello(OwnHello()));
   SendOn(reply, EncodeClock(ClockSample{nowMs}));
@@ -268,6 +272,10 @@ void PeerTalk::TakeStamped(const StampedValue& value, const Reply& reply, Receiv
   if (!Shared(entry->category, CurrentSwitches())) return;
   const std::optional<std::int64_t> peerStamp = LocalTimeOf(value.stampMs, nowMs);
   if (!peerStamp) return;
+  if (entry->awaitingStamp) {
+    if (value.value != entry->awaitedValue) return;  // sent before the live change
+    entry->awaitingStamp = false;
+  }
   const float live = ReadLiveValue(*entry);
   if (live == value.value) {
     // Agreed: the later of the two stamps is when the value came about.
