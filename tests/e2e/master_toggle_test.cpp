@@ -75,7 +75,9 @@ TEST_F(MasterToggleTest, EitherSideSwapsWhoFlies) {
     EXPECT_EQ(Values(fctl), (std::vector<double>{0.0, 8.0}));
     const auto ownMove = serverTrace.FirstWrite("QV_Fctl", 5.0, By::kScript);
     ASSERT_TRUE(ownMove);
-    if (!fctl.empty()) EXPECT_GT(fctl.front().monoNs, ownMove->monoNs) << "set back before the move";
+    if (!fctl.empty()) {
+      EXPECT_GT(fctl.front().monoNs, ownMove->monoNs) << "set back before the move";
+    }
     EXPECT_TRUE(clientTrace.Writes("QV_Fctl", By::kModule).empty());
     std::vector<std::uint32_t> performed;
     for (const auto& k : clientTrace.KeyEvents(By::kModule)) performed.push_back(k.body.id);
