@@ -134,7 +134,10 @@ void PeerTalk::Take(const std::uint8_t* record, const Reply& reply, ReceiveLimit
 
 void PeerTalk::TakeHello(const Hello& hello, const Reply& reply) {
   if (!Load(roleSetup.extensionAllowed)) {
-    FirstRecordPlain();
+    if (firstRecordSeen_) return;
+    firstRecordSeen_ = true;
+    Store(linkState.peerKind, peer_kind::kPlain);
+    NamePeerKind("its hello is not answered, \"plain protocol\" in SharedConfig.cfg turns the extension off here");
     return;
   }
   Store(linkState.peerDisplaySync, hello.displaySync);
