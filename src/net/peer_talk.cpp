@@ -99,9 +99,10 @@ void PeerTalk::FirstRecordPlain() {
 }
 
 void PeerTalk::Tick(std::int64_t nowMs) {
+  // A hello that comes later still counts, since nothing else came first.
   if (!firstRecordSeen_ && helloWaitEndsMs_ != 0 && nowMs >= helloWaitEndsMs_ &&
       Load(linkState.connectionStatus) == connection_status::kConnected) {
-    firstRecordSeen_ = true;
+    helloWaitEndsMs_ = 0;
     Store(linkState.peerKind, peer_kind::kPlain);
     NamePeerKind("no hello within 2 s, taken for a peer that speaks the protocol only");
   }
@@ -146,7 +147,6 @@ void PeerTalk::TakeHello(const Hello& hello, const Reply& reply) {
   if (firstRecordSeen_) return;  // a hello after other records is no hello
   helloSeen_ = true;
   firstRecordSeen_ = true;
-  peerHello_ = hello;
   Store(linkState.peerKind, peer_kind::kExtension);
   const bool hereKept = Load(linkState.helloExchanged);
   prevails_ = hereKept == hello.connectedBefore ? Prevails::kNeither
