@@ -15,6 +15,8 @@ unsigned ClientSendLoop(void*) {
   while (RoleRunning()) {
     ShowConnectionStatus();
     RunSendPass(output, ReliableChangeRule::kContinues, converge, SteadyNowMs());
+    // What UDT refused while its buffer was full is offered again every pass.
+    if (game.network != nullptr) game.network->SendHeld();
     platform::SleepMs(kSendPauseMs);
   }
   return 0;

@@ -196,6 +196,7 @@ void ClientNetwork::Adopt(UDTSOCKET socket) {
   {
     std::lock_guard<std::mutex> lock(channel.sendGuard);
     channel.socket = socket;
+    channel.held.clear();
   }
   channel.fragmentSize = 0;
   channel.open = true;
@@ -218,6 +219,7 @@ void ClientNetwork::Drop() {
     std::lock_guard<std::mutex> lock(channel.sendGuard);
     old = channel.socket;
     channel.socket = UDT::INVALID_SOCK;
+    channel.held.clear();
   }
   UDT::close(old);
   channel.fragmentSize = 0;

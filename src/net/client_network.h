@@ -28,6 +28,7 @@ class ClientNetwork {
   void SendBytes(const std::uint8_t* records, std::size_t size) {
     SendRecords(channel, records, size);
   }
+  void SendHeld() { ::SendHeld(channel); }
   // Receive thread only. Takes a connection the connect thread has made
   // (connectionStatus 1, the reliable greeting goes out), then reads as
   // ServerNetwork::ReceiveFromClient does; a connection found closed is

@@ -45,30 +45,77 @@ void SendRecord(ReliableLink& link, const MessageBytes& record) {
   SendRecords(link, record.data(), record.size());
 }
 
-void SendRecords(ReliableLink& link, const std::uint8_t* records, std::size_t size) {
-  const auto* data = reinterpret_cast<const char*>(records);
-  const int kSize = static_cast<int>(size);
-  std::lock_guard<std::mutex> lock(link.sendGuard);
-  int sent = 0;
-  while (sent < kSize) {
-    const int n = UDT::send(link.socket, data + sent, kSize - sent, 0);
+namespace {
+
+// Sends from `data` what UDT takes; how many bytes it took, or -1 when the
+// connection is gone (reported then).
+long SendWhatFits(ReliableLink& link, const std::uint8_t* data, std::size_t size) {
+  std::size_t sent = 0;
+  while (sent < size) {
+    const int n = UDT::send(link.socket, reinterpret_cast<const char*>(data + sent),
+                            static_cast<int>(size - sent), 0);
     if (n > 0) {
-      sent += n;
+      sent += static_cast<std::size_t>(n);
       continue;
     }
     const int error = UDT::getlasterror().getErrorCode();
-    if (sent == 0) {
-      std::printf("send failed with error: %d\n", error);
-      std::fflush(stdout);
-      sendFailures.Log("send failed with error: " + std::to_string(error));
-      return;
-    }
-    // The rest of records already begun must follow, or every later record
-    // would be read out of step. Only a lost connection or a stop
-    // request ends the wait, and then the stream has no future anyway.
-    if (error != udt_error::kNoBufferSpace || Load(roleState.shutdownState) != 0) return;
-    platform::SleepMs(1);
+    if (error == udt_error::kNoBufferSpace) break;
+    std::printf("send failed with error: %d\n", error);
+    std::fflush(stdout);
+    sendFailures.Log("send failed with error: " + std::to_string(error));
+    return -1;
   }
+  return static_cast<long>(sent);
+}
+
+// What the held queue drops when it is full; reported with a count.
+LogLimit heldDrops;
+
+void Hold(ReliableLink& link, const std::uint8_t* data, std::size_t size) {
+  if (link.held.size() + size > kHeldBytesAtMost) {
+    heldDrops.Log("Reliable records for the peer are held past " +
+                  std::to_string(kHeldBytesAtMost / 1024) + " KiB (the link is too slow): " +
+                  std::to_string(size / kMessageSize) + " records dropped");
+    return;
+  }
+  link.held.insert(link.held.end(), data, data + size);
+}
+
+// sendGuard held.
+void SendHeldLocked(ReliableLink& link) {
+  if (link.held.empty()) return;
+  const long sent = SendWhatFits(link, link.held.data(), link.held.size());
+  if (sent < 0) {
+    link.held.clear();
+    return;
+  }
+  link.held.erase(link.held.begin(), link.held.begin() + sent);
+}
+
+}  // namespace
+
+void SendRecords(ReliableLink& link, const std::uint8_t* records, std::size_t size) {
+  std::lock_guard<std::mutex> lock(link.sendGuard);
+  SendHeldLocked(link);
+  // Order is kept: nothing goes past what is still held.
+  if (!link.held.empty()) {
+    Hold(link, records, size);
+    return;
+  }
+  const long sent = SendWhatFits(link, records, size);
+  if (sent < 0 || static_cast<std::size_t>(sent) == size) return;
+  auto at = static_cast<std::size_t>(sent);
+  // The rest of a record UDT took part of must follow it whatever the cap,
+  // or every later record would be read out of step.
+  const std::size_t begun = at % kMessageSize == 0 ? 0 : kMessageSize - at % kMessageSize;
+  link.held.insert(link.held.end(), records + at, records + at + begun);
+  at += begun;
+  if (at < size) Hold(link, records + at, size - at);
+}
+
+void SendHeld(ReliableLink& link) {
+  std::lock_guard<std::mutex> lock(link.sendGuard);
+  SendHeldLocked(link);
 }
 
 std::size_t PrependFragment(const ReliableLink& link, std::uint8_t* buffer) {

@@ -35,6 +35,10 @@ struct ReliableLink {
   // Receive thread only: the start of a record whose rest has not arrived.
   std::array<std::uint8_t, kMessageSize> fragment{};
   std::size_t fragmentSize = 0;
+  // Bytes of records UDT refused for want of buffer space (or the rest of a
+  // record it took only part of), sent before any later record; under
+  // sendGuard. At most kHeldBytesAtMost.
+  std::vector<std::uint8_t> held;
   // Receive thread only: whole records read while the connection waited in
   // the server's gate, to be applied once it is filed.
   std::vector<std::uint8_t> early;
@@ -45,11 +49,19 @@ struct ReliableLink {
   std::uint32_t peer = 0;
 };
 
-// Sends one 24-byte record whole, or nothing. A record the library takes no
-// byte of is dropped with "send failed with error: %d\n" on the console.
+// Sends one 24-byte record whole, or nothing, never waiting. While UDT's
+// send buffer is full, records are held, in order, and sent before any later
+// one; a record sent while the connection is gone is dropped with
+// "send failed with error: %d\n" on the console.
 void SendRecord(ReliableLink& link, const MessageBytes& record);
-// Sends `size` bytes of whole records in one go, as SendRecord sends one.
+// Sends `size` bytes of whole records, as SendRecord sends one.
 void SendRecords(ReliableLink& link, const std::uint8_t* records, std::size_t size);
+// Sends what is held, as far as UDT takes it; each send pass calls it.
+void SendHeld(ReliableLink& link);
+
+// About 43,000 records: far more than a full cockpit's exchange; past it
+// records are dropped and the log says how many, once a minute at most.
+inline constexpr std::size_t kHeldBytesAtMost = 1 << 20;
 
 // Reads what the connection has (never blocking) into `buffer`, which must
 // hold kReliableReadRoom bytes. Returns how many bytes of whole records are at

@@ -170,6 +170,11 @@ void ServerNetwork::SendBytesToAll(const std::uint8_t* records, std::size_t size
   for (auto& [id, link] : clients) SendRecords(*link, records, size);
 }
 
+void ServerNetwork::SendHeldToAll() {
+  std::lock_guard<std::mutex> lock(clientsGuard);
+  for (auto& [id, link] : clients) SendHeld(*link);
+}
+
 void ServerNetwork::SendBytesTo(std::uint32_t id, const std::uint8_t* records, std::size_t size) {
   std::lock_guard<std::mutex> lock(clientsGuard);
   const auto found = clients.find(id);

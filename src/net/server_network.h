@@ -46,6 +46,8 @@ class ServerNetwork {
   // Sends whole records to every client, or to client `id` only.
   void SendBytesToAll(const std::uint8_t* records, std::size_t size);
   void SendBytesTo(std::uint32_t id, const std::uint8_t* records, std::size_t size);
+  // Sends what each client's connection holds (SendHeld).
+  void SendHeldToAll();
   // The filed id after `after` (the first one when none is given).
   std::optional<std::uint32_t> NextClientId(std::optional<std::uint32_t> after);
 

@@ -35,6 +35,8 @@ unsigned ServerSendLoop(void*) {
   while (RoleRunning()) {
     ShowConnectionStatus();
     RunSendPass(output, ReliableChangeRule::kEndsScan, converge, SteadyNowMs());
+    // What UDT refused while its buffer was full is offered again every pass.
+    if (game.network != nullptr) game.network->SendHeldToAll();
     platform::SleepMs(kSendPauseMs);
   }
   return 0;

@@ -1,6 +1,7 @@
 // The reliable channel keeps records whole whatever the stream's boundaries,
 // and the datagram walk survives whatever a datagram holds.
 #include <algorithm>
+#include <iostream>
 #include <map>
 #include <random>
 
@@ -56,6 +57,55 @@ TEST_F(ReliableLinkTest, RecordsComeOutWholeAndInOrderFromAnyChunking) {
   EXPECT_TRUE(received == stream);
   EXPECT_EQ(link.fragmentSize, 0u);
   EXPECT_EQ(Load(linkState.connectionStatus), 0);  // nothing pending is no loss
+}
+
+// A peer that reads nothing fills UDT's buffers; what UDT then refuses is
+// held and follows in order once the peer reads again, nothing lost or cut.
+TEST_F(ReliableLinkTest, RecordsUdtRefusesAreHeldAndFollowInOrder) {
+  UseBasePort(15);
+  const UDTSOCKET listener = ListenForClient();
+  ReliableLink link;
+  link.socket = ConnectToServer(nullptr, false);
+  link.open = true;
+  SetNoBlocking(link.socket);
+  const UDTSOCKET reader = Accept(listener);
+  ASSERT_NE(reader, UDT::INVALID_SOCK);
+  constexpr std::uint32_t kChunk = 20000;
+  std::uint32_t next = 0;
+  auto sendChunk = [&](std::uint32_t count) {
+    std::vector<std::uint8_t> bytes;
+    for (std::uint32_t k = 0; k < count; ++k, ++next) {
+      const MessageBytes r = EncodeMessage(MakeMessage(kind::kVarValue, next, 1.0, 0));
+      bytes.insert(bytes.end(), r.begin(), r.end());
+    }
+    SendRecords(link, bytes.data(), bytes.size());
+  };
+  while (link.held.empty() && next < 4'000'000) sendChunk(kChunk);
+  ASSERT_FALSE(link.held.empty()) << "UDT never refused";
+  sendChunk(3);  // behind what is held
+  std::cout << next << " records sent, " << link.held.size() << " bytes held\n";
+
+  std::vector<std::uint8_t> buffer(kReliableReadRoom);
+  ReliableLink in;
+  in.socket = reader;
+  in.open = true;
+  SetNoBlocking(reader);
+  int lastResult = 0;
+  std::uint32_t expected = 0;
+  bool inOrder = true;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        SendHeld(link);
+        const std::size_t n = ReadRecords(in, buffer.data(), lastResult);
+        for (std::size_t at = 0; at < n; at += kMessageSize) {
+          inOrder = inOrder && DecodeMessage(buffer.data() + at).index ==
+                                   static_cast<std::int32_t>(expected);
+          ++expected;
+        }
+      },
+      [&] { return expected >= next; }));
+  EXPECT_TRUE(inOrder);
+  EXPECT_TRUE(link.held.empty());
 }
 
 TEST_F(ReliableLinkTest, ASendThatTakesNothingIsReportedAndDropped) {
