@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
   try {
     std::cout << "shared flight: delays, aircraft state, follower lag ..." << std::endl;
     results["flight"] = e2e_bench::RunFlight(options);
-    for (int variables : flightOnly ? std::vector<int>{}
+    for (int variables : flightOnly      ? std::vector<int>{}
                          : options.smoke ? std::vector<int>{10, 1000}
                                          : std::vector<int>{10, 1000, 10000}) {
       std::cout << "CPU per thread with " << variables << " shared variables ..." << std::endl;

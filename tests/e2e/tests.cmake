@@ -34,7 +34,8 @@ if(TARGET simhost AND TARGET MultiShared)
     MULTISHARED_CHECK_PATH="$<TARGET_FILE:multishared-check>"
     STRANGER_PATH="$<TARGET_FILE:e2e_stranger>"
     DATAGRAMS_PATH="$<TARGET_FILE:e2e_datagrams>"
-    HANDSHAKE_PATH="$<TARGET_FILE:e2e_handshake>")
+    HANDSHAKE_PATH="$<TARGET_FILE:e2e_handshake>"
+    HOSTILE_ROUTER_PATH="$<TARGET_FILE:e2e_hostile_router>")
   # A sender on the link that is not the peer (link_faults_test.cpp).
   add_executable(e2e_stranger ${CMAKE_CURRENT_LIST_DIR}/stranger_main.cpp)
   target_link_libraries(e2e_stranger PRIVATE multishared_core)
@@ -43,9 +44,12 @@ if(TARGET simhost AND TARGET MultiShared)
   target_link_libraries(e2e_datagrams PRIVATE multishared_core)
   # Crafted reliable-channel handshakes (hostile_handshake_test.cpp).
   add_executable(e2e_handshake ${CMAKE_CURRENT_LIST_DIR}/handshake_main.cpp)
+  # A device on the home network that answers UPnP slowly or hugely (router_test.cpp).
+  add_executable(e2e_hostile_router ${CMAKE_CURRENT_LIST_DIR}/hostile_router_main.cpp)
+  target_link_libraries(e2e_hostile_router PRIVATE Threads::Threads)
   # The tests run the programs, so building them builds those too.
   add_dependencies(e2e_tests simhost MultiShared multishared-check e2e_stranger e2e_datagrams
-                   e2e_handshake)
+                   e2e_handshake e2e_hostile_router)
   # The home router's UPnP daemon, built from its source folder (found by
   # cmake/ThirdParty.cmake) with our one-line patch (router_test.cpp).
   set(ms_miniupnpd ${CMAKE_BINARY_DIR}/miniupnpd/miniupnpd)
