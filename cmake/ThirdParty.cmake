@@ -20,10 +20,11 @@ endif()
 
 # ms_third_party_folder(VAR NAME FILE): VAR, a cache path defaulting to NAME in
 # the third-party folder, and whether it holds FILE. A path left empty by an
-# older configuration takes the default.
+# older configuration, or the default of a third-party folder named before,
+# takes the default.
 function(ms_third_party_folder var name file)
   set(${var} ${MS_THIRD_PARTY_DIR}/${name} CACHE PATH "${name} source folder")
-  if(NOT ${var})
+  if(NOT ${var} OR "${${var}}" STREQUAL "${MS_THIRD_PARTY_DIR_BEFORE}/${name}")
     set(${var} ${MS_THIRD_PARTY_DIR}/${name} CACHE PATH "${name} source folder" FORCE)
   endif()
   get_filename_component(folder ${${var}} ABSOLUTE)
@@ -56,6 +57,7 @@ if(NOT WIN32 AND MS_BUILD_TESTS AND MS_BUILD_STANDIN)
            "miniupnpd 2.3.1, the home router's daemon in the router end-to-end tests")
   endif()
 endif()
+set(MS_THIRD_PARTY_DIR_BEFORE ${MS_THIRD_PARTY_DIR} CACHE INTERNAL "")
 if(ms_missing)
   message(FATAL_ERROR "Third-party sources missing. Every build compiles them from "
                       "../shared/third_party beside the checkout (MS_THIRD_PARTY_DIR); "
