@@ -1,21 +1,9 @@
 # miniupnpc, the UPnP client that opens the module's ports in a home router,
 # built as a static library from its 2.3.3 source folder, for Linux and for
-# both Windows widths alike. The folder is never changed: configuring copies
-# the files we build into the build tree.
-set(MS_MINIUPNPC_SOURCE_DIR ${PROJECT_SOURCE_DIR}/../shared/third_party/miniupnpc-2.3.3
-    CACHE PATH "miniupnpc 2.3.3 source folder (holding include/miniupnpc.h)")
-# Without the folder the module is built without UPnP: it says so in its log
-# and pilots forward the ports by hand.
-if(NOT EXISTS ${MS_MINIUPNPC_SOURCE_DIR}/include/miniupnpc.h
-   OR NOT EXISTS ${MS_MINIUPNPC_SOURCE_DIR}/LICENSE)
-  message(WARNING "No miniupnpc 2.3.3 source at MS_MINIUPNPC_SOURCE_DIR "
-                  "(${MS_MINIUPNPC_SOURCE_DIR}): the module is built without UPnP")
-  set(MS_WITH_UPNP OFF)
-  set(MS_UPNP_LIBRARY "")
-  return()
-endif()
-set(MS_WITH_UPNP ON)
-set(MS_UPNP_LIBRARY miniupnpc)
+# both Windows widths alike, from the folder ThirdParty.cmake found. The
+# folder is never changed: configuring copies the files we build into the
+# build tree, and the project's changes (miniupnpc/patches) go to the copy.
+set(ms_upnpc_patches bounded-http-answer)
 
 set(ms_upnpc_files addr_is_reserved connecthostport igd_desc_parse minissdpc miniupnpc miniwget
                    minisoap minixml portlistingparse receivedata upnpcommands upnpdev upnperrors
@@ -31,6 +19,20 @@ set(PROJECT_VERSION 2.3.3)
 configure_file(${MS_MINIUPNPC_SOURCE_DIR}/miniupnpcstrings.h.cmake
                ${MS_MINIUPNPC_COPY_DIR}/src/miniupnpcstrings.h)
 set(PROJECT_VERSION ${ms_saved_version})
+
+find_program(MS_PATCH NAMES patch REQUIRED)
+foreach(name ${ms_upnpc_patches})
+  set(patch_file ${PROJECT_SOURCE_DIR}/miniupnpc/patches/${name}.patch)
+  execute_process(COMMAND ${MS_PATCH} -p1 --forward --batch -i ${patch_file}
+                  WORKING_DIRECTORY ${MS_MINIUPNPC_COPY_DIR}
+                  RESULT_VARIABLE ms_upnpc_patch_result OUTPUT_VARIABLE ms_upnpc_patch_output
+                  ERROR_VARIABLE ms_upnpc_patch_output)
+  if(NOT ms_upnpc_patch_result EQUAL 0)
+    message(FATAL_ERROR "miniupnpc/patches/${name}.patch does not apply to "
+                        "${MS_MINIUPNPC_SOURCE_DIR}; is it miniupnpc 2.3.3?\n${ms_upnpc_patch_output}")
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${patch_file})
+endforeach()
 
 set(ms_upnpc_sources "")
 foreach(name ${ms_upnpc_files})
@@ -49,8 +51,8 @@ if(WIN32)
   target_compile_definitions(miniupnpc PRIVATE _WIN32_WINNT=0x0501)
   target_link_libraries(miniupnpc PUBLIC ws2_32 iphlpapi)
 else()
-  # The socket time-outs bound every HTTP exchange with the router to a few
-  # seconds, so that a router that stops answering cannot hold a thread.
+  # The socket time-outs bound the connect and the send of every HTTP
+  # exchange with the router; the patch bounds the whole answer.
   target_compile_definitions(miniupnpc PRIVATE MINIUPNPC_SET_SOCKET_TIMEOUT
                              MINIUPNPC_GET_SRC_ADDR _BSD_SOURCE _DEFAULT_SOURCE _XOPEN_SOURCE=600)
 endif()

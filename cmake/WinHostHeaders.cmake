@@ -1,6 +1,7 @@
 # The header-only libraries of the build machine that the Windows stand-in
 # uses (Debian's nlohmann-json3-dev and libcli11-dev), copied into a folder of
-# their own for the same reason as the UDT header (see WinImportLibs.cmake).
+# their own: pointing the cross compiler at the host's whole include folder
+# would put the host's C library headers before MinGW's.
 find_path(MS_HOST_JSON_INCLUDE_DIR NAMES nlohmann/json.hpp NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 find_path(MS_HOST_CLI11_INCLUDE_DIR NAMES CLI/CLI.hpp NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 set(ms_host_headers ${CMAKE_BINARY_DIR}/host-headers)

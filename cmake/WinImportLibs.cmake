@@ -1,21 +1,6 @@
-# Import libraries for DLLs the Windows module links against but that the
-# build machine does not have: SimConnect.dll (part of the simulator) and, when
-# no UDT source is given, udt.dll. Each is made at build time with dlltool from
-# our own list of the functions the module calls.
-
-# Without a UDT source folder the UDT header comes from Debian's libudt-dev
-# (the same file as UDT 4.11's). It is copied into a folder of its own:
-# pointing the cross compiler at the host's whole include folder would put the
-# host's C library headers before MinGW's.
-find_path(MS_HOST_UDT_INCLUDE_DIR NAMES udt/udt.h NO_CMAKE_FIND_ROOT_PATH)
-
-# ms_stage_udt_header(FILE): makes FILE the module's <udt/udt.h>.
-function(ms_stage_udt_header header)
-  set(staged ${CMAKE_BINARY_DIR}/udt-include)
-  file(COPY ${header} DESTINATION ${staged}/udt)
-  set(UDT_INCLUDE_DIR ${staged} CACHE PATH "Folder holding udt/udt.h" FORCE)
-endfunction()
-
+# The import library for SimConnect.dll, which the Windows module links against
+# but the build machine does not have (it is part of the simulator): made at
+# build time with dlltool from our own list of the functions the module calls.
 find_program(MS_DLLTOOL NAMES ${CMAKE_DLLTOOL} dlltool REQUIRED)
 
 # ms_import_library(TARGET DEF_FILE DLL_NAME [KILL_AT]): an imported static

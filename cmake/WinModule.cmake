@@ -44,15 +44,11 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   ExternalProject_Add(ms_host_tools
     SOURCE_DIR ${PROJECT_SOURCE_DIR}/tools/dll_check
     BINARY_DIR ${ms_host_tools_dir}
-    CMAKE_ARGS -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    CMAKE_ARGS -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMS_WARNINGS_AS_ERRORS=${MS_WARNINGS_AS_ERRORS}
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON)
-  # With a udt.dll built here, the checks also hold the module's imports
-  # against that DLL's exports.
-  set(ms_udt_dll)
-  if(TARGET udt)
-    set(ms_udt_dll $<TARGET_FILE:udt>)
-  endif()
+  # The checks also hold the module's imports against udt.dll's exports.
+  set(ms_udt_dll $<TARGET_FILE:udt>)
   add_test(NAME module_dll_check
            COMMAND ${ms_host_tools_dir}/check_module_dll $<TARGET_FILE:MultiShared> ${ms_udt_dll})
   add_test(NAME module_dll_checker_tests

@@ -1,10 +1,5 @@
 # The pilots' package: one zip with everything a pilot copies onto a Windows
-# computer. Made with every build that has a udt.dll of its own, since a
-# package without udt.dll would not load.
-if(NOT TARGET udt)
-  message(STATUS "Pilots' package: not made, no udt.dll is built (set MS_UDT_SOURCE_DIR)")
-  return()
-endif()
+# computer, made with every Windows build.
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(ms_package_name MultiShared-${PROJECT_VERSION}-win32)
@@ -23,12 +18,6 @@ set(ms_package_samples
   ${PROJECT_SOURCE_DIR}/samples/LVars.cfg)
 set(ms_package_texts ${PROJECT_SOURCE_DIR}/docs/windows.md ${PROJECT_SOURCE_DIR}/docs/pilots.md)
 
-# miniupnpc's licence goes with the module that has it built in.
-set(ms_package_upnp_licence "")
-if(MS_WITH_UPNP)
-  set(ms_package_upnp_licence COMMAND ${CMAKE_COMMAND} -E copy ${MS_MINIUPNPC_LICENSE_FILE}
-                              ${ms_package_dir}/MINIUPNPC-LICENSE.txt)
-endif()
 add_custom_command(
   OUTPUT ${MS_PACKAGE_FILE}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${ms_package_dir} ${MS_PACKAGE_FILE}
@@ -37,7 +26,8 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E copy ${ms_package_samples} ${ms_package_dir}/samples
   COMMAND ${CMAKE_COMMAND} -E copy ${ms_package_texts} ${ms_package_dir}
   COMMAND ${CMAKE_COMMAND} -E copy ${MS_UDT_LICENSE_FILE} ${ms_package_dir}/UDT-LICENSE.txt
-  ${ms_package_upnp_licence}
+  COMMAND ${CMAKE_COMMAND} -E copy ${MS_MINIUPNPC_LICENSE_FILE}
+          ${ms_package_dir}/MINIUPNPC-LICENSE.txt
   COMMAND ${CMAKE_COMMAND} -E tar cf ${MS_PACKAGE_FILE} --format=zip ${ms_package_name}
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/package
   DEPENDS ${ms_package_programs} ${ms_package_samples} ${ms_package_texts} ${MS_UDT_LICENSE_FILE} ${MS_MINIUPNPC_LICENSE_FILE}
@@ -52,7 +42,6 @@ if(TARGET ms_host_tools)
            COMMAND ${CMAKE_COMMAND} -DPACKAGE=${MS_PACKAGE_FILE} -DNAME=${ms_package_name}
                    -DCHECKER=${CMAKE_BINARY_DIR}/host-tools/check_module_dll
                    -DWORK_DIR=${CMAKE_BINARY_DIR}/package-check
-                   -DUPNP=${MS_WITH_UPNP}
                    -P ${PROJECT_SOURCE_DIR}/cmake/CheckPackage.cmake)
   set_tests_properties(pilots_package_check PROPERTIES LABELS windows)
 endif()

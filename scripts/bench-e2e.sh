@@ -2,19 +2,25 @@
 # The end-to-end benchmark suite: two stand-in simulators in two network
 # namespaces, measured as pilots meet the module. Writes results.json, the
 # plots' data and PNG plots into one folder (default bench-output).
-#   ./scripts/bench-e2e.sh [--smoke] [--output DIR]
+#   ./scripts/bench-e2e.sh [--smoke] [--flight-only] [--reliable-p99-limit-ms N] [--output DIR]
 # --smoke: a run of under a minute that checks the suite works; its figures
-# are too few to read.
+# are too few to read. --flight-only: the shared flight alone (delays, state,
+# lag), without plots. --reliable-p99-limit-ms: fail when the reliable
+# channel's delay p99 is over N ms.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 out=bench-output
-smoke=()
+options=()
+flight_only=no
 while [ $# -gt 0 ]; do
   case "$1" in
-    --smoke) smoke=(--smoke) ;;
+    --smoke) options+=(--smoke) ;;
+    --flight-only) options+=(--flight-only); flight_only=yes ;;
+    --reliable-p99-limit-ms) options+=(--reliable-p99-limit-ms "$2"); shift ;;
     --output) out=$2; shift ;;
-    *) echo "usage: $0 [--smoke] [--output DIR]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--smoke] [--flight-only] [--reliable-p99-limit-ms N] [--output DIR]" >&2
+       exit 2 ;;
   esac
   shift
 done
@@ -36,8 +42,9 @@ fi
 
 code=$(git rev-parse --short HEAD 2>/dev/null || echo unknown)
 "$build/bench/ms_e2e_bench" --simhost "$build/standin/simhost" \
-  --module "$build/src/libMultiShared.so" --output "$out" --code "$code" "${smoke[@]}" \
+  --module "$build/src/libMultiShared.so" --output "$out" --code "$code" "${options[@]}" \
   >"$out/console.txt"
-gnuplot -e "dir='$out'" bench/e2e/plots.gp
 echo "Results: $out/results.json"
+[ "$flight_only" = yes ] && exit 0
+gnuplot -e "dir='$out'" bench/e2e/plots.gp
 echo "Plots: $out/delay.png $out/state_interarrival.png $out/lag.png $out/cpu.png $out/stop.png"

@@ -5,6 +5,5 @@ target_sources(multishared_objects PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/module_state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/panel_services.cpp
   ${CMAKE_CURRENT_LIST_DIR}/shared_state.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/stoppable_thread.cpp
   ${CMAKE_CURRENT_LIST_DIR}/text_lines.cpp
 )

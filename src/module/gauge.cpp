@@ -87,6 +87,12 @@ GaugeHeader multiSharedGauge = {
     .gaugeCallback = GaugeCallback,
 };
 
+namespace {
+constexpr int kWaitPauseMs = 10;
+constexpr int kWaitLinesEveryPause = 100;
+constexpr int kPausesBetweenLaterWaitLines = 1000;
+}  // namespace
+
 void RunShutdownHandshake() {
   // The line goes first: once the stop is requested the send thread logs its
   // own shutdown lines, which must follow this one.
@@ -95,10 +101,16 @@ void RunShutdownHandshake() {
   // reloaded gauge does not wait for threads that are gone.
   std::int32_t running = shutdown_state::kRunning;
   roleState.shutdownState.compare_exchange_strong(running, shutdown_state::kStopRequested);
-  while (Load(roleSetup.roleStarted) &&
-         roleState.shutdownState.load(std::memory_order_acquire) != shutdown_state::kFinished) {
-    LogMessage("Waiting for thread close");
-    platform::SleepMs(10);
+  // A line every pause for the first second, then one every 10 s, so that a
+  // long wait cannot fill the log.
+  for (int pauses = 0;
+       Load(roleSetup.roleStarted) &&
+       roleState.shutdownState.load(std::memory_order_acquire) != shutdown_state::kFinished;
+       ++pauses) {
+    if (pauses < kWaitLinesEveryPause || pauses % kPausesBetweenLaterWaitLines == 0) {
+      LogMessage("Waiting for thread close");
+    }
+    platform::SleepMs(kWaitPauseMs);
   }
   LogMessage("Thread Close Process Completed");
 }

@@ -16,13 +16,8 @@ target_sources(multishared_objects PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/role_loop.cpp
   ${CMAKE_CURRENT_LIST_DIR}/role_sends.cpp
   ${CMAKE_CURRENT_LIST_DIR}/router_port_list.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/router_ports.cpp
   ${CMAKE_CURRENT_LIST_DIR}/send_rules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/server_network.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wire_records.cpp
 )
-# Without miniupnpc's source the router is never asked and the log says why.
-if(MS_WITH_UPNP)
-  target_sources(multishared_objects PRIVATE ${CMAKE_CURRENT_LIST_DIR}/router_ports.cpp)
-else()
-  target_sources(multishared_objects PRIVATE ${CMAKE_CURRENT_LIST_DIR}/router_ports_absent.cpp)
-endif()

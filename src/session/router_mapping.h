@@ -17,6 +17,7 @@ void StartRouterMapping(std::vector<std::uint16_t> ports);
 // For programs that drive the module in this machine's own network (unit
 // tests): the router is never asked, so no discovery leaves the machine.
 void KeepRouterMappingOff();
-// Wakes the thread, waits for it to delete its mappings and end. The wait is
-// bounded by the router's time-outs for the exchange under way.
+// Wakes the thread and waits up to 100 ms for it to delete its mappings and
+// end; a thread still in an exchange with the router then is left to finish
+// alone (each exchange is bounded by miniupnpc's limits) and logs no more.
 void StopRouterMapping();

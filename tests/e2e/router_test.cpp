@@ -76,10 +76,6 @@ class RouterTest : public SharedFlightTest {
   bool ThroughRouter() const override { return true; }
 
   void SetUp() override {
-    if (std::string(MINIUPNPD_PATH).empty()) {
-      GTEST_SKIP() << "router tests skipped: the module is built without UPnP, or miniupnpd's "
-                      "source is missing (see the build's configure messages)";
-    }
     SharedFlightTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     LoadRouterRules(RouterRules());
@@ -341,6 +337,107 @@ TEST_F(RouterTest, LineFourKeepsTheRouterUntouched) {
             1u);
   EXPECT_EQ(CountLines(hostLog, kOpened), 0u);
   EXPECT_EQ(Forwarding().find("dnat"), std::string::npos);
+}
+
+// A device at home that answers discovery as an Internet gateway, then serves
+// its description one byte a second or announces 2 GB. The module gives such
+// an answer up at its deadline or size cap, and a quit is never held by it.
+class HostileRouterTest : public RouterTest {
+ protected:
+  struct HostRun {
+    std::chrono::milliseconds exitAfterQuit{};
+    long grownKb = 0;  // peak memory over the memory at 1 s, before discovery ends
+  };
+
+  void StartDevice(const char* mode) {
+    StartRouterHelper("hostile", {HOSTILE_ROUTER_PATH, mode, kRouterInside});
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < deadline) {
+      std::ifstream out(RunFile("hostile.out"));
+      std::string line;
+      if (std::getline(out, line) && line == "listening") return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    FAIL() << "the hostile device did not start";
+  }
+
+  static long StatusKb(pid_t pid, const std::string& field) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind(field, 0) == 0) return std::stol(line.substr(field.size()));
+    }
+    return 0;
+  }
+
+  HostRun RunHostUntil(double quitAt, const std::string& run = "") {
+    const auto start = Clock::now();
+    Start(kServer, StartRoleLines(0.1, 0) + std::to_string(quitAt) + " quit\n", 30, run);
+    std::this_thread::sleep_until(start + std::chrono::seconds(1));
+    const pid_t pid = SimPid(kServer);
+    const long early = StatusKb(pid, "VmRSS:");
+    long peak = early;
+    const auto quit = start + std::chrono::milliseconds(static_cast<int>(quitAt * 1000));
+    while (Clock::now() < quit - std::chrono::milliseconds(150)) {
+      peak = std::max(peak, StatusKb(pid, "VmHWM:"));
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(WaitForExit(kServer, std::chrono::seconds(40)), std::optional<int>(0))
+        << ErrorOutput(kServer);
+    return {std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - quit),
+            peak - early};
+  }
+};
+
+// ThreadSanitizer sleeps a second at the exit of a process whose other
+// threads still run, as a thread left in a trickled answer does.
+#if defined(__SANITIZE_THREAD__)
+constexpr std::chrono::seconds kQuitToExitBound{3};
+#else
+constexpr std::chrono::seconds kQuitToExitBound{2};
+#endif
+
+const std::string kNoGateway =
+    "Router: no Internet gateway among the UPnP devices that answered; forward UDP 5001 and 34835 "
+    "to this computer in the router by hand, or turn UPnP on there";
+
+TEST_F(HostileRouterTest, ATrickledDescriptionIsGivenUpAndAQuitDuringItIsNotHeld) {
+  StartDevice("trickle");
+  if (HasFatalFailure()) return;
+  // Discovery ends at about 1.5 s; the description's deadline a few seconds on.
+  const HostRun late = RunHostUntil(7.0);
+  const auto log = LogLines(kServer);
+  EXPECT_EQ(CountLines(log, kNoGateway), 1u) << ::testing::PrintToString(log);
+  ExpectShutdownHandshake(log, "host");
+
+  // A quit while the description trickles in.
+  const HostRun during = RunHostUntil(2.5, "during");
+  const auto second = LogLines(kServer);
+  EXPECT_EQ(CountLines(second,
+                       "Router: no answer from the router within the stop; the mappings are "
+                       "deleted in the background, or end with their lease"),
+            1u)
+      << ::testing::PrintToString(second);
+  EXPECT_LT(CountLines(second, "Waiting for thread close"), 100u);
+  std::cout << "[ figures  ] trickled description: quit to exit " << late.exitAfterQuit.count()
+            << " ms after it was given up, " << during.exitAfterQuit.count()
+            << " ms while it trickled\n";
+  EXPECT_LT(late.exitAfterQuit, kQuitToExitBound);
+  EXPECT_LT(during.exitAfterQuit, kQuitToExitBound);
+}
+
+TEST_F(HostileRouterTest, AHugeAnnouncedDescriptionCostsLittleMemory) {
+  StartDevice("huge");
+  if (HasFatalFailure()) return;
+  const HostRun run = RunHostUntil(5.0);
+  const auto log = LogLines(kServer);
+  EXPECT_EQ(CountLines(log, kNoGateway), 1u) << ::testing::PrintToString(log);
+  std::cout << "[ figures  ] 2 GB description announced: memory grew " << run.grownKb
+            << " kB; quit to exit " << run.exitAfterQuit.count() << " ms\n";
+  EXPECT_LT(run.exitAfterQuit, kQuitToExitBound);
+#if !defined(__SANITIZE_THREAD__)
+  // ThreadSanitizer's own memory grows with the run; the bound is for real builds.
+  EXPECT_LT(run.grownKb, 16 * 1024);
+#endif
 }
 
 }  // namespace

@@ -34,7 +34,8 @@ if(TARGET simhost AND TARGET MultiShared)
     MULTISHARED_CHECK_PATH="$<TARGET_FILE:multishared-check>"
     STRANGER_PATH="$<TARGET_FILE:e2e_stranger>"
     DATAGRAMS_PATH="$<TARGET_FILE:e2e_datagrams>"
-    HANDSHAKE_PATH="$<TARGET_FILE:e2e_handshake>")
+    HANDSHAKE_PATH="$<TARGET_FILE:e2e_handshake>"
+    HOSTILE_ROUTER_PATH="$<TARGET_FILE:e2e_hostile_router>")
   # A sender on the link that is not the peer (link_faults_test.cpp).
   add_executable(e2e_stranger ${CMAKE_CURRENT_LIST_DIR}/stranger_main.cpp)
   target_link_libraries(e2e_stranger PRIVATE multishared_core)
@@ -43,32 +44,25 @@ if(TARGET simhost AND TARGET MultiShared)
   target_link_libraries(e2e_datagrams PRIVATE multishared_core)
   # Crafted reliable-channel handshakes (hostile_handshake_test.cpp).
   add_executable(e2e_handshake ${CMAKE_CURRENT_LIST_DIR}/handshake_main.cpp)
+  # A device on the home network that answers UPnP slowly or hugely (router_test.cpp).
+  add_executable(e2e_hostile_router ${CMAKE_CURRENT_LIST_DIR}/hostile_router_main.cpp)
+  target_link_libraries(e2e_hostile_router PRIVATE Threads::Threads)
   # The tests run the programs, so building them builds those too.
   add_dependencies(e2e_tests simhost MultiShared multishared-check e2e_stranger e2e_datagrams
-                   e2e_handshake)
-  # The home router's UPnP daemon, built from its source beside the checkout
-  # with our one-line patch (router_test.cpp). Without the source, or without
-  # UPnP in the module, the router tests say they skipped.
-  set(MS_MINIUPNPD_SOURCE_DIR ${PROJECT_SOURCE_DIR}/../shared/third_party/miniupnpd-2.3.1
-      CACHE PATH "miniupnpd 2.3.1 source folder, for the test router")
-  set(ms_miniupnpd "")
-  if(MS_WITH_UPNP AND EXISTS ${MS_MINIUPNPD_SOURCE_DIR}/miniupnpd.c)
-    set(ms_miniupnpd ${CMAKE_BINARY_DIR}/miniupnpd/miniupnpd)
-    add_custom_command(
-      OUTPUT ${ms_miniupnpd}
-      COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-miniupnpd.sh ${MS_MINIUPNPD_SOURCE_DIR}
-              ${CMAKE_BINARY_DIR}/miniupnpd
-      DEPENDS ${PROJECT_SOURCE_DIR}/scripts/build-miniupnpd.sh
-              ${CMAKE_CURRENT_LIST_DIR}/router/test-wan-address.patch
-      COMMENT "Test router daemon miniupnpd"
-      VERBATIM)
-    add_custom_target(test_miniupnpd DEPENDS ${ms_miniupnpd})
-    add_dependencies(e2e_tests test_miniupnpd)
-  elseif(NOT MS_WITH_UPNP)
-    message(STATUS "Router tests skip: the module is built without UPnP")
-  else()
-    message(STATUS "Router tests skip: no miniupnpd source at ${MS_MINIUPNPD_SOURCE_DIR}")
-  endif()
+                   e2e_handshake e2e_hostile_router)
+  # The home router's UPnP daemon, built from its source folder (found by
+  # cmake/ThirdParty.cmake) with our one-line patch (router_test.cpp).
+  set(ms_miniupnpd ${CMAKE_BINARY_DIR}/miniupnpd/miniupnpd)
+  add_custom_command(
+    OUTPUT ${ms_miniupnpd}
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-miniupnpd.sh ${MS_MINIUPNPD_SOURCE_DIR}
+            ${CMAKE_BINARY_DIR}/miniupnpd
+    DEPENDS ${PROJECT_SOURCE_DIR}/scripts/build-miniupnpd.sh
+            ${CMAKE_CURRENT_LIST_DIR}/router/test-wan-address.patch
+    COMMENT "Test router daemon miniupnpd"
+    VERBATIM)
+  add_custom_target(test_miniupnpd DEPENDS ${ms_miniupnpd})
+  add_dependencies(e2e_tests test_miniupnpd)
   target_compile_definitions(e2e_tests PRIVATE MINIUPNPD_PATH="${ms_miniupnpd}")
   gtest_discover_tests(e2e_tests PROPERTIES LABELS e2e TIMEOUT 180 DISCOVERY_TIMEOUT 60)
 
