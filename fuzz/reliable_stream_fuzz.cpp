@@ -7,11 +7,14 @@
 #include <vector>
 
 #include "fuzz_module.h"
+#include "net/peer_talk.h"
 #include "net/receive_messages.h"
 #include "net/reliable_link.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   StartFuzzModule();
+  // Each input is a connection of its own: its hello, if any, counts only there.
+  peerTalk = PeerTalk{};
   static ReliableLink link;
   link.fragmentSize = 0;
   std::vector<std::uint8_t> buffer(size + kMessageSize);

@@ -48,6 +48,12 @@ struct LVarEntry {
   // of a value applied from it. Two instances that exchanged hellos settle a
   // disagreement by it (net/owner_rule.h).
   std::atomic<std::int64_t> stampMs{kNeverMs};
+  // Receive thread only: a value a peer that speaks the extension sent as a
+  // live change, held until its stamped copy comes on the reliable channel.
+  // Until then a stamped value of that peer with another value is older
+  // (the stream keeps the peer's order), whatever the clocks say.
+  bool awaitingStamp = false;
+  float awaitedValue = 0.0f;
   LVarCategory category = LVarCategory::kNone;
   std::string name;
 };

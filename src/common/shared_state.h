@@ -8,7 +8,8 @@
 //     CockpitVars::id and ::resolved (gauge creation, then each poll until
 //     resolved), AxisToggle.
 //   role threads: SmoothedValue::target (received aircraft state),
-//     lastGearHandle (send thread only), CockpitVars::value slots kKeysClear, kMpTgl
+//     lastGearHandle (the send thread, and the receive thread as it sends the
+//     gear in the exchange after the hellos), CockpitVars::value slots kKeysClear, kMpTgl
 //     and kShownStatus.
 // A reader may see the fields of one record from two different updates.
 #pragma once

@@ -164,7 +164,7 @@ void ClientNetwork::PeerStarted() {
   if (checkStartedMs != 0) return;
   acksBeforeCheck = AcksReceived(channel.socket);
   checkStartedMs = SteadyNowMs();
-  SendGreeting();
+  Send(GreetingRecord());
 }
 
 void ClientNetwork::FinishLinkCheck() {
@@ -183,6 +183,16 @@ void ClientNetwork::FinishLinkCheck() {
 }
 
 void ClientNetwork::Adopt(UDTSOCKET socket) {
+  // The hello, then the greeting, go out before any other thread can send on
+  // the connection: the server's gate takes a connection only when its first
+  // record is one of them, and a server that speaks only the protocol skips
+  // the hello.
+  ReliableLink opening;
+  opening.socket = socket;
+  peerTalk.NewConnection(
+      [&opening](const std::uint8_t* data, std::size_t size) { SendRecords(opening, data, size); },
+      SteadyNowMs());
+  SendRecord(opening, GreetingRecord());
   {
     std::lock_guard<std::mutex> lock(channel.sendGuard);
     channel.socket = socket;
@@ -194,18 +204,12 @@ void ClientNetwork::Adopt(UDTSOCKET socket) {
   Store(linkState.connectionStatus, connection_status::kConnected);
   linkState.connectionGeneration.fetch_add(1, std::memory_order_relaxed);
   LogMessage("R UDP connected to " + roleSetup.peerAddress);
-  // The hello goes first, so that the server's gate knows at once what the
-  // connection is; a server that speaks only the protocol skips it.
-  peerTalk.NewConnection(
-      [this](const std::uint8_t* data, std::size_t size) { SendBytes(data, size); },
-      SteadyNowMs());
-  SendGreeting();
 }
 
 // The reliable greeting carries the simulator time; the server ignores it.
-void ClientNetwork::SendGreeting() {
+MessageBytes ClientNetwork::GreetingRecord() {
   const double time = simThread.sharedState->aircraft->absoluteTime.load(std::memory_order_relaxed);
-  Send(EncodeMessage(MakeMessage(kind::kGreeting, 0.0, time, 0.0)));
+  return EncodeMessage(MakeMessage(kind::kGreeting, 0.0, time, 0.0));
 }
 
 void ClientNetwork::Drop() {

@@ -66,7 +66,7 @@ class ClientNetwork {
   bool AwaitConnect(UDTSOCKET socket, std::string& why);
   void PauseBeforeRetry();
   void Adopt(UDTSOCKET socket);
-  void SendGreeting();
+  static MessageBytes GreetingRecord();
   void FinishLinkCheck();
   void Drop();
 

@@ -75,6 +75,10 @@ void PeerTalk::NewConnection(const Reply& reply, std::int64_t nowMs) {
   clockMinBefore_.reset();
   clockWindowEndsMs_ = nowMs + kClockWindowMs;
   Store(linkState.peerKind, peer_kind::kUnknown);
+  // A stamped copy the old connection did not bring never comes.
+  for (std::uint32_t i = 0; i < LoadedEntryCount(); ++i) {
+    simThread.lvarTable[i]->awaitingStamp = false;
+  }
   if (!Load(roleSetup.extensionAllowed)) return;
   SendOn(reply, EncodeHello(OwnHello()));
   SendOn(reply, EncodeClock(ClockSample{nowMs}));
@@ -95,9 +99,10 @@ void PeerTalk::FirstRecordPlain() {
 }
 
 void PeerTalk::Tick(std::int64_t nowMs) {
+  // A hello that comes later still counts, since nothing else came first.
   if (!firstRecordSeen_ && helloWaitEndsMs_ != 0 && nowMs >= helloWaitEndsMs_ &&
       Load(linkState.connectionStatus) == connection_status::kConnected) {
-    firstRecordSeen_ = true;
+    helloWaitEndsMs_ = 0;
     Store(linkState.peerKind, peer_kind::kPlain);
     NamePeerKind("no hello within 2 s, taken for a peer that speaks the protocol only");
   }
@@ -130,7 +135,10 @@ void PeerTalk::Take(const std::uint8_t* record, const Reply& reply, ReceiveLimit
 
 void PeerTalk::TakeHello(const Hello& hello, const Reply& reply) {
   if (!Load(roleSetup.extensionAllowed)) {
-    FirstRecordPlain();
+    if (firstRecordSeen_) return;
+    firstRecordSeen_ = true;
+    Store(linkState.peerKind, peer_kind::kPlain);
+    NamePeerKind("its hello is not answered, \"plain protocol\" in SharedConfig.cfg turns the extension off here");
     return;
   }
   Store(linkState.peerDisplaySync, hello.displaySync);
@@ -139,7 +147,6 @@ void PeerTalk::TakeHello(const Hello& hello, const Reply& reply) {
   if (firstRecordSeen_) return;  // a hello after other records is no hello
   helloSeen_ = true;
   firstRecordSeen_ = true;
-  peerHello_ = hello;
   Store(linkState.peerKind, peer_kind::kExtension);
   const bool hereKept = Load(linkState.helloExchanged);
   prevails_ = hereKept == hello.connectedBefore ? Prevails::kNeither
@@ -268,6 +275,10 @@ void PeerTalk::TakeStamped(const StampedValue& value, const Reply& reply, Receiv
   if (!Shared(entry->category, CurrentSwitches())) return;
   const std::optional<std::int64_t> peerStamp = LocalTimeOf(value.stampMs, nowMs);
   if (!peerStamp) return;
+  if (entry->awaitingStamp) {
+    if (value.value != entry->awaitedValue) return;  // sent before the live change
+    entry->awaitingStamp = false;
+  }
   const float live = ReadLiveValue(*entry);
   if (live == value.value) {
     // Agreed: the later of the two stamps is when the value came about.

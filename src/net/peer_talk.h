@@ -76,7 +76,6 @@ class PeerTalk {
   bool helloSeen_ = false;
   bool firstRecordSeen_ = false;
   std::int64_t helloWaitEndsMs_ = 0;
-  Hello peerHello_{};
   std::uint64_t lastPeerSession_ = 0;
   Prevails prevails_ = Prevails::kNeither;
   // The peer's table, when it differs: its names as they come, then the

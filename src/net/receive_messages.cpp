@@ -89,6 +89,10 @@ void ApplyVarValue(const MessageRecord& record, Channel channel, ReceiveLimits& 
   // A live change has just been made over there; a peer that speaks the
   // extension follows it with the stamp it took.
   Store(entry->stampMs, SteadyNowMs());
+  if (PeerSpeaksExtension() && Shared(entry->category, CurrentSwitches())) {
+    entry->awaitingStamp = true;
+    entry->awaitedValue = value;
+  }
   limits.appliedValues.Log("LvarsSet: " + entry->name + " Value: " + FormatNumber(value));
 }
 

@@ -7,6 +7,7 @@
 #include "common/log_limit.h"
 #include "common/module_state.h"
 #include "net/extension_records.h"
+#include "net/peer_talk.h"
 #include "net/peer_address.h"
 
 ServerNetwork::ServerNetwork() {
@@ -100,6 +101,14 @@ void ServerNetwork::File(std::uint32_t id, std::unique_ptr<ReliableLink> link) {
       UDT::close(link->socket);
       return;
     }
+    // This side's hello goes first, before the link is where other threads
+    // send.
+    ReliableLink& opening = *link;
+    peerTalk.NewConnection(
+        [&opening](const std::uint8_t* data, std::size_t size) {
+          SendRecords(opening, data, size);
+        },
+        SteadyNowMs());
     clients.emplace(id, std::move(link));
   }
   Store(linkState.connectionStatus, connection_status::kConnected);

@@ -16,7 +16,6 @@ void AcceptPendingClient(ServerGame& game) {
   if (!game.network->AcceptNewClient(static_cast<std::uint32_t>(id))) return;
   PrintAndLog("client " + std::to_string(id) + " has been connected to the server");
   Store(linkState.connectedClientCount, id + 1);
-  peerTalk.NewConnection(ReplyTo(game, static_cast<std::uint32_t>(id)), SteadyNowMs());
 }
 
 namespace {
