@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <iostream>
 #include <map>
-#include <sstream>
 #include <thread>
 
 #include "shared_flight.h"
@@ -16,24 +15,7 @@ namespace {
 
 using trace::By;
 
-struct Var {
-  std::string name;
-  std::string category;  // the word of "LVars.cfg", empty for none
-};
-
-std::string TableText(const std::vector<Var>& vars) {
-  std::string text;
-  for (const Var& v : vars) text += v.name + (v.category.empty() ? "" : ";" + v.category) + "\n";
-  return text;
-}
-
 bool Held(const Var& v) { return v.category != "MBTN" && v.category != "BTN"; }
-
-std::string Set(double t, const std::string& name, double value) {
-  std::ostringstream line;
-  line << t << " set " << name << " " << value << "\n";
-  return line.str();
-}
 
 class ConvergenceTest : public SharedFlightTest {
  protected:
@@ -92,31 +74,6 @@ class ConvergenceTest : public SharedFlightTest {
       }
     }
     return last;
-  }
-
-  // No module write on `side` of `name` with a value other than `allowed`
-  // after `afterNs`.
-  void ExpectOnlyWrites(int side, const std::string& name, double allowed, std::int64_t afterNs,
-                        const std::string& why) {
-    for (const auto& w : Trace(side).Writes(name, By::kModule)) {
-      if (w.monoNs >= afterNs) {
-        EXPECT_EQ(w.body.value, allowed) << name << ": " << why;
-      }
-    }
-  }
-
-  void StartServerThenClient(const std::string& server, const std::string& client,
-                             std::chrono::seconds clientDelay, double duration) {
-    Start(kServer, server, duration);
-    ASSERT_TRUE(WaitForLogLine(kServer, "serverLoop start", roleStartLimit_));
-    std::this_thread::sleep_for(clientDelay);
-    Start(kClient, client, duration);
-  }
-
-  void WaitForBoth(double duration) {
-    const auto limit = std::chrono::milliseconds(static_cast<int>(duration * 1000) + 20000);
-    EXPECT_EQ(WaitForExit(kClient, limit), std::optional<int>(0)) << ErrorOutput(kClient);
-    EXPECT_EQ(WaitForExit(kServer, limit), std::optional<int>(0)) << ErrorOutput(kServer);
   }
 };
 
@@ -256,9 +213,7 @@ TEST_F(ConvergenceTest, ALinkCutWhileBothPilotsWorkThenRestored) {
   const CommandResult restored = InNamespace(kServer, {"nft", "delete", "table", "inet", "mscut"});
   EXPECT_EQ(restored.exitCode, 0) << restored.output;
   // The steady clock is the monotonic clock the traces use.
-  const std::int64_t restoredNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                      std::chrono::steady_clock::now().time_since_epoch())
-                                      .count();
+  const std::int64_t restoredNs = SteadyNowNs();
   WaitForBoth(26);
   ExpectSameCockpits(all, std::max(restoredNs, LastChange(all)), "link cut and restored");
   // Changes made on both sides while the link was down survive.

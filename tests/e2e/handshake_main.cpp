@@ -5,8 +5,9 @@
 // RATE a second. It prints how the listener answered:
 //   accepted N refused N silent N
 // (accepted: a connection was built; refused: the listener said no; silent:
-// no answer within a second).
-//   e2e_handshake LOCAL_ADDRESS SERVER_ADDRESS PORT MSS FLIGHT_FLAGS COUNT RATE
+// no answer within a second). LOCAL_PORT fixes the source port, so that a
+// firewall rule can count what the listener sends back to it.
+//   e2e_handshake LOCAL_ADDRESS SERVER_ADDRESS PORT MSS FLIGHT_FLAGS COUNT RATE [LOCAL_PORT]
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -76,12 +77,14 @@ bool Receive(int fd, int ms, Handshake& answer) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 8) {
-    std::fprintf(stderr, "usage: %s LOCAL SERVER PORT MSS FLIGHT_FLAGS COUNT RATE\n", argv[0]);
+  if (argc != 8 && argc != 9) {
+    std::fprintf(stderr, "usage: %s LOCAL SERVER PORT MSS FLIGHT_FLAGS COUNT RATE [LOCAL_PORT]\n",
+                 argv[0]);
     return 2;
   }
   sockaddr_in local{};
   local.sin_family = AF_INET;
+  if (argc == 9) local.sin_port = htons(static_cast<std::uint16_t>(std::atoi(argv[8])));
   inet_pton(AF_INET, argv[1], &local.sin_addr);
   sockaddr_in server{};
   server.sin_family = AF_INET;

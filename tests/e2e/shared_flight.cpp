@@ -76,9 +76,13 @@ void SharedFlightTest::SetUp() {
   runFolder_ = pattern;
   for (int side : {kServer, kClient}) {
     fs::create_directories(Folder(side));
-    WriteText(fs::path(Folder(side)) / "SharedConfig.cfg",
-              net_->PeerAddress(side) + "\n" + std::to_string(kBasePort) + "\n");
+    WriteConfig(side, "");
   }
+}
+
+void SharedFlightTest::WriteConfig(int side, const std::string& extraLines) {
+  WriteText(fs::path(Folder(side)) / "SharedConfig.cfg",
+            net_->PeerAddress(side) + "\n" + std::to_string(kBasePort) + "\n" + extraLines);
 }
 
 void SharedFlightTest::TearDown() {
@@ -119,7 +123,11 @@ std::vector<std::string> SharedFlightTest::SimulatorCommand(int, const std::stri
 }
 
 void SharedFlightTest::WriteTable(const std::string& text) {
-  for (int side : {kServer, kClient}) WriteText(fs::path(Folder(side)) / "LVars.cfg", text);
+  for (int side : {kServer, kClient}) WriteTable(side, text);
+}
+
+void SharedFlightTest::WriteTable(int side, const std::string& text) {
+  WriteText(fs::path(Folder(side)) / "LVars.cfg", text);
 }
 
 void SharedFlightTest::Start(int side, const std::string& script, double durationSeconds,
@@ -164,6 +172,31 @@ void SharedFlightTest::RunBoth(const std::string& serverScript, const std::strin
                                                                 << ErrorOutput(kClient);
   EXPECT_EQ(WaitForExit(kServer, limit), std::optional<int>(0)) << "server simulator:\n"
                                                                 << ErrorOutput(kServer);
+}
+
+void SharedFlightTest::StartServerThenClient(const std::string& server, const std::string& client,
+                                             std::chrono::seconds clientDelay, double duration,
+                                             const std::string& run) {
+  Start(kServer, server, duration, run);
+  ASSERT_TRUE(WaitForLogLine(kServer, "serverLoop start", roleStartLimit_));
+  std::this_thread::sleep_for(clientDelay);
+  Start(kClient, client, duration, run);
+}
+
+void SharedFlightTest::WaitForBoth(double duration) {
+  const auto limit = std::chrono::milliseconds(static_cast<int>(duration * 1000) + 20000);
+  EXPECT_EQ(WaitForExit(kClient, limit), std::optional<int>(0)) << ErrorOutput(kClient);
+  EXPECT_EQ(WaitForExit(kServer, limit), std::optional<int>(0)) << ErrorOutput(kServer);
+}
+
+void SharedFlightTest::ExpectOnlyWrites(int side, const std::string& name, double allowed,
+                                        std::int64_t afterNs, const std::string& why,
+                                        const std::string& run) const {
+  for (const auto& w : Trace(side, run).Writes(name, trace::By::kModule)) {
+    if (w.monoNs >= afterNs) {
+      EXPECT_EQ(w.body.value, allowed) << name << ": " << why;
+    }
+  }
 }
 
 std::string SharedFlightTest::ErrorOutput(int side) const {
@@ -262,6 +295,24 @@ std::vector<std::string> SharedFlightTest::LogLines(int side) const {
     lines.push_back(line);
   }
   return lines;
+}
+
+std::string TableText(const std::vector<Var>& vars) {
+  std::string text;
+  for (const Var& v : vars) text += v.name + (v.category.empty() ? "" : ";" + v.category) + "\n";
+  return text;
+}
+
+std::string Set(double t, const std::string& name, double value) {
+  std::ostringstream line;
+  line << t << " set " << name << " " << value << "\n";
+  return line.str();
+}
+
+std::int64_t SteadyNowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 std::string Changes(const std::string& name, double t0, int count, double interval,

@@ -70,6 +70,11 @@ class SharedFlightTest : public ::testing::Test {
 
   // The same "LVars.cfg" for both sides (the table index must agree).
   void WriteTable(const std::string& text);
+  // "LVars.cfg" of one side only, for tables that differ.
+  void WriteTable(int side, const std::string& text);
+  // Rewrites the side's "SharedConfig.cfg": the peer, the base port, then
+  // `extraLines` (each ended by a newline). Takes effect at the next Start.
+  void WriteConfig(int side, const std::string& extraLines);
   // Starts the simulator of `side` with this script; it ends itself by the
   // script's "quit", or after `durationSeconds` at the latest. A later run of
   // the same side names its script, trace and output files with `run`.
@@ -87,6 +92,16 @@ class SharedFlightTest : public ::testing::Test {
   // waits for both to end with exit code 0.
   void RunBoth(const std::string& serverScript, const std::string& clientScript,
                double durationSeconds);
+  // Starts the server side, waits for its role, waits `clientDelay`, then
+  // starts the client side; WaitForBoth then expects both to end with 0.
+  void StartServerThenClient(const std::string& server, const std::string& client,
+                             std::chrono::seconds clientDelay, double duration,
+                             const std::string& run = "");
+  void WaitForBoth(double duration);
+  // No module write on `side` of `name` with a value other than `allowed`
+  // at or after `afterNs`.
+  void ExpectOnlyWrites(int side, const std::string& name, double allowed, std::int64_t afterNs,
+                        const std::string& why, const std::string& run = "") const;
 
   // The simulator program and its arguments for `side`, run inside that
   // side's namespace; `base` is the side's run folder, which holds its
@@ -137,6 +152,19 @@ class SharedFlightTest : public ::testing::Test {
   std::unique_ptr<ChildProcess> sims_[2];
   std::vector<std::unique_ptr<ChildProcess>> helpers_;
 };
+
+// A shared variable of a scenario's "LVars.cfg".
+struct Var {
+  std::string name;
+  std::string category;  // the word of "LVars.cfg", empty for none
+};
+std::string TableText(const std::vector<Var>& vars);
+
+// A script line setting `name` to `value` at `t`.
+std::string Set(double t, const std::string& name, double value);
+
+// CLOCK_MONOTONIC now, as the traces' "mono_ns".
+std::int64_t SteadyNowNs();
 
 // CPU seconds (user and system) that process `pid` has used so far.
 double CpuSeconds(pid_t pid);
