@@ -69,6 +69,13 @@ void ApplyVarValue(const MessageRecord& record, Channel channel, ReceiveLimits& 
   LVarEntry* entry = EntryAt(record.index);
   if (entry == nullptr || !FitsFloat(record.value)) return;
   const auto value = static_cast<float>(record.value);
+  // A peer that speaks the extension follows each reliable change with its
+  // stamped copy on the same stream, which says how old it is: a change held
+  // up by a cut must not pass for a fresh one.
+  if (channel == Channel::kReliable && PeerSpeaksExtension() &&
+      Shared(entry->category, CurrentSwitches())) {
+    return;
+  }
   if (entry->category == LVarCategory::kMbtn) {
     if (!WaitForButtonRelease(*entry, channel, limits)) return;
     entry->syncMark.store(-1, std::memory_order_relaxed);

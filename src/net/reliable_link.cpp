@@ -150,6 +150,12 @@ void SetNoBlocking(UDTSOCKET socket) {
   const bool no = false;
   UDT::setsockopt(socket, 0, UDT_SNDSYN, &no, sizeof no);
   UDT::setsockopt(socket, 0, UDT_RCVSYN, &no, sizeof no);
+  // A closed connection's unacknowledged records are worth nothing (the
+  // exchange after the next hellos settles the cockpits), and UDT's cleanup
+  // at a role's end waits for every lingering one: up to half a minute when
+  // the peer has gone.
+  const linger noLinger{0, 0};
+  UDT::setsockopt(socket, 0, UDT_LINGER, &noLinger, sizeof noLinger);
 }
 
 void SetTimeouts(UDTSOCKET socket) {

@@ -77,7 +77,8 @@ std::size_t ReadRecords(ReliableLink& link, std::uint8_t* buffer, int& lastResul
 std::size_t PrependFragment(const ReliableLink& link, std::uint8_t* buffer);
 std::size_t KeepFragment(ReliableLink& link, std::uint8_t* buffer, std::size_t total);
 
-// Sends and receives (and accepts) of `socket` return at once.
+// Sends and receives (and accepts) of `socket` return at once, and its
+// close does not linger.
 void SetNoBlocking(UDTSOCKET socket);
 // Receive, then send time-out of 5 s.
 void SetTimeouts(UDTSOCKET socket);

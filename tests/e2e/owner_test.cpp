@@ -198,8 +198,6 @@ TEST_F(OwnerTest, FcuhAloneAndAnEqualPairFromTheFollowingSide) {
 }
 
 TEST_F(OwnerTest, ACutWithTheNewerChangeOnTheFlyingSide) {
-  GTEST_SKIP() << "the follower's reliable value record held in the send queue through the cut "
-                  "is applied over the flyer's newer change when the link returns";
   const std::vector<Var> vars{{"QV_X", ""}, {"QV_XD", "DISP"}};
   WriteTable(TableText(vars));
   std::string host = StartRoleLines(0.1, kServer) + "0.5 set MP_SYNCDSP 1\n";
