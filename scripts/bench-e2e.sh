@@ -40,4 +40,5 @@ code=$(git rev-parse --short HEAD 2>/dev/null || echo unknown)
   >"$out/console.txt"
 gnuplot -e "dir='$out'" bench/e2e/plots.gp
 echo "Results: $out/results.json"
-echo "Plots: $out/delay.png $out/state_interarrival.png $out/lag.png $out/cpu.png $out/stop.png"
+echo "Plots: $out/delay.png $out/state_interarrival.png $out/lag.png $out/follow.png $out/cpu.png" \
+  "$out/stop.png"

@@ -10,6 +10,7 @@
 void ReadSessionConfig() {
   Store(roleSetup.anySourceAllowed, false);
   Store(roleSetup.routerMappingAllowed, true);
+  Store(roleSetup.closeFollow, false);
   const auto path = ModuleFilePath("SharedConfig.cfg");
   if (!path) return;
   LogMessage(*path);
@@ -33,4 +34,8 @@ void ReadSessionConfig() {
   Store(roleSetup.anySourceAllowed, lines.AnySource());
   if (lines.AnySource()) LogMessage("Records accepted from any address");
   Store(roleSetup.routerMappingAllowed, lines.RouterMapping());
+  Store(roleSetup.closeFollow, lines.CloseFollow());
+  if (lines.CloseFollow()) {
+    LogMessage("Close follow: the following aircraft flies where the other one is now");
+  }
 }
