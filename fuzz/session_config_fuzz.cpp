@@ -1,7 +1,7 @@
 // SharedConfig.cfg as any text: lines come out whole, without their line
-// ends, and a later line is never had without the earlier ones; an address
-// is read from one spelling only, the one it is written back as, and a port
-// is always one P + 1 can follow.
+// ends, and a later line is never had without the earlier ones (option lines
+// only after line 2); an address is read from one spelling only, the one it
+// is written back as, and a port is always one P + 1 can follow.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -23,11 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ConfigLines lines = ReadConfigLines(in);
   CheckLine(lines.peerAddress);
   CheckLine(lines.basePort);
-  CheckLine(lines.sourceRule);
-  CheckLine(lines.routerRule);
+  for (const auto& option : lines.options) CheckLine(option);
   if (lines.basePort && !lines.peerAddress) __builtin_trap();
-  if (lines.sourceRule && !lines.basePort) __builtin_trap();
-  if (lines.routerRule && !lines.sourceRule) __builtin_trap();
+  if (!lines.options.empty() && !lines.basePort) __builtin_trap();
   if (lines.peerAddress) {
     const auto address = ParsePeerAddress(*lines.peerAddress);
     if (address && AddressText(*address) != *lines.peerAddress) __builtin_trap();

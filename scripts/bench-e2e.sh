@@ -47,4 +47,5 @@ code=$(git rev-parse --short HEAD 2>/dev/null || echo unknown)
 echo "Results: $out/results.json"
 [ "$flight_only" = yes ] && exit 0
 gnuplot -e "dir='$out'" bench/e2e/plots.gp
-echo "Plots: $out/delay.png $out/state_interarrival.png $out/lag.png $out/cpu.png $out/stop.png"
+echo "Plots: $out/delay.png $out/state_interarrival.png $out/lag.png $out/follow.png $out/cpu.png" \
+  "$out/stop.png"

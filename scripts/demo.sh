@@ -56,6 +56,11 @@ flight_seconds=58
 # ---- Two computers, their documents folders -----------------------------
 . scripts/sim-pair.sh
 sim_pair_up demo "$run"
+# Both follow closely: the following aircraft flies where the other one is
+# now, and the swap moves nobody (the report says so).
+for side in host guest; do
+  echo "close follow" >>"$run/$side/Veltrana/Quelvo/SharedConfig.cfg"
+done
 
 # ---- The two pilots' scripts (seconds since each simulator started) -----
 cat >"$run/host/script.txt" <<'SCRIPT'

@@ -88,6 +88,12 @@ void Aircraft::Advance(double dt) {
   double& longitude = Var("PLANE LONGITUDE");
   double& altitude = Var("PLANE ALTITUDE");
 
+  // A written forward speed (a following module sets it) is the speed the
+  // flight goes on from; this aircraft's speeds are all one.
+  const double writtenSpeedFps = Var("VELOCITY BODY Z");
+  if (writtenSpeedFps != speedKt * kFeetPerSecondPerKnot) {
+    speedKt = writtenSpeedFps / kFeetPerSecondPerKnot;
+  }
   const double oldBank = bank;
   const double oldPitch = pitch;
   const double oldSpeedFps = speedKt * kFeetPerSecondPerKnot;

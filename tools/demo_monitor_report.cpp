@@ -202,6 +202,18 @@ int CountCorrectedValues(const std::string& logPath) {
   return count;
 }
 
+// Whether the module of that log eased with SharedConfig.cfg's option
+// "close follow" (it says so once at role start).
+bool ClosesUp(const std::string& logPath) {
+  std::ifstream log(logPath);
+  for (std::string line; std::getline(log, line);) {
+    if (line.rfind("Close follow:", 0) == 0) return true;
+  }
+  return false;
+}
+
+const char* OnOff(bool on) { return on ? "on" : "off"; }
+
 std::string Hex(std::uint32_t value) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%X", value);
@@ -282,8 +294,16 @@ int RunReport(const Sides& traces, const Sides& logs, const std::string& lvarsFi
     report << "; who flies swapped at";
     for (const auto ns : swaps) report << ' ' << clock.Seconds(ns) << " s";
   }
+  const bool hostCloses = ClosesUp(logs.host);
+  const bool guestCloses = ClosesUp(logs.guest);
+  if (hostCloses && guestCloses) {
+    report << ". Both ran with the option \"close follow\" in SharedConfig.cfg: the following "
+              "aircraft flies where the other one is now, not 0.7 s behind it";
+  }
   report << ". Times are the host simulator's script time.\n\n"
          << "| | |\n|---|---|\n"
+         << "| option \"close follow\" host / guest | " << OnOff(hostCloses) << " / "
+         << OnOff(guestCloses) << " |\n"
          << "| flight length | " << clock.Seconds(hostSamples.back().monoNs) << " s |\n"
          << "| aircraft samples host / guest | " << hostSamples.size() << " / "
          << guestSamples.size() << " |\n"

@@ -61,6 +61,10 @@ bool Complete(const nlohmann::json& results, bool flightOnly) {
   }
   if (flightOnly) return complete;
   for (const auto& run : results["cpu"]) complete = complete && run["clean_stop"].get<bool>();
+  for (const auto& run : results["follow"]) {
+    complete = complete && run["clean_stop"].get<bool>() && run.contains("turning_climb") &&
+               run["distance_through_the_swap"]["count"].get<std::size_t>() > 0;
+  }
   const auto& stop = results["stop"];
   return complete && stop["clean_stops"] == stop["runs"] &&
          stop["gauge_kill_to_completed_ms"]["client"]["count"].get<std::size_t>() > 0;
@@ -101,6 +105,12 @@ int main(int argc, char** argv) {
   try {
     std::cout << "shared flight: delays, aircraft state, follower lag ..." << std::endl;
     results["flight"] = e2e_bench::RunFlight(options);
+    for (const bool closeFollow : flightOnly ? std::vector<bool>{} : std::vector<bool>{false, true}) {
+      std::cout << "following a turning climb and a swap, " << (closeFollow ? "with" : "without")
+                << " close follow ..." << std::endl;
+      results["follow"][closeFollow ? "close_follow" : "without"] =
+          e2e_bench::RunFollow(options, closeFollow);
+    }
     for (int variables : flightOnly      ? std::vector<int>{}
                          : options.smoke ? std::vector<int>{10, 1000}
                                          : std::vector<int>{10, 1000, 10000}) {

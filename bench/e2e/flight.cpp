@@ -28,7 +28,8 @@ bool HasLine(const std::string& path, const std::string& wanted) {
 
 }  // namespace
 
-Flight::Flight(Programs programs, std::string folder, const std::string& table)
+Flight::Flight(Programs programs, std::string folder, const std::string& table,
+               const std::string& options)
     : programs_(std::move(programs)), folder_(std::move(folder)) {
   std::string whyNot;
   net_ = e2e::NetnsPair::Create(&whyNot);
@@ -37,7 +38,7 @@ Flight::Flight(Programs programs, std::string folder, const std::string& table)
     const fs::path module = fs::path(folder_) / Side(side) / "Veltrana" / "Quelvo";
     fs::create_directories(module);
     WriteText(module / "SharedConfig.cfg", std::string(e2e::NetnsPair::Address(1 - side)) + "\n" +
-                                               std::to_string(kBasePort) + "\n");
+                                               std::to_string(kBasePort) + "\n" + options);
     WriteText(module / "LVars.cfg", table);
   }
 }

@@ -27,9 +27,11 @@ struct Programs {
 
 class Flight {
  public:
-  // Makes the namespaces and both folders under `folder`; throws
-  // std::runtime_error when the namespaces cannot be made.
-  Flight(Programs programs, std::string folder, const std::string& table);
+  // Makes the namespaces and both folders under `folder`, each
+  // SharedConfig.cfg with `options` (option lines) after its two lines;
+  // throws std::runtime_error when the namespaces cannot be made.
+  Flight(Programs programs, std::string folder, const std::string& table,
+         const std::string& options = "");
   ~Flight();
   Flight(const Flight&) = delete;
   Flight& operator=(const Flight&) = delete;

@@ -1,6 +1,7 @@
 #include "follower_lag.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "bench_module.h"
@@ -16,6 +17,12 @@ namespace {
 constexpr double kFeetPerSecondPerKnot = 1.687809857;
 constexpr std::int64_t kLagSearchNs = 3'000'000'000;
 
+}  // namespace
+
+double AngleDifference(double a, double b) { return std::remainder(a - b, 360.0); }
+
+namespace {
+
 // The leader at `monoNs`, between its two samples around it.
 trace::Aircraft LeaderAt(const std::vector<AircraftSample>& leader, std::int64_t monoNs) {
   auto after =
@@ -30,8 +37,13 @@ trace::Aircraft LeaderAt(const std::vector<AircraftSample>& leader, std::int64_t
   a.lat += f * (after->aircraft.lat - a.lat);
   a.lon += f * (after->aircraft.lon - a.lon);
   a.alt += f * (after->aircraft.alt - a.alt);
+  a.heading += f * AngleDifference(after->aircraft.heading, a.heading);
+  a.pitch += f * (after->aircraft.pitch - a.pitch);
+  a.bank += f * (after->aircraft.bank - a.bank);
   return a;
 }
+
+std::int64_t offlineNowNs = 0;
 
 AircraftStateRecord RecordOf(const trace::Aircraft& a) {
   AircraftStateRecord record;
@@ -54,6 +66,8 @@ trace::Aircraft StandinAircraft() {
   a.lon = standin::AircraftVariable("PLANE LONGITUDE");
   a.alt = standin::AircraftVariable("PLANE ALTITUDE");
   a.heading = standin::AircraftVariable("PLANE HEADING DEGREES TRUE");
+  a.pitch = standin::AircraftVariable("PLANE PITCH DEGREES");
+  a.bank = standin::AircraftVariable("PLANE BANK DEGREES");
   a.ias = standin::AircraftVariable("AIRSPEED INDICATED");
   return a;
 }
@@ -68,7 +82,12 @@ LagSeries MeasureLag(const std::vector<AircraftSample>& leader,
   for (const AircraftSample& f : follower) {
     if (f.monoNs < fromNs || f.monoNs > toNs) continue;
     lag.seconds.push_back(static_cast<double>(f.monoNs - originNs) / 1e9);
-    lag.distance.push_back(trace::DistanceMetres(f.aircraft, LeaderAt(leader, f.monoNs)));
+    const trace::Aircraft l = LeaderAt(leader, f.monoNs);
+    lag.distance.push_back(trace::DistanceMetres(f.aircraft, l));
+    lag.heading.push_back(AngleDifference(f.aircraft.heading, l.heading));
+    lag.pitch.push_back(f.aircraft.pitch - l.pitch);
+    lag.bank.push_back(f.aircraft.bank - l.bank);
+    lag.altitude.push_back(f.aircraft.alt - l.alt);
     // Where along its last few seconds the leader came nearest to the
     // follower's position now.
     double nearest = std::numeric_limits<double>::infinity();
@@ -86,21 +105,28 @@ LagSeries MeasureLag(const std::vector<AircraftSample>& leader,
   return lag;
 }
 
-std::vector<AircraftSample> EaseOffline(const std::vector<AircraftSample>& leader) {
+std::vector<AircraftSample> EaseOffline(const std::vector<AircraftSample>& leader,
+                                        bool closeFollow) {
   std::vector<AircraftSample> follower;
   if (leader.empty()) return follower;
   const BenchDocuments documents;
   const ModuleSession session;
+  simThread.followTrack = FollowTrack{};
+  simThread.followTrack.clock = [] { return offlineNowNs; };
+  Store(roleSetup.closeFollow, closeFollow);
   Store(simThread.sharedState->vars->value[slot::kMpConn], 1.0);
   Store(roleState.isFollower, 1);
   ReceiveLimits limits;
   for (std::size_t k = 1; k < leader.size(); ++k) {
+    offlineNowNs = leader[k].monoNs;
     const StateBytes bytes = EncodeState(RecordOf(leader[k].aircraft));
     WalkDatagram(bytes.data(), bytes.size(), limits);
     standin::DeliverMessages();
     standin::AdvanceAircraft(static_cast<double>(leader[k].monoNs - leader[k - 1].monoNs) / 1e9);
     follower.push_back({leader[k].monoNs, StandinAircraft()});
   }
+  Store(roleSetup.closeFollow, false);
+  simThread.followTrack = FollowTrack{};
   return follower;
 }
 

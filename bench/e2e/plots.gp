@@ -35,6 +35,16 @@ plot dir.'/lag_measured.dat' using 1:3 with lines linewidth 2 linecolor rgb '#d6
      dir.'/lag_easing_alone.dat' using 1:3 with lines linewidth 2 linecolor rgb '#1f77b4' title 'easing alone, offline on the leader''s trace'
 unset multiplot
 
+set output dir.'/follow.png'
+set multiplot layout 2,1 title 'Following a 250 kt turning climb, then a swap of who flies'
+set xlabel 'time since the server started (s)'
+set ylabel 'distance (m)'
+set title 'distance between the aircraft, without the option "close follow"'
+plot dir.'/follow_without.dat' using 1:2 with lines linewidth 2 linecolor rgb '#d62728' title 'without'
+set title 'the same with "close follow"'
+plot dir.'/follow_close_follow.dat' using 1:2 with lines linewidth 2 linecolor rgb '#1f77b4' title 'close follow'
+unset multiplot
+
 set output dir.'/cpu.png'
 set title 'CPU per thread over the measured minute (instance and shared variables)'
 set style data histograms

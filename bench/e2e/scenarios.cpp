@@ -1,6 +1,7 @@
 #include "scenarios.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -26,6 +27,9 @@ using Clock = std::chrono::steady_clock;
 constexpr double kWriteSpacing = 0.025;  // between two writes of one variable
 constexpr double kFirstWrite = 5.0;      // the client is connected by then
 constexpr std::int64_t kSendPauseNs = 5'000'000;
+// The distance through a swap: from a second before it to ten after.
+constexpr double kSwapWindowBefore = 1.0;
+constexpr double kSwapWindowAfter = 10.0;
 const char* const kChannels[] = {"reliable", "datagram"};
 const char* const kChannelVariables[] = {"BENCH_R", "BENCH_D"};
 
@@ -126,12 +130,32 @@ nlohmann::json StateFigures(const PacketCapture& sent, const PacketCapture& rece
       {"capture_errors", sent.Error() + received.Error()}};
 }
 
+// The figures of the sizes of `differences` (how far, either way), with the
+// mean of their signs kept (which way, on the whole).
+nlohmann::json DifferenceFigures(const std::vector<double>& differences, const char* unit) {
+  std::vector<double> sizes;
+  double sum = 0.0;
+  for (double d : differences) {
+    sizes.push_back(std::fabs(d));
+    sum += d;
+  }
+  nlohmann::json json = ToJson(Summarize(sizes));
+  json["mean_signed"] = differences.empty() ? 0.0 : sum / static_cast<double>(differences.size());
+  json["unit"] = unit;
+  return json;
+}
+
 nlohmann::json LagFigures(const LagSeries& lag) {
   nlohmann::json distance = ToJson(Summarize(lag.distance));
   distance["unit"] = "m";
   nlohmann::json time = ToJson(Summarize(lag.timeLag));
   time["unit"] = "s";
-  return {{"distance", distance}, {"time", time}};
+  return {{"distance", distance},
+          {"time", time},
+          {"heading_difference", DifferenceFigures(lag.heading, "degree")},
+          {"pitch_difference", DifferenceFigures(lag.pitch, "degree")},
+          {"bank_difference", DifferenceFigures(lag.bank, "degree")},
+          {"altitude_difference", DifferenceFigures(lag.altitude, "ft")}};
 }
 
 void WriteLag(const std::string& path, const LagSeries& lag) {
@@ -178,7 +202,70 @@ std::string FlightScript(int writes, double quitAt) {
   return script.str();
 }
 
+// The moment of the first write of `name` by the script.
+std::optional<std::int64_t> ScriptWrite(const Records& records, const std::string& name) {
+  const auto writes = Writes(records, name, trace::By::kScript);
+  if (writes.empty()) return std::nullopt;
+  return writes.front().second;
+}
+
+// The follower's lag in the turning climb, and the distance between the two
+// aircraft through a swap of who flies, from one flight.
+nlohmann::json FollowFigures(const Records& server, const Records& client, bool closeFollow,
+                             const std::string& output, const std::string& name) {
+  const auto first = Aircraft(server);
+  const auto second = Aircraft(client);
+  const auto eased = FirstEasedNs(client);
+  const auto swap = ScriptWrite(server, "MP_TGL");
+  if (first.empty() || second.empty() || !eased || !swap) {
+    return {{"error", "no following or no swap in the run"}};
+  }
+  const std::int64_t origin = first.front().monoNs;
+  const std::int64_t end = std::min(first.back().monoNs, second.back().monoNs) - 500'000'000;
+  const LagSeries climb =
+      MeasureLag(first, second, *eased + 5'000'000'000, *swap - 500'000'000, origin);
+  const LagSeries alone = MeasureLag(first, EaseOffline(first, closeFollow), *eased + 5'000'000'000,
+                                     *swap - 500'000'000, origin);
+  // The whole flight for the plot; the figures from a second before the swap.
+  const LagSeries whole = MeasureLag(first, second, *eased, end, origin);
+  WriteLag((fs::path(output) / ("follow_" + name + ".dat")).string(), whole);
+  std::vector<double> through;
+  for (std::size_t i = 0; i < whole.seconds.size(); ++i) {
+    const double since = whole.seconds[i] - static_cast<double>(*swap - origin) / 1e9;
+    if (since >= -kSwapWindowBefore && since <= kSwapWindowAfter)
+      through.push_back(whole.distance[i]);
+  }
+  nlohmann::json swapFigures = ToJson(Summarize(through));
+  swapFigures["unit"] = "m";
+  swapFigures["from_s"] = -kSwapWindowBefore;
+  swapFigures["to_s"] = kSwapWindowAfter;
+  return {{"close_follow", closeFollow},
+          {"turning_climb", {{"measured", LagFigures(climb)}, {"easing_alone", LagFigures(alone)}}},
+          {"distance_through_the_swap", swapFigures}};
+}
+
 }  // namespace
+
+nlohmann::json RunFollow(const SuiteOptions& options, bool closeFollow) {
+  const double swapAt = options.smoke ? 12.0 : 25.0;
+  const double quitAt = swapAt + (options.smoke ? 6.0 : kSwapWindowAfter + 2.0);
+  const std::string name = closeFollow ? "close_follow" : "without";
+  Flight flight(options.programs, RunFolder(options, "follow-" + name), "BENCH_R\n",
+                closeFollow ? "close follow\n" : "");
+  // Both fly the same turning climb, so that the client, flying after the
+  // swap, goes on as the server flew.
+  const std::string climb = "2 fly 25 5 250 1500\n";
+  std::ostringstream server;
+  server << StartRoleLines(kServer) << climb << swapAt << " set MP_TGL 1\n" << quitAt << " quit\n";
+  std::ostringstream client;
+  client << StartRoleLines(kClient) << climb << quitAt - 0.5 << " quit\n";
+  flight.StartBoth(server.str(), client.str(), quitAt + 10.0);
+  const bool clean = flight.WaitForBoth(std::chrono::seconds(static_cast<int>(quitAt) + 30));
+  nlohmann::json json = FollowFigures(flight.Trace(kServer), flight.Trace(kClient), closeFollow,
+                                      options.output, name);
+  json["clean_stop"] = clean;
+  return json;
+}
 
 nlohmann::json RunFlight(const SuiteOptions& options) {
   const int writes = options.smoke ? 100 : 1100;

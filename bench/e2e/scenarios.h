@@ -21,6 +21,12 @@ struct SuiteOptions {
 // easing's alone, and the client's time to "MP_STS" 1.
 nlohmann::json RunFlight(const SuiteOptions& options);
 
+// A 250 kt turning climb that the client follows, with SharedConfig.cfg's
+// option "close follow" or without it, then a swap of who flies: the
+// follower's distance, time lag and attitude against the leader's, beside
+// the easing's alone, and the distance between the aircraft through the swap.
+nlohmann::json RunFollow(const SuiteOptions& options, bool closeFollow);
+
 // CPU of each kind of thread of both instances while `variables` shared
 // variables are polled and the aircraft state flows.
 nlohmann::json RunCpu(const SuiteOptions& options, int variables);

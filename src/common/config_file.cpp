@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <string>
 
 #include "common/text_lines.h"
 
@@ -117,6 +118,13 @@ std::optional<int> ParseBasePort(std::string_view text) {
   return number;
 }
 
+bool ConfigLines::HasOption(std::string_view word) const {
+  for (const std::string& option : options) {
+    if (option == word) return true;
+  }
+  return false;
+}
+
 ConfigLines ReadConfigLines(std::istream& in) {
   ConfigLines lines;
   SkipByteOrderMark(in);
@@ -125,9 +133,7 @@ ConfigLines ReadConfigLines(std::istream& in) {
   lines.peerAddress = line;
   if (!ReadTextLine(in, line)) return lines;
   lines.basePort = line;
-  if (!ReadTextLine(in, line)) return lines;
-  lines.sourceRule = line;
-  if (ReadTextLine(in, line)) lines.routerRule = line;
+  while (ReadTextLine(in, line)) lines.options.push_back(line);
   return lines;
 }
 
@@ -148,14 +154,20 @@ std::vector<std::string> ConfigProblems(const ConfigLines& lines) {
                        "\" is not a port number from 1 to 65534 (digits only); nothing is sent "
                        "to the other computer until it is mended");
   }
-  if (lines.sourceRule && !lines.sourceRule->empty() && !lines.AnySource()) {
-    problems.push_back("SharedConfig.cfg line 3: \"" + *lines.sourceRule + "\" is ignored; only " +
-                       kAnySourceWord + " (records from every address) is understood there");
-  }
-  if (lines.routerRule && !lines.routerRule->empty() && lines.RouterMapping()) {
-    problems.push_back("SharedConfig.cfg line 4: \"" + *lines.routerRule + "\" is ignored; only " +
-                       kNoRouterWord +
-                       " (do not ask the router to open the ports) is understood there");
+  const std::string known = std::string("the options, one a line after line 2 in any order, are ") +
+                            kAnySourceWord + " (records from every address), " + kNoRouterWord +
+                            " (do not ask the router to open the ports), " + kCloseFollowWord +
+                            " (the following aircraft flies where the other is now) and " +
+                            kPlainProtocolWord + " (no hello: the protocol only)";
+  constexpr std::size_t kFirstOptionLine = 3;
+  for (std::size_t i = 0; i < lines.options.size(); ++i) {
+    const std::string& option = lines.options[i];
+    if (option.empty() || option == kAnySourceWord || option == kNoRouterWord ||
+        option == kCloseFollowWord || option == kPlainProtocolWord) {
+      continue;
+    }
+    problems.push_back("SharedConfig.cfg line " + std::to_string(kFirstOptionLine + i) + ": \"" +
+                       option + "\" is ignored; " + known);
   }
   return problems;
 }

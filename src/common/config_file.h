@@ -10,33 +10,45 @@
 #include <string_view>
 #include <vector>
 
-// The word of the optional line 3 that lets records from every address in,
-// for routers that rewrite the peer's address.
+// The option words of the lines after line 2, one a line, in any order; an
+// empty line is no option. "any" lets records from every address in, for
+// routers that rewrite the peer's address. "no upnp" keeps the module from
+// asking the home router to open its ports (UPnP), for pilots who forward
+// them by hand. "close follow" eases the following aircraft toward where the
+// flying one is now rather than where it was (simlink/close_follow.h).
+// "plain protocol" turns the extension off: no hello, so the peer gets the
+// protocol and nothing more, as from a module without it. A file of today's
+// line 3 "any" and line 4 "no upnp" reads as before.
 inline constexpr const char* kAnySourceWord = "any";
-// The words of the optional line 4 that keep the module from asking the home
-// router to open its ports (UPnP), for pilots who forward them by hand.
 inline constexpr const char* kNoRouterWord = "no upnp";
+inline constexpr const char* kCloseFollowWord = "close follow";
+inline constexpr const char* kPlainProtocolWord = "plain protocol";
 
-// The first four lines, whole (a byte-order mark and CRs dropped); a line
-// the file lacks is nothing.
+// Lines 1 and 2 and the option lines after them, whole (a byte-order mark
+// and CRs dropped); a line the file lacks is nothing.
 struct ConfigLines {
   std::optional<std::string> peerAddress;  // line 1
   std::optional<std::string> basePort;     // line 2
-  std::optional<std::string> sourceRule;   // line 3, optional
-  std::optional<std::string> routerRule;   // line 4, optional
+  std::vector<std::string> options;        // lines 3 on, as written
 
-  // Line 3 reads exactly kAnySourceWord.
-  bool AnySource() const { return sourceRule && *sourceRule == kAnySourceWord; }
-  // Line 4 does not read exactly kNoRouterWord.
-  bool RouterMapping() const { return !(routerRule && *routerRule == kNoRouterWord); }
+  // An option line reads exactly `word`.
+  bool HasOption(std::string_view word) const;
+  // The option kAnySourceWord.
+  bool AnySource() const { return HasOption(kAnySourceWord); }
+  // Not the option kNoRouterWord.
+  bool RouterMapping() const { return !HasOption(kNoRouterWord); }
+  // The option kCloseFollowWord.
+  bool CloseFollow() const { return HasOption(kCloseFollowWord); }
+  // Not the option kPlainProtocolWord.
+  bool Extension() const { return !HasOption(kPlainProtocolWord); }
 };
 
 ConfigLines ReadConfigLines(std::istream& in);
 
 // One log line for each mistake: line 1 neither a plain dotted IPv4 address
 // (a leading zero named as such) nor a host name, line 2 not a port number
-// from 1 to 65534, a missing line, a line 3 that is neither empty nor
-// kAnySourceWord, a line 4 that is neither empty nor kNoRouterWord.
+// from 1 to 65534, a missing line, an option line that is neither empty nor
+// one of the option words (named with the words that exist).
 std::vector<std::string> ConfigProblems(const ConfigLines& lines);
 
 // Line 1 as the module takes it: four decimal numbers from 0 to 255 joined by

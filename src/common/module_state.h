@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "common/follow_track.h"
 #include "common/lvar_entry.h"
 #include "common/shared_state.h"
 #include "common/simconnect_api.h"
@@ -45,6 +46,8 @@ struct SimThreadState {
   std::atomic<std::uint32_t> lvarCount{0};
   // "MP_START" waits for an empty table: told once per module load.
   std::atomic<bool> startWaitLogged{false};
+  // The close follow's record of the stream it projects.
+  FollowTrack followTrack;
 };
 
 // Written by the simulator thread at role start, before the role threads
@@ -58,12 +61,12 @@ struct RoleSetup {
   // SharedConfig.cfg's first two lines, as text.
   std::string peerAddress;
   std::string basePort;
-  // SharedConfig.cfg's third line "any": records from every address are heard.
+  // SharedConfig.cfg's option "any": records from every address are heard.
   std::atomic<bool> anySourceAllowed{false};
-  // Not SharedConfig.cfg's fourth line "no upnp": the router is asked to open
+  // Not SharedConfig.cfg's option "no upnp": the router is asked to open
   // the ports.
   std::atomic<bool> routerMappingAllowed{true};
-  // Not turned off in SharedConfig.cfg: this side greets a new connection
+  // Not turned off by SharedConfig.cfg's option "plain protocol": this side greets a new connection
   // with a hello and, when the peer answers with its own, keeps the two
   // cockpits the same under one owner rule (net/peer_talk.h).
   std::atomic<bool> extensionAllowed{true};
@@ -72,6 +75,9 @@ struct RoleSetup {
   std::atomic<std::uint64_t> sessionId{0};
   // The named-variable table's names and categories, as one number.
   std::atomic<std::uint64_t> tableFingerprint{0};
+  // SharedConfig.cfg's option "close follow": the following aircraft eases
+  // toward the flying one's state projected to now (simlink/close_follow.h).
+  std::atomic<bool> closeFollow{false};
 };
 
 namespace shutdown_state {

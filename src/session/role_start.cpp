@@ -129,7 +129,9 @@ void StartRole(const RoleThreadStarter& starter) {
   if (Load(roleSetup.routerMappingAllowed)) {
     StartRouterMapping(RolePorts(host));
   } else {
-    LogMessage("Router: UPnP turned off by line 4 of SharedConfig.cfg; forward the ports by hand");
+    LogMessage(
+        "Router: UPnP turned off by the option no upnp in SharedConfig.cfg; forward the ports by "
+        "hand");
   }
   if (host) {
     Store(roleState.isFollower, 0);

@@ -10,6 +10,8 @@
 void ReadSessionConfig() {
   Store(roleSetup.anySourceAllowed, false);
   Store(roleSetup.routerMappingAllowed, true);
+  Store(roleSetup.closeFollow, false);
+  Store(roleSetup.extensionAllowed, true);
   const auto path = ModuleFilePath("SharedConfig.cfg");
   if (!path) return;
   LogMessage(*path);
@@ -33,4 +35,12 @@ void ReadSessionConfig() {
   Store(roleSetup.anySourceAllowed, lines.AnySource());
   if (lines.AnySource()) LogMessage("Records accepted from any address");
   Store(roleSetup.routerMappingAllowed, lines.RouterMapping());
+  Store(roleSetup.closeFollow, lines.CloseFollow());
+  if (lines.CloseFollow()) {
+    LogMessage("Close follow: the following aircraft flies where the other one is now");
+  }
+  Store(roleSetup.extensionAllowed, lines.Extension());
+  if (!lines.Extension()) {
+    LogMessage("Plain protocol: no hello; the other computer gets the protocol and nothing more");
+  }
 }

@@ -8,6 +8,7 @@
 #include "common/module_state.h"
 #include "lvars/fixed_ids.h"
 #include "platform/platform.h"
+#include "simlink/close_follow.h"
 #include "simlink/definitions.h"
 #include "simlink/easing.h"
 #include "simlink/key_event_relay.h"
@@ -114,6 +115,11 @@ void HandleData(const SimConnectRecvSimObjectData& message) {
     EaseAircraft(*simThread.sharedState);
   } else {
     ResetSmoothedValues(*simThread.sharedState);
+    if (Load(roleSetup.closeFollow)) {
+      const platform::DoublePrecisionScope precision;
+      FollowTrack& track = simThread.followTrack;
+      TrackOwnAircraft(*simThread.sharedState, track, FollowClockNs(track));
+    }
   }
 }
 

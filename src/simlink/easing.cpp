@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "common/module_state.h"
+#include "simlink/close_follow.h"
 #include "simlink/eased_values.h"
 #include "simlink/sim_data.h"
 
@@ -25,14 +26,21 @@ void ResetRecord(SharedState& state, const EasedValue& source) {
 }  // namespace
 
 SmoothedValue& SmoothStep(SmoothedValue& record) {
-  record.current += (Load(record.target) - record.current) / record.divisor;
+  return SmoothStepToward(record, Load(record.target));
+}
+
+SmoothedValue& SmoothStepToward(SmoothedValue& record, double target) {
+  record.current += (target - record.current) / record.divisor;
   return record;
 }
 
 SmoothedValue& SmoothAngleStep(SmoothedValue& record) {
+  return SmoothAngleStepToward(record, Load(record.target));
+}
+
+SmoothedValue& SmoothAngleStepToward(SmoothedValue& record, double target) {
   // The signed shortest turn, from -180 up to but not including +180.
-  const double turn =
-      std::fmod(std::fmod(Load(record.target) - record.current, 360.0) + 540.0, 360.0) - 180.0;
+  const double turn = std::fmod(std::fmod(target - record.current, 360.0) + 540.0, 360.0) - 180.0;
   record.current += turn / record.divisor;
   if (record.current < 0.0) record.current += 360.0;
   if (record.current > 360.0) record.current -= 360.0;
@@ -60,18 +68,29 @@ void ResetUnusableDivisors(SharedState& state) {
 void EaseAircraft(SharedState& state) {
   const AircraftState& aircraft = *state.aircraft;
   ResetUnusableDivisors(state);
-  for (const EasedValue& value : kEasedValues) {
+  // Without the option, each value eases toward its received target.
+  EasedTargets targets;
+  if (Load(roleSetup.closeFollow)) {
+    FollowTrack& track = simThread.followTrack;
+    targets = ProjectTargets(state, track, FollowClockNs(track));
+  } else {
+    for (std::size_t i = 0; i < kEasedValues.size(); ++i) {
+      targets[i] = Load((state.*kEasedValues[i].record).target);
+    }
+  }
+  for (std::size_t i = 0; i < kEasedValues.size(); ++i) {
+    const EasedValue& value = kEasedValues[i];
     SmoothedValue& record = state.*value.record;
     switch (value.step) {
       case EaseStep::kLinear:
-        SetSimValueFrom(&SmoothStep(record), value.definition);
+        SetSimValueFrom(&SmoothStepToward(record, targets[i]), value.definition);
         break;
       case EaseStep::kAngle:
-        SetSimValueFrom(&SmoothAngleStep(record), value.definition);
+        SetSimValueFrom(&SmoothAngleStepToward(record, targets[i]), value.definition);
         break;
       case EaseStep::kPosition:
-        SetSimValue(value.definition,
-                    BlendPosition(SmoothStep(record).current, Load(aircraft.*value.source)));
+        SetSimValue(value.definition, BlendPosition(SmoothStepToward(record, targets[i]).current,
+                                                    Load(aircraft.*value.source)));
         break;
       case EaseStep::kNone:
         break;

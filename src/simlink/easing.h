@@ -6,9 +6,12 @@
 
 // Moves current by (target - current) / divisor.
 SmoothedValue& SmoothStep(SmoothedValue& record);
+// The same toward another target than the record's.
+SmoothedValue& SmoothStepToward(SmoothedValue& record, double target);
 // The same for an angle in degrees: along the shorter way round, with the
 // result kept within 0 to 360.
 SmoothedValue& SmoothAngleStep(SmoothedValue& record);
+SmoothedValue& SmoothAngleStepToward(SmoothedValue& record, double target);
 // The divisor of latitude, longitude and heading after a step: slower easing
 // near the equator and the prime meridian, always within 45 to 55.
 double PositionDivisor(double latitude, double longitude);
@@ -20,6 +23,8 @@ double PositionDivisor(double latitude, double longitude);
 void ResetUnusableDivisors(SharedState& state);
 // One easing step of every applied record (after ResetUnusableDivisors),
 // each written to the simulation at once, then the new position divisor.
+// Each steps toward its received target, or with the option "close follow"
+// toward the target projected to now (simlink/close_follow.h).
 void EaseAircraft(SharedState& state);
 // Makes every record's current and target the local aircraft's own value and
 // restores its reset divisor; writes nothing to the simulation.

@@ -1,4 +1,5 @@
 target_sources(multishared_objects PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/close_follow.cpp
   ${CMAKE_CURRENT_LIST_DIR}/definitions.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dispatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/eased_values.cpp

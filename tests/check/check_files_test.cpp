@@ -89,8 +89,10 @@ TEST_F(CheckFilesTest, EveryMistakeIsNamedWithItsFileAndLine) {
            "PROBLEM: SharedConfig.cfg line 1: \"copilot pc\" is neither an IPv4 address such as "
            "192.168.1.20 nor a host name such as copilot.example.net (no blanks); nothing is sent "
            "to the other computer until it is mended",
-           "PROBLEM: SharedConfig.cfg line 4: \"noupnp\" is ignored; only no upnp (do not ask the "
-           "router to open the ports) is understood there",
+           "PROBLEM: SharedConfig.cfg line 4: \"noupnp\" is ignored; the options, one a line after "
+           "line 2 in any order, are any (records from every address), no upnp (do not ask the "
+           "router to open the ports), close follow (the following aircraft flies where the "
+           "other is now) and plain protocol (no hello: the protocol only)",
            "PROBLEM: SharedConfig.cfg line 2: \"65535\" is not a port number from 1 to 65534 "
            "(digits only); nothing is sent to the other computer until it is mended",
            "PROBLEM: LVars.cfg line 2: category \" FCUh\" of \"QV_AltM\" is not one of FCTL, MBTN, "

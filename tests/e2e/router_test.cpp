@@ -332,8 +332,8 @@ TEST_F(RouterTest, LineFourKeepsTheRouterUntouched) {
       << ErrorOutput(kServer);
   const auto hostLog = LogLines(kServer);
   EXPECT_EQ(CountLines(hostLog,
-                       "Router: UPnP turned off by line 4 of SharedConfig.cfg; forward "
-                       "the ports by hand"),
+                       "Router: UPnP turned off by the option no upnp in SharedConfig.cfg; "
+                       "forward the ports by hand"),
             1u);
   EXPECT_EQ(CountLines(hostLog, kOpened), 0u);
   EXPECT_EQ(Forwarding().find("dnat"), std::string::npos);

@@ -14,6 +14,7 @@ if(TARGET simhost AND TARGET MultiShared)
   add_executable(e2e_tests
     ${CMAKE_CURRENT_LIST_DIR}/netns_pair_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/flight_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/close_follow_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cockpit_sync_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/convergence_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/owner_test.cpp

@@ -1,6 +1,6 @@
 // Line 1 as a host name: which texts count as names (and so are looked up)
-// and which are mistakes; and line 4, the router switch, read with lines 1-3
-// keeping their meaning.
+// and which are mistakes; and the option "no upnp", the router switch, read
+// with lines 1 and 2 keeping their meaning.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -57,7 +57,7 @@ TEST(PeerName, LineOneIsAnAddressOrANameAndAMistakeIsNamedAsSuch) {
   }
 }
 
-TEST(PeerName, LineFourTurnsTheRouterOffOnlyWhenExactAndLeavesLinesOneToThreeAlone) {
+TEST(PeerName, NoUpnpTurnsTheRouterOffOnlyWhenExactAndLeavesLinesOneAndTwoAlone) {
   struct Case {
     std::string file;
     bool routerMapping;
@@ -69,7 +69,7 @@ TEST(PeerName, LineFourTurnsTheRouterOffOnlyWhenExactAndLeavesLinesOneToThreeAlo
            {"10.0.0.2\r\n5000\r\n\r\nno upnp\r\n", false, 0},
            {"10.0.0.2\n5000\n\nNo UPnP\n", true, 1},
            {"10.0.0.2\n5000\n\nno upnp \n", true, 1},
-           {"10.0.0.2\n5000\nno upnp\n", true, 1},  // on line 3 it is a mistake
+           {"10.0.0.2\n5000\nno upnp\n", false, 0},  // options come in any order
        }) {
     std::istringstream in(c.file);
     const ConfigLines lines = ReadConfigLines(in);

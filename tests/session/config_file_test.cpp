@@ -9,6 +9,8 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -81,7 +83,36 @@ TEST(ConfigLinesTest, EveryEditorsLineEndsSeparateTheLines) {
   const ConfigLines lines = ReadConfigLines(in);
   EXPECT_EQ(lines.peerAddress, "");
   EXPECT_EQ(lines.basePort, "");
-  EXPECT_EQ(lines.sourceRule, "5000");
+  EXPECT_EQ(lines.options, std::vector<std::string>{"5000"});
+}
+
+// The lines after line 2 are option words in any order; today's files, "any"
+// on line 3 and "no upnp" on line 4, read as before; an unknown word is named
+// with the words that exist.
+TEST(ConfigLinesTest, OptionWordsInAnyOrderAndAnUnknownOneNamedWithThem) {
+  for (const auto& [file, any, router, close] :
+       std::vector<std::tuple<const char*, bool, bool, bool>>{
+           {"a\n1\n", false, true, false},
+           {"a\n1\nany\nno upnp\n", true, false, false},
+           {"a\n1\n\nno upnp\n", false, false, false},
+           {"a\r\n1\r\nno upnp\r\n\r\nclose follow\r\nany\r\n", true, false, true}}) {
+    std::istringstream in(file);
+    const ConfigLines lines = ReadConfigLines(in);
+    EXPECT_EQ(std::tuple(lines.AnySource(), lines.RouterMapping(), lines.CloseFollow()),
+              std::tuple(any, router, close))
+        << file;
+    EXPECT_TRUE(lines.Extension()) << file;
+  }
+  std::istringstream plain("10.0.0.2\n5000\nplain protocol\n");
+  EXPECT_FALSE(ReadConfigLines(plain).Extension());
+  std::istringstream in("10.0.0.2\n5000\nany\nclose folow\nClose follow\n");
+  const auto problems = ConfigProblems(ReadConfigLines(in));
+  ASSERT_EQ(problems.size(), 2u);
+  EXPECT_EQ(problems[0],
+            "SharedConfig.cfg line 4: \"close folow\" is ignored; the options, one a line after "
+            "line 2 in any order, are any (records from every address), no upnp (do not ask the "
+            "router to open the ports), close follow (the following aircraft flies where the "
+            "other is now) and plain protocol (no hello: the protocol only)");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 ms_unit_test(simlink_tests
+  ${CMAKE_CURRENT_LIST_DIR}/close_follow_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/data_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/easing_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/events_test.cpp

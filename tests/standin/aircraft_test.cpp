@@ -84,6 +84,17 @@ TEST(AircraftTest, AWrittenValueReplacesTheVariableAndFlightGoesOnFromIt) {
   EXPECT_EQ(aircraft.Get("GEAR HANDLE POSITION"), 1.0);
 }
 
+TEST(AircraftTest, AWrittenForwardSpeedIsTheSpeedItFliesOnFrom) {
+  Aircraft aircraft;
+  aircraft.Set("VELOCITY BODY Z", 300.0 * 1.6878099);
+  aircraft.Advance(1.0);
+  // From 300 kt back toward the 250 kt target at 5 kt a second.
+  EXPECT_NEAR(aircraft.Get("AIRSPEED INDICATED"), 295.0, 1e-9);
+  EXPECT_NEAR(aircraft.Get("VELOCITY BODY Z"), 295.0 * 1.6878099, 1e-9);
+  EXPECT_NEAR(aircraft.Get("PLANE LONGITUDE") - 8.0,
+              295.0 * 1.6878099 / (364566.9 * std::cos(47.0 * 3.14159265358979 / 180)), 1e-9);
+}
+
 TEST(AircraftTest, DescendsNoFurtherThanTheGround) {
   Aircraft aircraft;
   aircraft.Fly(0.0, -5.0, 140.0, -6000.0);

@@ -12,7 +12,7 @@ struct FilesReport {
   std::vector<std::string> notes;     // what was found (counts, ports)
   std::optional<std::string> peerAddress;
   std::optional<int> basePort;  // P, when line 2 is a port number
-  bool routerMapping = true;    // line 4 does not turn UPnP off
+  bool routerMapping = true;    // no option "no upnp" turns UPnP off
 };
 
 FilesReport CheckFiles(const std::string& folder);

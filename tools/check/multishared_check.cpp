@@ -48,7 +48,7 @@ const char* AnswerWord(RouterAnswer answer) {
 // peer's probes can come in while the check runs; prints what it answered.
 std::unique_ptr<RouterPorts> OpenRouter(const FilesReport& report) {
   if (!report.routerMapping) {
-    std::cout << "Router: not asked (line 4 of SharedConfig.cfg reads " << kNoRouterWord << ")\n";
+    std::cout << "Router: not asked (SharedConfig.cfg has the option " << kNoRouterWord << ")\n";
     return nullptr;
   }
   const int base = *report.basePort;
