@@ -69,7 +69,9 @@ void BM_ApplyReliableRecords(benchmark::State& state) {
   UsePlainTable();
   const std::vector<std::uint8_t> bytes = VarRecords(4800 / kMessageSize);
   ReceiveLimits limits;
-  for (auto _ : state) ApplyReliableRecords(bytes.data(), bytes.size(), limits, [](const std::uint8_t*, std::size_t) {});
+  for (auto _ : state)
+    ApplyReliableRecords(bytes.data(), bytes.size(), limits,
+                         [](const std::uint8_t*, std::size_t) {});
   state.SetItemsProcessed(state.iterations() *
                           static_cast<std::int64_t>(bytes.size() / kMessageSize));
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
@@ -85,7 +87,9 @@ void BM_ReceiveWalk(benchmark::State& state) {
   UsePlainTable(entries);
   const std::vector<std::uint8_t> bytes = VarRecords(entries, entries);
   ReceiveLimits limits;
-  for (auto _ : state) ApplyReliableRecords(bytes.data(), bytes.size(), limits, [](const std::uint8_t*, std::size_t) {});
+  for (auto _ : state)
+    ApplyReliableRecords(bytes.data(), bytes.size(), limits,
+                         [](const std::uint8_t*, std::size_t) {});
   state.counters["s/entry"] =
       benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(entries),
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);

@@ -105,7 +105,8 @@ int main(int argc, char** argv) {
   try {
     std::cout << "shared flight: delays, aircraft state, follower lag ..." << std::endl;
     results["flight"] = e2e_bench::RunFlight(options);
-    for (const bool closeFollow : flightOnly ? std::vector<bool>{} : std::vector<bool>{false, true}) {
+    for (const bool closeFollow :
+         flightOnly ? std::vector<bool>{} : std::vector<bool>{false, true}) {
       std::cout << "following a turning climb and a swap, " << (closeFollow ? "with" : "without")
                 << " close follow ..." << std::endl;
       results["follow"][closeFollow ? "close_follow" : "without"] =

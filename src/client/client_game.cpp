@@ -48,10 +48,9 @@ void ReceiveMessages(ClientGame& game) {
   if (game.network != nullptr) {
     const std::size_t bytes = game.network->Receive(game.receiveBuffer);
     ClientNetwork& network = *game.network;
-    ApplyReliableRecords(game.receiveBuffer, bytes, game.receiveLimits,
-                         [&network](const std::uint8_t* data, std::size_t size) {
-                           network.SendBytes(data, size);
-                         });
+    ApplyReliableRecords(
+        game.receiveBuffer, bytes, game.receiveLimits,
+        [&network](const std::uint8_t* data, std::size_t size) { network.SendBytes(data, size); });
   }
   if (ReceiveDatagrams(game.datagramSocket, game.receiveBuffer, game.datagramFilter,
                        game.receiveLimits) &&

@@ -64,8 +64,14 @@ void ConvergePass(const RoleOutput& output, ConvergeState& state, std::int64_t n
   const std::uint8_t kind = Load(linkState.peerKind);
   if (generation != state.seenGeneration || kind != state.seenPeerKind) {
     // The exchange after the hellos has covered everything up to now.
-    state = ConvergeState{generation, kind, flies, displayShared, weatherShared,
-                          switches.displayHere, switches.weatherHere, nowMs + kClockPeriodMs};
+    state = ConvergeState{generation,
+                          kind,
+                          flies,
+                          displayShared,
+                          weatherShared,
+                          switches.displayHere,
+                          switches.weatherHere,
+                          nowMs + kClockPeriodMs};
     return;
   }
   if (kind != peer_kind::kExtension) return;
@@ -93,9 +99,8 @@ void ConvergePass(const RoleOutput& output, ConvergeState& state, std::int64_t n
   // The flight controls follow the side that flies; a swap that crossed a
   // stamped value on the way is settled by the new one's values.
   if (flies && !state.flew) {
-    SendStampedWhere(output, [](LVarCategory c) {
-      return OwnerRowOf(c).owner == Owner::kFlyingSide;
-    });
+    SendStampedWhere(output,
+                     [](LVarCategory c) { return OwnerRowOf(c).owner == Owner::kFlyingSide; });
   }
   state.flew = flies;
 }

@@ -22,7 +22,6 @@ bool SwitchOn(std::size_t s) { return CockpitValue(s) != 0.0; }
 bool HereFlies() { return Load(roleState.isFollower) == 0; }
 bool HereIsHost() { return Load(roleState.serverGame) != nullptr; }
 
-
 void SendOn(const Reply& reply, const MessageBytes& bytes) { reply(bytes.data(), bytes.size()); }
 
 void ShowFollower(std::uint8_t follower) {
@@ -138,12 +137,14 @@ void PeerTalk::TakeHello(const Hello& hello, const Reply& reply) {
     if (firstRecordSeen_) return;
     firstRecordSeen_ = true;
     Store(linkState.peerKind, peer_kind::kPlain);
-    NamePeerKind("its hello is not answered, \"plain protocol\" in SharedConfig.cfg turns the extension off here");
+    NamePeerKind(
+        "its hello is not answered, \"plain protocol\" in SharedConfig.cfg turns the extension off "
+        "here");
     return;
   }
   Store(linkState.peerDisplaySync, hello.displaySync);
   Store(linkState.peerWeatherSync, hello.weatherSync);
-  if (helloSeen_) return;  // a later hello only tells new switches
+  if (helloSeen_) return;        // a later hello only tells new switches
   if (firstRecordSeen_) return;  // a hello after other records is no hello
   helloSeen_ = true;
   firstRecordSeen_ = true;
@@ -180,8 +181,7 @@ void PeerTalk::DecideWhoFlies(const Hello& hello) {
   const std::uint8_t follower = hello.flies ? 1 : 0;
   if (Load(roleState.isFollower) == follower) return;
   ShowFollower(follower);
-  LogMessage(std::string("Peer kept its role: this side now ") +
-             (follower ? "follows" : "flies"));
+  LogMessage(std::string("Peer kept its role: this side now ") + (follower ? "follows" : "flies"));
 }
 
 // Names first, so that the values after them find their entries; the gear
@@ -260,7 +260,8 @@ void PeerTalk::TakeName(const std::uint8_t* record) {
 std::optional<std::uint32_t> PeerTalk::LocalPositionOf(std::uint32_t peerPosition) const {
   std::size_t at = peerPosition;
   if (tablesDiffer_ && PeerSpeaksExtension()) {
-    if (!namesIn_ || at >= peerToLocal_.size() || peerToLocal_[at] == kNoPosition) return std::nullopt;
+    if (!namesIn_ || at >= peerToLocal_.size() || peerToLocal_[at] == kNoPosition)
+      return std::nullopt;
     at = peerToLocal_[at];
   }
   if (at >= LoadedEntryCount()) return std::nullopt;

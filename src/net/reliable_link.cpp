@@ -73,9 +73,9 @@ LogLimit heldDrops;
 
 void Hold(ReliableLink& link, const std::uint8_t* data, std::size_t size) {
   if (link.held.size() + size > kHeldBytesAtMost) {
-    heldDrops.Log("Reliable records for the peer are held past " +
-                  std::to_string(kHeldBytesAtMost / 1024) + " KiB (the link is too slow): " +
-                  std::to_string(size / kMessageSize) + " records dropped");
+    heldDrops.Log(
+        "Reliable records for the peer are held past " + std::to_string(kHeldBytesAtMost / 1024) +
+        " KiB (the link is too slow): " + std::to_string(size / kMessageSize) + " records dropped");
     return;
   }
   link.held.insert(link.held.end(), data, data + size);

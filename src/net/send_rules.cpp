@@ -72,8 +72,8 @@ bool FcuWithPartner(std::uint32_t i) {
 // protocol sends the pair only when the FCU entry moved and the two differ;
 // a peer that speaks the extension also gets a pair set equal and an FCUh
 // entry moved alone, since every change a pilot makes must reach it.
-void SendFcuPairIfMoved(const RoleOutput& output, LVarEntry& e, std::uint32_t i,
-                        std::int64_t nowMs, bool due) {
+void SendFcuPairIfMoved(const RoleOutput& output, LVarEntry& e, std::uint32_t i, std::int64_t nowMs,
+                        bool due) {
   if (i == 0 || simThread.lvarTable[i - 1]->category != LVarCategory::kFcu) {
     // Without its FCU entry an FCUh entry goes alone, and only to such a peer.
     if (due && PeerSpeaksExtension()) SendDatagramChange(output, e, i);

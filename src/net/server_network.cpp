@@ -7,8 +7,8 @@
 #include "common/log_limit.h"
 #include "common/module_state.h"
 #include "net/extension_records.h"
-#include "net/peer_talk.h"
 #include "net/peer_address.h"
+#include "net/peer_talk.h"
 
 ServerNetwork::ServerNetwork() {
   UDT::startup();
@@ -66,9 +66,9 @@ bool ServerNetwork::AcceptNewClient(std::uint32_t id) {
       return true;
     }
     if (greeted < 0 || !waiting->link->open || now - waiting->acceptedMs >= kGateMs) {
-      peerFilter.Refuse(waiting->link->peer, kConnectionWord,
-                        greeted < 0 ? " (it did not begin with a greeting)"
-                                    : " (no greeting within 0.8 s)");
+      peerFilter.Refuse(
+          waiting->link->peer, kConnectionWord,
+          greeted < 0 ? " (it did not begin with a greeting)" : " (no greeting within 0.8 s)");
       UDT::close(waiting->link->socket);
       gate.erase(waiting);
       return false;  // the iterator is gone; the rest wait for the next pass
@@ -104,11 +104,9 @@ void ServerNetwork::File(std::uint32_t id, std::unique_ptr<ReliableLink> link) {
     // This side's hello goes first, before the link is where other threads
     // send.
     ReliableLink& opening = *link;
-    peerTalk.NewConnection(
-        [&opening](const std::uint8_t* data, std::size_t size) {
-          SendRecords(opening, data, size);
-        },
-        SteadyNowMs());
+    peerTalk.NewConnection([&opening](const std::uint8_t* data,
+                                      std::size_t size) { SendRecords(opening, data, size); },
+                           SteadyNowMs());
     clients.emplace(id, std::move(link));
   }
   Store(linkState.connectionStatus, connection_status::kConnected);

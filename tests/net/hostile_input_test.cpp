@@ -245,7 +245,8 @@ TEST_F(HostileInputTest, AStopRequestEndsAWalkBetweenRecords) {
   }
   ReceiveLimits limits;
   Store(roleState.shutdownState, shutdown_state::kStopRequested);
-  ApplyReliableRecords(records.data(), records.size(), limits, [](const std::uint8_t*, std::size_t) {});
+  ApplyReliableRecords(records.data(), records.size(), limits,
+                       [](const std::uint8_t*, std::size_t) {});
   WalkDatagram(records.data(), records.size(), limits);
   EXPECT_NE(Named("A"), 8.0);
   Store(roleState.shutdownState, shutdown_state::kRunning);

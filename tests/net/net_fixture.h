@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
-#include <chrono>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,9 +18,9 @@
 #include "common/config_file.h"
 #include "common/lvar_entry.h"
 #include "common/module_state.h"
+#include "net/extension_records.h"
 #include "net/receive_messages.h"
 #include "net/reliable_link.h"
-#include "net/extension_records.h"
 #include "net/wire_records.h"
 #include "platform/platform.h"
 #include "support/module_fixture.h"

@@ -304,4 +304,3 @@ TEST_F(PeerValueTest, APilotsFreshMoveIsNotFlickedBackByAnOlderValue) {
   WalkPeerDatagram({{1, 1.0}});
   EXPECT_EQ(Named("F"), 1.0);
 }
-

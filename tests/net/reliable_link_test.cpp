@@ -98,8 +98,8 @@ TEST_F(ReliableLinkTest, RecordsUdtRefusesAreHeldAndFollowInOrder) {
         SendHeld(link);
         const std::size_t n = ReadRecords(in, buffer.data(), lastResult);
         for (std::size_t at = 0; at < n; at += kMessageSize) {
-          inOrder = inOrder && DecodeMessage(buffer.data() + at).index ==
-                                   static_cast<std::int32_t>(expected);
+          inOrder = inOrder &&
+                    DecodeMessage(buffer.data() + at).index == static_cast<std::int32_t>(expected);
           ++expected;
         }
       },

@@ -42,9 +42,8 @@ class SendPassTest : public NetFixture {
     output_.extension = [this](const std::uint8_t* records, std::size_t size) {
       for (std::size_t at = 0; at + kMessageSize <= size; at += kMessageSize) {
         const std::uint8_t type = DecodeExtensionType(records + at);
-        const auto stamped = type == extension::kStampedValue
-                                 ? DecodeStampedValue(records + at)
-                                 : std::optional<StampedValue>{};
+        const auto stamped = type == extension::kStampedValue ? DecodeStampedValue(records + at)
+                                                              : std::optional<StampedValue>{};
         sent_.push_back({'x', type, stamped ? static_cast<double>(stamped->position) : 0.0,
                          stamped ? static_cast<double>(stamped->value) : 0.0});
       }
@@ -138,8 +137,12 @@ TEST_F(SendPassTest, ASlowCreepGoesOnItsWayAndItsFinalValueAtRest) {
 // A peer that speaks only the protocol gets each change once, and nothing
 // at rest: no repeat, no refresh, no snapshot on a new connection.
 TEST_F(SendPassTest, APlainPeerGetsTheChangesAndNothingAtRest) {
-  Table({{"F", Cat::kFctl}, {"D", Cat::kDisp}, {"B", Cat::kBtn}, {"A", Cat::kNone},
-         {"U", Cat::kFcu}, {"H", Cat::kFcuHeading}});
+  Table({{"F", Cat::kFctl},
+         {"D", Cat::kDisp},
+         {"B", Cat::kBtn},
+         {"A", Cat::kNone},
+         {"U", Cat::kFcu},
+         {"H", Cat::kFcuHeading}});
   Store(linkState.peerKind, peer_kind::kPlain);
   standin::WriteNamed("F", 5.0);
   standin::WriteNamed("D", 5.0);  // display sync is off
@@ -159,8 +162,13 @@ TEST_F(SendPassTest, APlainPeerGetsTheChangesAndNothingAtRest) {
 // A peer that speaks the extension gets every change of an entry the owner
 // rule shares stamped as well, and the changes the protocol leaves out.
 TEST_F(SendPassTest, AnExtensionPeerGetsEveryChangeStamped) {
-  Table({{"F", Cat::kFctl}, {"D", Cat::kDisp}, {"B", Cat::kBtn}, {"A", Cat::kNone},
-         {"U", Cat::kFcu}, {"H", Cat::kFcuHeading}, {"L", Cat::kFcu}});
+  Table({{"F", Cat::kFctl},
+         {"D", Cat::kDisp},
+         {"B", Cat::kBtn},
+         {"A", Cat::kNone},
+         {"U", Cat::kFcu},
+         {"H", Cat::kFcuHeading},
+         {"L", Cat::kFcu}});
   Store(linkState.peerKind, peer_kind::kExtension);
   Pass();  // takes the new peer as the exchange has left it
   standin::WriteNamed("F", 5.0);
@@ -169,18 +177,17 @@ TEST_F(SendPassTest, AnExtensionPeerGetsEveryChangeStamped) {
   standin::WriteNamed("A", 5.0);
   standin::WriteNamed("H", 7.0);  // FCUh alone: the pair goes, FCU first
   standin::WriteNamed("L", 3.0);  // an FCU entry without partner goes alone
-  EXPECT_EQ(Pass(ReliableChangeRule::kContinues),
-            (V{{'d', 1, 0, 5.0},
-               {'x', extension::kStampedValue, 0, 5.0},
-               {'d', 1, 2, 1.0},
-               {'r', 1, 3, 5.0},
-               {'x', extension::kStampedValue, 3, 5.0},
-               {'d', 1, 4, 0.0},
-               {'d', 1, 5, 7.0},
-               {'x', extension::kStampedValue, 4, 0.0},
-               {'x', extension::kStampedValue, 5, 7.0},
-               {'d', 1, 6, 3.0},
-               {'x', extension::kStampedValue, 6, 3.0}}));
+  EXPECT_EQ(Pass(ReliableChangeRule::kContinues), (V{{'d', 1, 0, 5.0},
+                                                     {'x', extension::kStampedValue, 0, 5.0},
+                                                     {'d', 1, 2, 1.0},
+                                                     {'r', 1, 3, 5.0},
+                                                     {'x', extension::kStampedValue, 3, 5.0},
+                                                     {'d', 1, 4, 0.0},
+                                                     {'d', 1, 5, 7.0},
+                                                     {'x', extension::kStampedValue, 4, 0.0},
+                                                     {'x', extension::kStampedValue, 5, 7.0},
+                                                     {'d', 1, 6, 3.0},
+                                                     {'x', extension::kStampedValue, 6, 3.0}}));
   // A pair set equal goes too.
   standin::WriteNamed("U", 7.0);
   EXPECT_EQ(Pass(), (V{{'d', 1, 4, 7.0},
