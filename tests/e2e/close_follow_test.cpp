@@ -35,9 +35,12 @@ struct Figures {
   double p50 = 0, p95 = 0, max = 0;  // distance, metres
   double heading95 = 0;              // degrees
   // How much faster or slower than the other the client moved between two
-  // of its samples 10 ms or more apart, m/s: a jump shows here.
+  // of its samples 100 ms or more apart, m/s: a jump of a metre shows here,
+  // while a frame a millisecond late on a loaded machine does not.
   double speedChange = 0;
 };
+
+constexpr std::int64_t kSpanNs = 100'000'000;
 
 // The client against the server within [fromNs, toNs].
 Figures Compare(const Samples& server, const Samples& client, std::int64_t fromNs,
@@ -46,8 +49,8 @@ Figures Compare(const Samples& server, const Samples& client, std::int64_t fromN
   Figures f;
   for (std::size_t i = 1, back = 0; i < client.size(); ++i) {
     const auto& c = client[i];
-    while (back + 1 < i && client[back + 1].monoNs <= c.monoNs - 10'000'000) ++back;
-    if (c.monoNs < fromNs || c.monoNs > toNs || c.monoNs - client[back].monoNs < 10'000'000) {
+    while (back + 1 < i && client[back + 1].monoNs <= c.monoNs - kSpanNs) ++back;
+    if (c.monoNs < fromNs || c.monoNs > toNs || c.monoNs - client[back].monoNs < kSpanNs) {
       continue;
     }
     const trace::Aircraft s = At(server, c.monoNs);
