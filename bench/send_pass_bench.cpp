@@ -28,7 +28,9 @@ RoleOutput CountingOutput(SendCounts& counts) {
   return RoleOutput{[&counts](std::int32_t, double, double, double) { ++counts.reliable; },
                     [&counts](double, double, double) { ++counts.datagram; },
                     [](const AircraftStateRecord&) {},
-                    [&counts](const std::uint8_t*, std::size_t) { ++counts.extension; }, [] {}};
+                    [&counts](const std::uint8_t*, std::size_t) { ++counts.extension; },
+                    [] {},
+                    [] { return false; }};
 }
 
 // Arguments: table entries; 0 for a pass that sees no change, 1 for a pass

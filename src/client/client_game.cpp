@@ -39,6 +39,8 @@ void SendFollowerFlag(ClientGame& game) {
   SendReliableRecord(game, kind::kFollowerFlag, 0.0, Load(roleState.isFollower), 0.0);
 }
 
+bool ReliableBusy(ClientGame& game) { return game.network != nullptr && game.network->HasUnsent(); }
+
 void SendReliableBytes(ClientGame& game, const std::uint8_t* records, std::size_t size) {
   if (game.network != nullptr) game.network->SendBytes(records, size);
 }

@@ -36,6 +36,8 @@ void SendReliableRecord(ClientGame& game, std::int32_t kind, double index, doubl
 void SendVarDatagram(ClientGame& game, double index, double value, double extra);
 void SendStateDatagram(ClientGame& game, AircraftStateRecord record);
 void SendFollowerFlag(ClientGame& game);
+// Whether the reliable channel holds records not yet delivered.
+bool ReliableBusy(ClientGame& game);
 // Whole records of the extension on the reliable channel.
 void SendReliableBytes(ClientGame& game, const std::uint8_t* records, std::size_t size);
 // One pass over both channels: the connection, then the datagrams waiting; a

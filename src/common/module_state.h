@@ -130,6 +130,9 @@ struct LinkState {
   // This session has exchanged hellos with its peer before: a connection
   // made after that is a reconnect, not a first meeting.
   std::atomic<bool> helloExchanged{false};
+  // The current peer's hello named the same table as this side's, so that
+  // digests, which name positions, can be compared.
+  std::atomic<bool> peerTableSame{false};
 };
 
 namespace peer_kind {

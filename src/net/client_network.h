@@ -29,6 +29,7 @@ class ClientNetwork {
     SendRecords(channel, records, size);
   }
   void SendHeld() { ::SendHeld(channel); }
+  bool HasUnsent() { return ::HasUnsent(channel); }
   // Receive thread only. Takes a connection the connect thread has made
   // (connectionStatus 1, the reliable greeting goes out), then reads as
   // ServerNetwork::ReceiveFromClient does; a connection found closed is

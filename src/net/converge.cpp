@@ -2,25 +2,26 @@
 
 #include <cmath>
 #include <mutex>
+#include <vector>
 
 #include "common/module_state.h"
 #include "net/extension_records.h"
 #include "net/owner_rule.h"
 #include "net/peer_talk.h"
+#include "net/table_digest.h"
 
 namespace {
 
-void SendStamped(const RoleOutput& output, std::uint32_t i) {
-  const MessageBytes bytes = StampedRecordOf(i, false);
-  output.extension(bytes.data(), bytes.size());
-}
-
-// Every entry of the categories that `share` picks, stamped.
+// Every entry of the categories that `pick` picks, stamped, in one send.
 template <typename Pick>
 void SendStampedWhere(const RoleOutput& output, Pick pick) {
+  std::vector<std::uint8_t> bytes;
   for (std::uint32_t i = 0; i < LoadedEntryCount(); ++i) {
-    if (pick(simThread.lvarTable[i]->category)) SendStamped(output, i);
+    if (!pick(simThread.lvarTable[i]->category)) continue;
+    const MessageBytes record = StampedRecordOf(i, false);
+    bytes.insert(bytes.end(), record.begin(), record.end());
   }
+  if (!bytes.empty()) output.extension(bytes.data(), bytes.size());
 }
 
 }  // namespace
@@ -48,7 +49,10 @@ bool Drifted(LVarEntry& e, std::int64_t nowMs) {
 
 void NoteSent(const RoleOutput& output, LVarEntry& e, std::uint32_t i, float value) {
   e.agreed.store(value, std::memory_order_relaxed);
-  if (PeerSpeaksExtension() && Shared(e.category, CurrentSwitches())) SendStamped(output, i);
+  if (PeerSpeaksExtension() && Shared(e.category, CurrentSwitches())) {
+    const MessageBytes bytes = StampedRecordOf(i, false);
+    output.extension(bytes.data(), bytes.size());
+  }
 }
 
 bool KeepsLocalValue(const LVarEntry& e, std::int64_t nowMs) {
@@ -71,7 +75,8 @@ void ConvergePass(const RoleOutput& output, ConvergeState& state, std::int64_t n
                           weatherShared,
                           switches.displayHere,
                           switches.weatherHere,
-                          nowMs + kClockPeriodMs};
+                          nowMs + kClockPeriodMs,
+                          nowMs + kDigestPeriodMs};
     return;
   }
   if (kind != peer_kind::kExtension) return;
@@ -96,6 +101,13 @@ void ConvergePass(const RoleOutput& output, ConvergeState& state, std::int64_t n
   }
   state.displayShared = displayShared;
   state.weatherShared = weatherShared;
+  // The digest waits while anything is still on its way: a pilot's change
+  // goes first, and the digest then describes it.
+  if (nowMs >= state.nextDigestMs && Load(linkState.peerTableSame) && !output.reliableBusy()) {
+    state.nextDigestMs = nowMs + kDigestPeriodMs;
+    const std::vector<std::uint8_t> digest = DigestRecords(switches);
+    if (!digest.empty()) output.extension(digest.data(), digest.size());
+  }
   // The flight controls follow the side that flies; a swap that crossed a
   // stamped value on the way is settled by the new one's values.
   if (flies && !state.flew) {

@@ -5,7 +5,9 @@
 // the reliable channel (the peer settles a disagreement by it, and it cannot
 // be lost as a datagram can), and the pass sends the clock samples, a hello
 // when a sync switch moves, and the flight controls when this side starts to
-// fly. At rest nothing is sent but a clock sample every kClockPeriodMs.
+// fly. At rest nothing is sent but a clock sample every kClockPeriodMs and
+// a digest of the shared values every kDigestPeriodMs (net/table_digest.h),
+// which waits while the reliable channel has anything unsent.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +31,7 @@ struct ConvergeState {
   bool displayHere = false;
   bool weatherHere = false;
   std::int64_t nextClockMs = 0;
+  std::int64_t nextDigestMs = 0;
 };
 
 // A poll saw the local cockpit move the variable.

@@ -16,6 +16,11 @@ constexpr std::size_t kStampedPositionAt = 8;
 constexpr std::size_t kStampedValueAt = 12;
 constexpr std::size_t kStampedStampAt = 16;
 constexpr std::size_t kClockAt = 8;
+constexpr std::size_t kDigestCountAt = 5;
+constexpr std::size_t kDigestBlockEntriesAt = 6;
+constexpr std::size_t kDigestFirstBlockAt = 8;
+constexpr std::size_t kDigestHashesAt = 12;
+static_assert(kDigestHashesAt + 4 * kDigestHashesPerRecord == kMessageSize);
 
 MessageBytes Begin(std::uint8_t type) {
   MessageBytes bytes{};
@@ -53,6 +58,17 @@ MessageBytes EncodeClock(const ClockSample& clock) {
   return bytes;
 }
 
+MessageBytes EncodeDigest(const Digest& digest) {
+  MessageBytes bytes = Begin(extension::kDigest);
+  bytes[kDigestCountAt] = digest.count;
+  le::PutU32(bytes.data() + kDigestFirstBlockAt, digest.firstBlock);
+  le::PutU16(bytes.data() + kDigestBlockEntriesAt, digest.blockEntries);
+  for (std::size_t i = 0; i < digest.count && i < kDigestHashesPerRecord; ++i) {
+    le::PutU32(bytes.data() + kDigestHashesAt + 4 * i, digest.hashes[i]);
+  }
+  return bytes;
+}
+
 std::uint8_t DecodeExtensionType(const std::uint8_t* bytes) { return bytes[kExtensionTypeAt]; }
 
 Hello DecodeHello(const std::uint8_t* bytes) {
@@ -80,4 +96,16 @@ std::optional<StampedValue> DecodeStampedValue(const std::uint8_t* bytes) {
 
 ClockSample DecodeClock(const std::uint8_t* bytes) {
   return ClockSample{le::GetI64(bytes + kClockAt)};
+}
+
+std::optional<Digest> DecodeDigest(const std::uint8_t* bytes) {
+  Digest digest;
+  digest.count = bytes[kDigestCountAt];
+  if (digest.count == 0 || digest.count > kDigestHashesPerRecord) return std::nullopt;
+  digest.blockEntries = le::GetU16(bytes + kDigestBlockEntriesAt);
+  digest.firstBlock = le::GetU32(bytes + kDigestFirstBlockAt);
+  for (std::size_t i = 0; i < digest.count; ++i) {
+    digest.hashes[i] = le::GetU32(bytes + kDigestHashesAt + 4 * i);
+  }
+  return digest;
 }

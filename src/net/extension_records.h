@@ -1,6 +1,7 @@
 // The records of the extension that two instances of this module speak on
 // top of the protocol: a hello that tells what is at the other end, the
-// table's names, values stamped with when they changed, and a clock sample.
+// table's names, values stamped with when they changed, a clock sample and
+// a digest of the shared values.
 // Each is one 24-byte record of kind kExtension on the reliable channel, so
 // a peer that speaks only the protocol skips it as a kind it does not know.
 // Fields are little-endian at the offsets given; the encoders write them
@@ -29,6 +30,7 @@ inline constexpr std::uint8_t kHello = 1;
 inline constexpr std::uint8_t kName = 2;
 inline constexpr std::uint8_t kStampedValue = 3;
 inline constexpr std::uint8_t kClock = 4;
+inline constexpr std::uint8_t kDigest = 5;
 }  // namespace extension
 
 // Offsets shared by every extension record.
@@ -104,17 +106,35 @@ struct ClockSample {
   std::int64_t nowMs = 0;
 };
 
+// Digest: one hash for each block of table positions, over the values the
+// two sides share in it (net/table_digest.h), so that only a block that
+// differs is sent as values.
+//   @5 uint8 hashes in this record (1 to kDigestHashesPerRecord),
+//   @6 uint16 table positions per block, @8 uint32 the first hash's block,
+//   @12 kDigestHashesPerRecord uint32 hashes (those past the count 0).
+inline constexpr std::size_t kDigestHashesPerRecord = 3;
+
+struct Digest {
+  std::uint32_t firstBlock = 0;
+  std::uint16_t blockEntries = 0;
+  std::uint8_t count = 0;
+  std::array<std::uint32_t, kDigestHashesPerRecord> hashes{};
+};
+
 MessageBytes EncodeHello(const Hello& hello);
 MessageBytes EncodeNamePiece(const NamePiece& piece);
 MessageBytes EncodeStampedValue(const StampedValue& value);
 MessageBytes EncodeClock(const ClockSample& clock);
+MessageBytes EncodeDigest(const Digest& digest);
 
 // The extension type of a record of kind kExtension.
 std::uint8_t DecodeExtensionType(const std::uint8_t* bytes);
 // Each decoder reads the 24 bytes at `bytes`, a record of its type; none when
 // a field is out of its range (a piece longer than kNamePieceBytes, a value
-// that is not finite); a stamp beyond the kept range is brought into it.
+// that is not finite, a digest without hashes or with more than a record
+// holds); a stamp beyond the kept range is brought into it.
 Hello DecodeHello(const std::uint8_t* bytes);
 std::optional<NamePiece> DecodeNamePiece(const std::uint8_t* bytes);
 std::optional<StampedValue> DecodeStampedValue(const std::uint8_t* bytes);
 ClockSample DecodeClock(const std::uint8_t* bytes);
+std::optional<Digest> DecodeDigest(const std::uint8_t* bytes);

@@ -8,6 +8,10 @@
 
 namespace le {
 
+inline void PutU16(std::uint8_t* at, std::uint16_t v) {
+  at[0] = static_cast<std::uint8_t>(v);
+  at[1] = static_cast<std::uint8_t>(v >> 8);
+}
 inline void PutU32(std::uint8_t* at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
@@ -19,6 +23,9 @@ inline void PutI64(std::uint8_t* at, std::int64_t v) { PutU64(at, static_cast<st
 inline void PutDouble(std::uint8_t* at, double v) { PutU64(at, std::bit_cast<std::uint64_t>(v)); }
 inline void PutFloat(std::uint8_t* at, float v) { PutU32(at, std::bit_cast<std::uint32_t>(v)); }
 
+inline std::uint16_t GetU16(const std::uint8_t* at) {
+  return static_cast<std::uint16_t>(at[0] | at[1] << 8);
+}
 inline std::uint32_t GetU32(const std::uint8_t* at) {
   std::uint32_t v = 0;
   for (int i = 0; i < 4; ++i) v |= std::uint32_t{at[i]} << (8 * i);

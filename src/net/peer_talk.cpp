@@ -11,6 +11,7 @@
 #include "lvars/fixed_ids.h"
 #include "net/correction_log.h"
 #include "net/format_number.h"
+#include "net/table_digest.h"
 
 PeerTalk peerTalk;
 
@@ -23,6 +24,21 @@ bool HereFlies() { return Load(roleState.isFollower) == 0; }
 bool HereIsHost() { return Load(roleState.serverGame) != nullptr; }
 
 void SendOn(const Reply& reply, const MessageBytes& bytes) { reply(bytes.data(), bytes.size()); }
+
+// The stamped values of the entries in [from, to) this side shares. Flight
+// controls go from the side that flies only: the other side's lose whatever
+// their stamp.
+void PutShared(std::vector<std::uint8_t>& bytes, std::uint32_t from, std::uint32_t to,
+               bool exchange) {
+  const Switches switches = CurrentSwitches();
+  for (std::uint32_t i = from; i < to; ++i) {
+    const LVarEntry& e = *simThread.lvarTable[i];
+    if (!Shared(e.category, switches)) continue;
+    if (OwnerRowOf(e.category).owner == Owner::kFlyingSide && !HereFlies()) continue;
+    const MessageBytes record = StampedRecordOf(i, exchange);
+    bytes.insert(bytes.end(), record.begin(), record.end());
+  }
+}
 
 void ShowFollower(std::uint8_t follower) {
   if (Load(roleState.isFollower) == follower) return;
@@ -73,7 +89,9 @@ void PeerTalk::NewConnection(const Reply& reply, std::int64_t nowMs) {
   clockMinNow_.reset();
   clockMinBefore_.reset();
   clockWindowEndsMs_ = nowMs + kClockWindowMs;
+  answered_.clear();
   Store(linkState.peerKind, peer_kind::kUnknown);
+  Store(linkState.peerTableSame, false);
   // A stamped copy the old connection did not bring never comes.
   for (std::uint32_t i = 0; i < LoadedEntryCount(); ++i) {
     simThread.lvarTable[i]->awaitingStamp = false;
@@ -127,6 +145,9 @@ void PeerTalk::Take(const std::uint8_t* record, const Reply& reply, ReceiveLimit
     case extension::kStampedValue:
       if (const auto value = DecodeStampedValue(record)) TakeStamped(*value, reply, limits, nowMs);
       break;
+    case extension::kDigest:
+      if (const auto digest = DecodeDigest(record)) TakeDigest(*digest, reply);
+      break;
     default:
       break;
   }
@@ -154,6 +175,7 @@ void PeerTalk::TakeHello(const Hello& hello, const Reply& reply) {
               : hereKept                        ? Prevails::kHere
                                                 : Prevails::kPeer;
   tablesDiffer_ = hello.fingerprint != Load(roleSetup.tableFingerprint);
+  Store(linkState.peerTableSame, !tablesDiffer_);
   const bool restarted = lastPeerSession_ != 0 && lastPeerSession_ != hello.sessionId;
   lastPeerSession_ = hello.sessionId;
   LogMessage("Peer: hello, extension version " + std::to_string(hello.version) + ", session " +
@@ -198,15 +220,7 @@ void PeerTalk::SendExchange(const Reply& reply) {
       put(piece);
     }
   }
-  const Switches switches = CurrentSwitches();
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const LVarEntry& e = *simThread.lvarTable[i];
-    if (!Shared(e.category, switches)) continue;
-    // Flight controls go from the side that flies only: the other side's
-    // lose whatever their stamp.
-    if (OwnerRowOf(e.category).owner == Owner::kFlyingSide && !HereFlies()) continue;
-    put(StampedRecordOf(i, true));
-  }
+  PutShared(bytes, 0, count, true);
   if (prevails_ == Prevails::kHere || (prevails_ == Prevails::kNeither && HereFlies())) {
     const double gear = Load(simThread.sharedState->aircraft->gearHandlePosition);
     Store(simThread.sharedState->lastGearHandle, gear);
@@ -307,4 +321,28 @@ void PeerTalk::TakeStamped(const StampedValue& value, const Reply& reply, Receiv
   Store(entry->stampMs, *peerStamp);
   correctionLog.Note(entry->name, value.value, nowMs);
   limits.appliedValues.Log("LvarsSet: " + entry->name + " Value: " + FormatNumber(value.value));
+}
+
+void PeerTalk::TakeDigest(const Digest& digest, const Reply& reply) {
+  if (tablesDiffer_ || digest.blockEntries != kDigestBlockEntries) return;
+  const std::uint32_t blocks = DigestBlockCount();
+  if (answered_.size() != blocks) answered_.assign(blocks, std::nullopt);
+  const Switches switches = CurrentSwitches();
+  std::vector<std::uint8_t> bytes;
+  for (std::uint32_t k = 0; k < digest.count; ++k) {
+    // Blocks past this side's table (a hostile count) name nothing here.
+    if (digest.firstBlock >= blocks || k >= blocks - digest.firstBlock) break;
+    const std::uint32_t block = digest.firstBlock + k;
+    const AnsweredBlock seen{digest.hashes[k], BlockHash(block, switches)};
+    if (seen.peer == seen.here) {
+      answered_[block].reset();
+      continue;
+    }
+    std::optional<AnsweredBlock>& last = answered_[block];
+    if (last && last->peer == seen.peer && last->here == seen.here) continue;
+    last = seen;
+    const std::uint32_t from = block * kDigestBlockEntries;
+    PutShared(bytes, from, std::min(from + kDigestBlockEntries, LoadedEntryCount()), false);
+  }
+  if (!bytes.empty()) reply(bytes.data(), bytes.size());
 }

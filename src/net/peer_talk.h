@@ -8,7 +8,10 @@
 // differ, then every entry it shares (net/owner_rule.h) as a stamped value,
 // and the gear handle when its cockpit is the one that counts; a stamped
 // value that loses here is answered with this side's own, so that the peer
-// settles on it after one exchange.
+// settles on it after one exchange. A block of the peer's digest that
+// differs from this side's is answered with its stamped values, once for
+// each pair of differing hashes, so that a disagreement no exchange settles
+// (two cockpits that each hold their own value) is not traded for ever.
 #pragma once
 
 #include <cstddef>
@@ -69,6 +72,7 @@ class PeerTalk {
   void TakeName(const std::uint8_t* record);
   void TakeStamped(const StampedValue& value, const Reply& reply, ReceiveLimits& limits,
                    std::int64_t nowMs);
+  void TakeDigest(const Digest& digest, const Reply& reply);
   void DecideWhoFlies(const Hello& hello);
   void SendExchange(const Reply& reply);
   void NamePeerKind(const char* what);
@@ -91,6 +95,12 @@ class PeerTalk {
   std::optional<std::int64_t> clockMinBefore_;
   std::int64_t clockWindowEndsMs_ = 0;
   bool plainLogged_ = false;
+  // For each digest block answered: the peer's hash and this side's then.
+  struct AnsweredBlock {
+    std::uint32_t peer = 0;
+    std::uint32_t here = 0;
+  };
+  std::vector<std::optional<AnsweredBlock>> answered_;
 };
 
 extern PeerTalk peerTalk;

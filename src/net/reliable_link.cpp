@@ -118,6 +118,15 @@ void SendHeld(ReliableLink& link) {
   SendHeldLocked(link);
 }
 
+bool HasUnsent(ReliableLink& link) {
+  std::lock_guard<std::mutex> lock(link.sendGuard);
+  if (!link.held.empty()) return true;
+  std::int32_t blocks = 0;
+  int size = sizeof blocks;
+  if (UDT::getsockopt(link.socket, 0, UDT_SNDDATA, &blocks, &size) == UDT::ERROR) return false;
+  return blocks > 0;
+}
+
 std::size_t PrependFragment(const ReliableLink& link, std::uint8_t* buffer) {
   std::memcpy(buffer, link.fragment.data(), link.fragmentSize);
   return link.fragmentSize;

@@ -58,6 +58,9 @@ void SendRecord(ReliableLink& link, const MessageBytes& record);
 void SendRecords(ReliableLink& link, const std::uint8_t* records, std::size_t size);
 // Sends what is held, as far as UDT takes it; each send pass calls it.
 void SendHeld(ReliableLink& link);
+// Whether records are held or UDT's send buffer still has data the peer has
+// not acknowledged.
+bool HasUnsent(ReliableLink& link);
 
 // About 43,000 records: far more than a full cockpit's exchange; past it
 // records are dropped and the log says how many, once a minute at most.

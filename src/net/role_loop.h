@@ -20,6 +20,8 @@ struct RoleOutput {
   std::function<void(const std::uint8_t* records, std::size_t size)> extension;
   // Tells the peer the current isFollower.
   std::function<void()> followerFlag;
+  // Whether the reliable channel holds records not yet delivered.
+  std::function<bool()> reliableBusy;
 };
 
 enum class ReliableChangeRule {
@@ -51,7 +53,8 @@ RoleOutput OutputOf(Game& game) {
                     [&game](const std::uint8_t* records, std::size_t size) {
                       SendReliableBytes(game, records, size);
                     },
-                    [&game] { SendFollowerFlag(game); }};
+                    [&game] { SendFollowerFlag(game); },
+                    [&game] { return ReliableBusy(game); }};
 }
 
 struct ConvergeState;

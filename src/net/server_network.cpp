@@ -173,6 +173,14 @@ void ServerNetwork::SendHeldToAll() {
   for (auto& [id, link] : clients) SendHeld(*link);
 }
 
+bool ServerNetwork::AnyUnsent() {
+  std::lock_guard<std::mutex> lock(clientsGuard);
+  for (auto& [id, link] : clients) {
+    if (HasUnsent(*link)) return true;
+  }
+  return false;
+}
+
 void ServerNetwork::SendBytesTo(std::uint32_t id, const std::uint8_t* records, std::size_t size) {
   std::lock_guard<std::mutex> lock(clientsGuard);
   const auto found = clients.find(id);

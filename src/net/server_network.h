@@ -48,6 +48,8 @@ class ServerNetwork {
   void SendBytesTo(std::uint32_t id, const std::uint8_t* records, std::size_t size);
   // Sends what each client's connection holds (SendHeld).
   void SendHeldToAll();
+  // Whether any connection has records not yet delivered.
+  bool AnyUnsent();
   // The filed id after `after` (the first one when none is given).
   std::optional<std::uint32_t> NextClientId(std::optional<std::uint32_t> after);
 

@@ -19,5 +19,6 @@ target_sources(multishared_objects PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/router_ports.cpp
   ${CMAKE_CURRENT_LIST_DIR}/send_rules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/server_network.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/table_digest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wire_records.cpp
 )

@@ -45,6 +45,8 @@ void SendFollowerFlag(ServerGame& game) {
   SendReliableRecord(game, kind::kFollowerFlag, 0.0, Load(roleState.isFollower), 0.0);
 }
 
+bool ReliableBusy(ServerGame& game) { return game.network != nullptr && game.network->AnyUnsent(); }
+
 void SendReliableBytes(ServerGame& game, const std::uint8_t* records, std::size_t size) {
   if (game.network != nullptr) game.network->SendBytesToAll(records, size);
 }

@@ -36,6 +36,8 @@ void SendReliableRecord(ServerGame& game, std::int32_t kind, double index, doubl
 void SendVarDatagram(ServerGame& game, double index, double value, double extra);
 void SendStateDatagram(ServerGame& game, AircraftStateRecord record);
 void SendFollowerFlag(ServerGame& game);
+// Whether the reliable channel holds records not yet delivered.
+bool ReliableBusy(ServerGame& game);
 // Whole records of the extension on the reliable channel.
 void SendReliableBytes(ServerGame& game, const std::uint8_t* records, std::size_t size);
 // One pass over both channels: every client connection in id order, then the

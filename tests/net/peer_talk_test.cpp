@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "net/extension_records.h"
+#include "net/table_digest.h"
 #include "net_fixture.h"
 
 namespace {
@@ -180,6 +181,42 @@ TEST_F(PeerTalkTest, APlainPeerIsNamedOnceAndNothingOfTheExtensionAppliesBeforeA
   Hello hello;
   Take(EncodeHello(hello));  // a hello after other records is no hello
   EXPECT_EQ(Load(linkState.peerKind), peer_kind::kPlain);
+}
+
+// A block of the peer's digest that differs is answered with this side's
+// shared values of that block, once for each pair of differing hashes.
+TEST_F(PeerTalkTest, ADifferingDigestBlockIsAnsweredOnceWithItsSharedValues) {
+  Store(roleState.isFollower, 1);
+  Meet(true, false);
+  simThread.lvarTable[0]->value = 3.0f;
+  Digest digest;
+  digest.blockEntries = kDigestBlockEntries;
+  digest.count = 1;
+  digest.hashes[0] = BlockHash(0, CurrentSwitches());
+  replies_.clear();
+  Take(EncodeDigest(digest));
+  EXPECT_TRUE(replies_.empty()) << "the same values";
+  digest.hashes[0] ^= 1;
+  Take(EncodeDigest(digest));
+  // Following: no flight control; display sync off; a button never.
+  EXPECT_EQ(StampedReplies(), (Stamps{{0, 3.0f, false}}));
+  replies_.clear();
+  Take(EncodeDigest(digest));
+  EXPECT_TRUE(replies_.empty()) << "the same difference again";
+  simThread.lvarTable[0]->value = 4.0f;
+  Take(EncodeDigest(digest));
+  EXPECT_EQ(StampedReplies(), (Stamps{{0, 4.0f, false}})) << "a new difference";
+  // Blocks past the table and another block size name nothing here.
+  replies_.clear();
+  digest.hashes = {1, 2, 3};
+  for (const std::uint32_t first : {1u, 0xFFFFFFFFu}) {
+    digest.firstBlock = first;
+    Take(EncodeDigest(digest));
+  }
+  digest.firstBlock = 0;
+  digest.blockEntries = 32;
+  Take(EncodeDigest(digest));
+  EXPECT_TRUE(replies_.empty());
 }
 
 }  // namespace

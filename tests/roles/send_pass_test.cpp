@@ -51,6 +51,7 @@ class SendPassTest : public NetFixture {
     output_.followerFlag = [this] {
       sent_.push_back({'f', 2, 0, static_cast<double>(Load(roleState.isFollower))});
     };
+    output_.reliableBusy = [this] { return busy_; };
   }
 
   // One pass; the sends it made, state records left out unless asked for.
@@ -72,6 +73,7 @@ class SendPassTest : public NetFixture {
   }
 
   RoleOutput output_;
+  bool busy_ = false;
   std::vector<Sent> sent_;
   ConvergeState converge_;
   // The passes' clock: it stands still unless a test moves it.
@@ -217,6 +219,33 @@ TEST_F(SendPassTest, AnExtensionPeerGetsEveryChangeStamped) {
                        {'x', extension::kHello, 0, 0},
                        {'x', extension::kStampedValue, 1, 5.0},
                        {'x', extension::kStampedValue, 0, 2.0}}));
+}
+
+// Between two instances with the same table, at rest: a digest every
+// second, one record for up to three blocks of 64 entries, held back while
+// the reliable channel has anything undelivered.
+TEST_F(SendPassTest, ADigestGoesEverySecondAtRestAndWaitsBehindUndeliveredRecords) {
+  std::vector<std::pair<std::string, Cat>> table;
+  for (int i = 0; i < 200; ++i) table.emplace_back("E" + std::to_string(i), Cat::kNone);
+  Table(table);
+  Store(linkState.peerKind, peer_kind::kExtension);
+  Store(linkState.peerTableSame, true);
+  Pass();
+  const auto digests = [this](int passes) {
+    int records = 0;
+    for (int step = 0; step < passes; ++step) {
+      now_ += 100;
+      for (const Sent& s : Pass()) records += s.channel == 'x' && s.kind == extension::kDigest;
+    }
+    return records;
+  };
+  EXPECT_EQ(digests(50), 5 * 2) << "four blocks: two records a second";
+  busy_ = true;
+  EXPECT_EQ(digests(30), 0);
+  busy_ = false;
+  EXPECT_EQ(digests(1), 2) << "as soon as the channel is clear";
+  Store(linkState.peerTableSame, false);
+  EXPECT_EQ(digests(30), 0) << "the tables differ: positions name other entries there";
 }
 
 // The send rules an entry of the table is shown, in their order, one test
