@@ -133,6 +133,8 @@ struct LinkState {
   // The current peer's hello named the same table as this side's, so that
   // digests, which name positions, can be compared.
   std::atomic<bool> peerTableSame{false};
+  // Counts the exchanges the hellos asked for; the send thread sends each.
+  std::atomic<std::uint32_t> exchangesAsked{0};
 };
 
 namespace peer_kind {

@@ -12,14 +12,33 @@
 
 namespace {
 
-// Every entry of the categories that `pick` picks, stamped, in one send.
-template <typename Pick>
-void SendStampedWhere(const RoleOutput& output, Pick pick) {
+bool Picked(BulkPick pick, LVarCategory category, const Switches& switches) {
+  switch (pick) {
+    case BulkPick::kOffered:
+      return OffersStamped(category, switches);
+    case BulkPick::kDisplay:
+      return category == LVarCategory::kDisp;
+    case BulkPick::kWeather:
+      return category == LVarCategory::kTerrWx;
+    case BulkPick::kFlightControls:
+      return OwnerRowOf(category).owner == Owner::kFlyingSide;
+  }
+  return false;
+}
+
+// Sends up to kBulkRecordsPerPass records of the bulks, oldest first.
+void SendBulkChunk(const RoleOutput& output, ConvergeState& state) {
+  const Switches switches = CurrentSwitches();
+  const std::uint32_t count = LoadedEntryCount();
   std::vector<std::uint8_t> bytes;
-  for (std::uint32_t i = 0; i < LoadedEntryCount(); ++i) {
-    if (!pick(simThread.lvarTable[i]->category)) continue;
-    const MessageBytes record = StampedRecordOf(i, false);
-    bytes.insert(bytes.end(), record.begin(), record.end());
+  while (!state.bulks.empty() && bytes.size() < kBulkRecordsPerPass * kMessageSize) {
+    Bulk& bulk = state.bulks.front();
+    for (; bulk.next < count && bytes.size() < kBulkRecordsPerPass * kMessageSize; ++bulk.next) {
+      if (!Picked(bulk.pick, simThread.lvarTable[bulk.next]->category, switches)) continue;
+      const MessageBytes record = StampedRecordOf(bulk.next, bulk.exchange);
+      bytes.insert(bytes.end(), record.begin(), record.end());
+    }
+    if (bulk.next >= count) state.bulks.erase(state.bulks.begin());
   }
   if (!bytes.empty()) output.extension(bytes.data(), bytes.size());
 }
@@ -67,7 +86,8 @@ void ConvergePass(const RoleOutput& output, ConvergeState& state, std::int64_t n
   const std::uint32_t generation = Load(linkState.connectionGeneration);
   const std::uint8_t kind = Load(linkState.peerKind);
   if (generation != state.seenGeneration || kind != state.seenPeerKind) {
-    // The exchange after the hellos has covered everything up to now.
+    // The exchange after the hellos covers everything up to now; one asked
+    // for before this pass noticed the connection still goes.
     state = ConvergeState{generation,
                           kind,
                           flies,
@@ -76,7 +96,9 @@ void ConvergePass(const RoleOutput& output, ConvergeState& state, std::int64_t n
                           switches.displayHere,
                           switches.weatherHere,
                           nowMs + kClockPeriodMs,
-                          nowMs + kDigestPeriodMs};
+                          nowMs + kDigestPeriodMs,
+                          state.seenExchanges,
+                          {}};
     return;
   }
   if (kind != peer_kind::kExtension) return;
@@ -91,28 +113,33 @@ void ConvergePass(const RoleOutput& output, ConvergeState& state, std::int64_t n
     const MessageBytes hello = EncodeHello(OwnHello());
     output.extension(hello.data(), hello.size());
   }
+  // The hellos ask for the exchange: every value this side offers, marked.
+  const std::uint32_t exchanges = Load(linkState.exchangesAsked);
+  if (exchanges != state.seenExchanges) {
+    state.seenExchanges = exchanges;
+    state.bulks.push_back(Bulk{BulkPick::kOffered, true});
+  }
   // Displays or weather newly synced on both sides: each side offers its
   // values, and the newest of each pair stays.
-  if (displayShared && !state.displayShared) {
-    SendStampedWhere(output, [](LVarCategory c) { return c == LVarCategory::kDisp; });
-  }
-  if (weatherShared && !state.weatherShared) {
-    SendStampedWhere(output, [](LVarCategory c) { return c == LVarCategory::kTerrWx; });
-  }
+  if (displayShared && !state.displayShared) state.bulks.push_back(Bulk{BulkPick::kDisplay});
+  if (weatherShared && !state.weatherShared) state.bulks.push_back(Bulk{BulkPick::kWeather});
   state.displayShared = displayShared;
   state.weatherShared = weatherShared;
-  // The digest waits while anything is still on its way: a pilot's change
-  // goes first, and the digest then describes it.
-  if (nowMs >= state.nextDigestMs && Load(linkState.peerTableSame) && !output.reliableBusy()) {
+  // The flight controls follow the side that flies; a swap that crossed a
+  // stamped value on the way is settled by the new one's values.
+  if (flies && !state.flew) state.bulks.push_back(Bulk{BulkPick::kFlightControls});
+  state.flew = flies;
+  // Bulks and the digest wait while anything is still on its way, so that a
+  // pilot's change never queues behind more than one chunk; the digest then
+  // describes what the bulks brought.
+  if (output.reliableBusy()) return;
+  if (!state.bulks.empty()) {
+    SendBulkChunk(output, state);
+    return;
+  }
+  if (nowMs >= state.nextDigestMs && Load(linkState.peerTableSame)) {
     state.nextDigestMs = nowMs + kDigestPeriodMs;
     const std::vector<std::uint8_t> digest = DigestRecords(switches);
     if (!digest.empty()) output.extension(digest.data(), digest.size());
   }
-  // The flight controls follow the side that flies; a swap that crossed a
-  // stamped value on the way is settled by the new one's values.
-  if (flies && !state.flew) {
-    SendStampedWhere(output,
-                     [](LVarCategory c) { return OwnerRowOf(c).owner == Owner::kFlyingSide; });
-  }
-  state.flew = flies;
 }

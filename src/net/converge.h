@@ -4,13 +4,19 @@
 // speaks the extension, every shared change also goes as a stamped value on
 // the reliable channel (the peer settles a disagreement by it, and it cannot
 // be lost as a datagram can), and the pass sends the clock samples, a hello
-// when a sync switch moves, and the flight controls when this side starts to
-// fly. At rest nothing is sent but a clock sample every kClockPeriodMs and
+// when a sync switch moves, and bulks of stamped values: the exchange the
+// hellos ask for, the displays or the weather when both sides' switches are
+// newly on, and the flight controls when this side starts to fly. A bulk goes
+// a chunk at a time, and only while the reliable channel has delivered
+// everything before it, so that a pilot's change waits behind one chunk at
+// most. At rest nothing is sent but a clock sample every kClockPeriodMs and
 // a digest of the shared values every kDigestPeriodMs (net/table_digest.h),
 // which waits while the reliable channel has anything unsent.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "common/lvar_entry.h"
 #include "net/role_loop.h"
@@ -20,6 +26,17 @@ inline constexpr std::int64_t kRestMs = 100;
 // A value from the peer does not overwrite a local move younger than this.
 inline constexpr std::int64_t kFreshMoveMs = 1000;
 inline constexpr std::int64_t kClockPeriodMs = 5000;
+// Six kilobytes: a fifth of a second of a 256 kbit/s uplink.
+inline constexpr std::size_t kBulkRecordsPerPass = 256;
+
+// Which entries a bulk carries.
+enum class BulkPick : std::uint8_t { kOffered, kDisplay, kWeather, kFlightControls };
+
+struct Bulk {
+  BulkPick pick = BulkPick::kOffered;
+  bool exchange = false;
+  std::uint32_t next = 0;  // the table position the next chunk starts from
+};
 
 // What the send thread remembers between passes. Send thread only.
 struct ConvergeState {
@@ -32,6 +49,8 @@ struct ConvergeState {
   bool weatherHere = false;
   std::int64_t nextClockMs = 0;
   std::int64_t nextDigestMs = 0;
+  std::uint32_t seenExchanges = 0;
+  std::vector<Bulk> bulks;
 };
 
 // A poll saw the local cockpit move the variable.

@@ -25,17 +25,12 @@ bool HereIsHost() { return Load(roleState.serverGame) != nullptr; }
 
 void SendOn(const Reply& reply, const MessageBytes& bytes) { reply(bytes.data(), bytes.size()); }
 
-// The stamped values of the entries in [from, to) this side shares. Flight
-// controls go from the side that flies only: the other side's lose whatever
-// their stamp.
-void PutShared(std::vector<std::uint8_t>& bytes, std::uint32_t from, std::uint32_t to,
-               bool exchange) {
+// The stamped values of the entries in [from, to) this side offers.
+void PutOffered(std::vector<std::uint8_t>& bytes, std::uint32_t from, std::uint32_t to) {
   const Switches switches = CurrentSwitches();
   for (std::uint32_t i = from; i < to; ++i) {
-    const LVarEntry& e = *simThread.lvarTable[i];
-    if (!Shared(e.category, switches)) continue;
-    if (OwnerRowOf(e.category).owner == Owner::kFlyingSide && !HereFlies()) continue;
-    const MessageBytes record = StampedRecordOf(i, exchange);
+    if (!OffersStamped(simThread.lvarTable[i]->category, switches)) continue;
+    const MessageBytes record = StampedRecordOf(i, false);
     bytes.insert(bytes.end(), record.begin(), record.end());
   }
 }
@@ -64,6 +59,11 @@ bool PeerSpeaksExtension() { return Load(linkState.peerKind) == peer_kind::kExte
 Switches CurrentSwitches() {
   return Switches{SwitchOn(slot::kMpSyncDsp), Load(linkState.peerDisplaySync),
                   SwitchOn(slot::kMpSyncWx), Load(linkState.peerWeatherSync)};
+}
+
+bool OffersStamped(LVarCategory category, const Switches& switches) {
+  return Shared(category, switches) &&
+         (OwnerRowOf(category).owner != Owner::kFlyingSide || HereFlies());
 }
 
 MessageBytes StampedRecordOf(std::uint32_t position, bool exchange) {
@@ -208,7 +208,7 @@ void PeerTalk::DecideWhoFlies(const Hello& hello) {
 
 // Names first, so that the values after them find their entries; the gear
 // handle from the side whose cockpit counts: the one that kept its session,
-// else the one that flies.
+// else the one that flies. The stamped values follow from the send thread.
 void PeerTalk::SendExchange(const Reply& reply) {
   const std::uint32_t count = LoadedEntryCount();
   std::vector<std::uint8_t> bytes;
@@ -220,13 +220,13 @@ void PeerTalk::SendExchange(const Reply& reply) {
       put(piece);
     }
   }
-  PutShared(bytes, 0, count, true);
   if (prevails_ == Prevails::kHere || (prevails_ == Prevails::kNeither && HereFlies())) {
     const double gear = Load(simThread.sharedState->aircraft->gearHandlePosition);
     Store(simThread.sharedState->lastGearHandle, gear);
     put(EncodeMessage(MakeMessage(kind::kGearHandle, 0.0, gear, 0.0)));
   }
   if (!bytes.empty()) reply(bytes.data(), bytes.size());
+  linkState.exchangesAsked.fetch_add(1, std::memory_order_relaxed);
 }
 
 void PeerTalk::TakeClock(const ClockSample& clock, std::int64_t nowMs) {
@@ -342,7 +342,7 @@ void PeerTalk::TakeDigest(const Digest& digest, const Reply& reply) {
     if (last && last->peer == seen.peer && last->here == seen.here) continue;
     last = seen;
     const std::uint32_t from = block * kDigestBlockEntries;
-    PutShared(bytes, from, std::min(from + kDigestBlockEntries, LoadedEntryCount()), false);
+    PutOffered(bytes, from, std::min(from + kDigestBlockEntries, LoadedEntryCount()));
   }
   if (!bytes.empty()) reply(bytes.data(), bytes.size());
 }

@@ -5,8 +5,9 @@
 // guest has greeted). A connection whose first record is anything else is
 // a plain peer: it gets the protocol and nothing more. After the hellos
 // each side sends, on that connection, its names when the tables' fingerprints
-// differ, then every entry it shares (net/owner_rule.h) as a stamped value,
-// and the gear handle when its cockpit is the one that counts; a stamped
+// differ and the gear handle when its cockpit is the one that counts, and
+// asks the send thread for the exchange: every entry it shares
+// (net/owner_rule.h) as a stamped value, a chunk at a time; a stamped
 // value that loses here is answered with this side's own, so that the peer
 // settles on it after one exchange. A block of the peer's digest that
 // differs from this side's is answered with its stamped values, once for
@@ -41,6 +42,10 @@ Hello OwnHello();
 bool PeerSpeaksExtension();
 // The sync switches of both sides.
 Switches CurrentSwitches();
+// Whether this side offers its values of `category` stamped: shared now, and
+// flight controls only while this side flies (the other side's lose whatever
+// their stamp).
+bool OffersStamped(LVarCategory category, const Switches& switches);
 // A stamped value record of this side's entry at `position`.
 MessageBytes StampedRecordOf(std::uint32_t position, bool exchange);
 

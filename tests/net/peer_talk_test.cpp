@@ -91,23 +91,24 @@ TEST_F(PeerTalkTest, WhoFliesAfterAMeetingComesFromTheSideThatKeptItsSession) {
   }
 }
 
-TEST_F(PeerTalkTest, TheExchangeSendsWhatThisSideSharesAndTheGearFromTheSideThatCounts) {
-  standin::WriteNamed("A", 3.0);
-  simThread.lvarTable[0]->value = 3.0f;
+TEST_F(PeerTalkTest, TheHellosAskForTheExchangeAndTheGearGoesFromTheSideThatCounts) {
   simThread.sharedState->aircraft->gearHandlePosition = 1.0;
   Store(roleState.isFollower, 1);
-  Meet(true, false);  // following: no flight control, no gear
-  EXPECT_EQ(StampedReplies(), (Stamps{{0, 3.0f, true}}));
+  Meet(true, false);  // following: no gear
+  EXPECT_EQ(Load(linkState.exchangesAsked), 1u);
   const bool gearSent = std::any_of(replies_.begin(), replies_.end(), [](const auto& r) {
     return DecodeKind(r.data()) == kind::kGearHandle;
   });
   EXPECT_FALSE(gearSent);
+  EXPECT_TRUE(StampedReplies().empty()) << "the send thread sends the values";
   // Kept, against a peer that has just started: this side's cockpit counts.
-  Store(simThread.sharedState->vars->value[slot::kMpSyncDsp], 1.0);
   Meet(false, false, true);
-  EXPECT_EQ(StampedReplies(), (Stamps{{0, 3.0f, true}})) << "the peer's display switch is off";
+  EXPECT_EQ(Load(linkState.exchangesAsked), 2u);
   EXPECT_EQ(DecodeKind(replies_.back().data()), kind::kGearHandle);
   EXPECT_EQ(DecodeMessage(replies_.back().data()).value, 1.0);
+  // A second hello on the same connection asks for nothing.
+  Take(EncodeHello(Hello{}));
+  EXPECT_EQ(Load(linkState.exchangesAsked), 2u);
 }
 
 TEST_F(PeerTalkTest, TheNewestChangeWinsAndTheLoserIsAnswered) {

@@ -1,5 +1,6 @@
 // The send loops' rules, one pass at a time, with the sends captured.
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -246,6 +247,39 @@ TEST_F(SendPassTest, ADigestGoesEverySecondAtRestAndWaitsBehindUndeliveredRecord
   EXPECT_EQ(digests(1), 2) << "as soon as the channel is clear";
   Store(linkState.peerTableSame, false);
   EXPECT_EQ(digests(30), 0) << "the tables differ: positions name other entries there";
+}
+
+// The exchange the hellos ask for: every value this side offers, marked, a
+// chunk a pass while the reliable channel has delivered everything before.
+TEST_F(SendPassTest, TheExchangeGoesAChunkAtATimeBehindWhatIsStillOnItsWay) {
+  std::vector<std::pair<std::string, Cat>> table;
+  for (int i = 0; i < 600; ++i) {
+    table.emplace_back("E" + std::to_string(i), i % 3 == 0 ? Cat::kFctl : Cat::kNone);
+  }
+  Table(table);
+  Store(roleState.isFollower, 1);  // following: no flight control goes
+  Store(linkState.peerKind, peer_kind::kExtension);
+  Pass();
+  linkState.exchangesAsked.fetch_add(1);
+  busy_ = true;
+  EXPECT_EQ(Pass(), V{});
+  busy_ = false;
+  std::vector<std::size_t> chunks;
+  std::set<double> positions;
+  for (int step = 0; step < 5; ++step) {
+    const V sent = Pass();
+    if (sent.empty()) continue;
+    chunks.push_back(sent.size());
+    for (const Sent& s : sent) {
+      EXPECT_EQ(s.kind, extension::kStampedValue);
+      positions.insert(s.index);
+    }
+  }
+  EXPECT_EQ(chunks, (std::vector<std::size_t>{kBulkRecordsPerPass, 400 - kBulkRecordsPerPass}));
+  EXPECT_EQ(positions.size(), 400u);
+  EXPECT_EQ(std::count_if(positions.begin(), positions.end(),
+                          [](double p) { return static_cast<int>(p) % 3 == 0; }),
+            0);
 }
 
 // The send rules an entry of the table is shown, in their order, one test
