@@ -18,6 +18,7 @@ if(TARGET simhost AND TARGET MultiShared)
     ${CMAKE_CURRENT_LIST_DIR}/cockpit_sync_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/convergence_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/owner_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/thin_uplink_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/master_toggle_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/lone_client_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/reconnect_test.cpp
