@@ -30,7 +30,8 @@ RoleOutput CountingOutput(SendCounts& counts) {
                     [](const AircraftStateRecord&) {},
                     [&counts](const std::uint8_t*, std::size_t) { ++counts.extension; },
                     [] {},
-                    [] { return false; }};
+                    [] { return false; },
+                    [&counts](const std::uint8_t*, std::size_t) { ++counts.datagram; }};
 }
 
 // Arguments: table entries; 0 for a pass that sees no change, 1 for a pass

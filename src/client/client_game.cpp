@@ -31,6 +31,10 @@ void SendVarDatagram(ClientGame& game, double index, double value, double extra)
   SendVarDatagramOn(game.datagramSocket, index, value, extra);
 }
 
+void SendVarDatagrams(ClientGame& game, const std::uint8_t* records, std::size_t size) {
+  SendVarDatagramsOn(game.datagramSocket, records, size);
+}
+
 void SendStateDatagram(ClientGame& game, AircraftStateRecord record) {
   SendStateDatagramOn(game.datagramSocket, record);
 }

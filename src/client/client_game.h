@@ -34,6 +34,7 @@ static_assert(kReceiveBufferSize >= kReliableReadRoom);
 void SendReliableRecord(ClientGame& game, std::int32_t kind, double index, double value,
                         double extra);
 void SendVarDatagram(ClientGame& game, double index, double value, double extra);
+void SendVarDatagrams(ClientGame& game, const std::uint8_t* records, std::size_t size);
 void SendStateDatagram(ClientGame& game, AircraftStateRecord record);
 void SendFollowerFlag(ClientGame& game);
 // Whether the reliable channel holds records not yet delivered.

@@ -15,13 +15,15 @@ struct RoleOutput {
   std::function<void(std::int32_t kind, double index, double value, double extra)> reliable;
   std::function<void(double index, double value, double extra)> datagram;
   std::function<void(const AircraftStateRecord& record)> state;
-  // Whole records of the extension on the reliable channel, to every
-  // connection.
+  // Whole 24-byte records on the reliable channel, to every connection: the
+  // extension's, or what a pass gathered (net/pass_batch.h).
   std::function<void(const std::uint8_t* records, std::size_t size)> extension;
   // Tells the peer the current isFollower.
   std::function<void()> followerFlag;
   // Whether the reliable channel holds records not yet delivered.
   std::function<bool()> reliableBusy;
+  // One datagram of whole VarValueRecords.
+  std::function<void(const std::uint8_t* records, std::size_t size)> datagramRecords;
 };
 
 enum class ReliableChangeRule {
@@ -54,7 +56,10 @@ RoleOutput OutputOf(Game& game) {
                       SendReliableBytes(game, records, size);
                     },
                     [&game] { SendFollowerFlag(game); },
-                    [&game] { return ReliableBusy(game); }};
+                    [&game] { return ReliableBusy(game); },
+                    [&game](const std::uint8_t* records, std::size_t size) {
+                      SendVarDatagrams(game, records, size);
+                    }};
 }
 
 struct ConvergeState;

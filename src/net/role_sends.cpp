@@ -13,6 +13,10 @@ void SendVarDatagramOn(platform::Socket socket, double index, double value, doub
   SendDatagram(socket, bytes.data(), DatagramPort(), bytes.size());
 }
 
+void SendVarDatagramsOn(platform::Socket socket, const std::uint8_t* records, std::size_t size) {
+  SendDatagram(socket, records, DatagramPort(), size);
+}
+
 void SendStateDatagramOn(platform::Socket socket, AircraftStateRecord record) {
   record.kind = kind::kAircraftState;
   const StateBytes bytes = EncodeState(record);

@@ -7,6 +7,7 @@ target_sources(multishared_objects PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/extension_names.cpp
   ${CMAKE_CURRENT_LIST_DIR}/format_number.cpp
   ${CMAKE_CURRENT_LIST_DIR}/owner_rule.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pass_batch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/peer_address.cpp
   ${CMAKE_CURRENT_LIST_DIR}/peer_filter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/peer_lookup.cpp

@@ -37,6 +37,10 @@ void SendVarDatagram(ServerGame& game, double index, double value, double extra)
   SendVarDatagramOn(game.datagramSocket, index, value, extra);
 }
 
+void SendVarDatagrams(ServerGame& game, const std::uint8_t* records, std::size_t size) {
+  SendVarDatagramsOn(game.datagramSocket, records, size);
+}
+
 void SendStateDatagram(ServerGame& game, AircraftStateRecord record) {
   SendStateDatagramOn(game.datagramSocket, record);
 }

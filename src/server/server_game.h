@@ -34,6 +34,7 @@ static_assert(kReceiveBufferSize >= kReliableReadRoom);
 void SendReliableRecord(ServerGame& game, std::int32_t kind, double index, double value,
                         double extra);
 void SendVarDatagram(ServerGame& game, double index, double value, double extra);
+void SendVarDatagrams(ServerGame& game, const std::uint8_t* records, std::size_t size);
 void SendStateDatagram(ServerGame& game, AircraftStateRecord record);
 void SendFollowerFlag(ServerGame& game);
 // Whether the reliable channel holds records not yet delivered.

@@ -8,6 +8,7 @@
 #include "lvars/fixed_ids.h"
 #include "net/converge.h"
 #include "net/correction_log.h"
+#include "net/pass_batch.h"
 #include "net/peer_talk.h"
 
 void AcceptPendingClient(ServerGame& game) {
@@ -30,11 +31,13 @@ constexpr unsigned kConnectedAcceptPasses = 25;
 unsigned ServerSendLoop(void*) {
   ServerGame& game = *Load(roleState.serverGame);
   const RoleOutput output = OutputOf(game);
+  PassBatch batch(output);
   ConvergeState converge;
   platform::NameThisThread(kSendThreadName);
   while (RoleRunning()) {
     ShowConnectionStatus();
-    RunSendPass(output, ReliableChangeRule::kEndsScan, converge, SteadyNowMs());
+    RunSendPass(batch.Gathering(), ReliableChangeRule::kEndsScan, converge, SteadyNowMs());
+    batch.Flush();
     // What UDT refused while its buffer was full is offered again every pass.
     if (game.network != nullptr) game.network->SendHeldToAll();
     platform::SleepMs(kSendPauseMs);

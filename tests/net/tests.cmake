@@ -2,6 +2,7 @@ ms_unit_test(net_tests
   ${CMAKE_CURRENT_LIST_DIR}/wire_records_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/extension_names_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/extension_records_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pass_batch_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/peer_talk_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ports_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/peer_name_test.cpp
