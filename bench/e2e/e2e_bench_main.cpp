@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
     }
     for (int variables : flightOnly      ? std::vector<int>{}
                          : options.smoke ? std::vector<int>{10, 1000}
-                                         : std::vector<int>{10, 1000, 10000}) {
+                                         : std::vector<int>{10, 100, 1000, 5000, 10000}) {
       std::cout << "CPU per thread with " << variables << " shared variables ..." << std::endl;
       results["cpu"].push_back(e2e_bench::RunCpu(options, variables));
     }

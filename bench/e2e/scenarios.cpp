@@ -33,6 +33,44 @@ constexpr double kSwapWindowAfter = 10.0;
 const char* const kChannels[] = {"reliable", "datagram"};
 const char* const kChannelVariables[] = {"BENCH_R", "BENCH_D"};
 
+// Counters of what a side sends on the link: its datagram channel (the
+// peer's port 5001: the aircraft state and variable datagrams) and the rest
+// (the reliable channel, UDT's data and its acknowledgements).
+constexpr const char* kByteCounters = R"(table inet msbytes {
+  chain out {
+    type filter hook output priority 0;
+    oifname "e2e0" udp dport 5001 counter
+    oifname "e2e0" udp dport != 5001 counter
+  }
+}
+)";
+
+void LoadByteCounters(const Flight& flight, int side, const std::string& folder) {
+  const std::string file =
+      (fs::path(folder) / ("counters-" + std::to_string(side) + ".nft")).string();
+  std::ofstream(file) << kByteCounters;
+  const auto result =
+      e2e::RunCommand({"ip", "netns", "exec", flight.Namespace(side), "nft", "-f", file});
+  if (result.exitCode != 0) throw std::runtime_error("nft: " + result.output);
+}
+
+// The two counters' bytes, datagram channel first.
+std::pair<double, double> ReadByteCounters(const Flight& flight, int side) {
+  const auto result = e2e::RunCommand(
+      {"ip", "netns", "exec", flight.Namespace(side), "nft", "list", "table", "inet", "msbytes"});
+  std::vector<double> bytes;
+  std::istringstream in(result.output);
+  for (std::string word; in >> word;) {
+    if (word == "bytes") {
+      double n = 0;
+      in >> n;
+      bytes.push_back(n);
+    }
+  }
+  if (bytes.size() != 2) throw std::runtime_error("nft counters: " + result.output);
+  return {bytes[0], bytes[1]};
+}
+
 std::string RunFolder(const SuiteOptions& options, const std::string& name) {
   const fs::path folder = fs::path(options.output) / "runs" / name;
   fs::remove_all(folder);
@@ -313,19 +351,23 @@ nlohmann::json RunCpu(const SuiteOptions& options, int variables) {
   const double warmUp = options.smoke ? 3.0 : 6.0;
   const double measure = options.smoke ? 4.0 : 60.0;
   const double quitAt = warmUp + measure + 3.0;
-  Flight flight(options.programs, RunFolder(options, "cpu-" + std::to_string(variables)), table);
+  const std::string folder = RunFolder(options, "cpu-" + std::to_string(variables));
+  Flight flight(options.programs, folder, table);
   flight.StartBoth(
       StartRoleLines(kServer) + "2 fly 10 2 250 500\n" + std::to_string(quitAt) + " quit\n",
       StartRoleLines(kClient) + std::to_string(quitAt - 1.0) + " quit\n", quitAt + 10.0);
   std::this_thread::sleep_for(std::chrono::duration<double>(warmUp));
   const pid_t pids[] = {flight.Pid(kServer), flight.Pid(kClient)};
   std::map<pid_t, ThreadTime> before[2];
+  for (int side : {kServer, kClient}) LoadByteCounters(flight, side, folder);
   for (int side : {kServer, kClient}) before[side] = ReadThreadTimes(pids[side]);
   const std::int64_t start = MonotonicNowNs();
   std::this_thread::sleep_for(std::chrono::duration<double>(measure));
   std::map<pid_t, ThreadTime> after[2];
   for (int side : {kServer, kClient}) after[side] = ReadThreadTimes(pids[side]);
   const std::int64_t wall = MonotonicNowNs() - start;
+  std::pair<double, double> sent[2];
+  for (int side : {kServer, kClient}) sent[side] = ReadByteCounters(flight, side);
   const bool clean = flight.WaitForBoth(std::chrono::seconds(static_cast<int>(quitAt) + 30));
 
   nlohmann::json json{{"shared_variables", variables},
@@ -338,6 +380,12 @@ nlohmann::json RunCpu(const SuiteOptions& options, int variables) {
     threads["module"] = percent.at("send") + percent.at("receive");
     threads["unit"] = "percent of one core";
     json[names[side]] = threads;
+    // At rest: the flying side's datagrams are its aircraft state; the
+    // reliable channel carries the clock samples and digests, and the
+    // acknowledgements of the peer's.
+    const double seconds = static_cast<double>(wall) / 1e9;
+    json[names[side]]["sent_bytes_per_s"] = {{"datagram", sent[side].first / seconds},
+                                             {"reliable", sent[side].second / seconds}};
   }
   return json;
 }

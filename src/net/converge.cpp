@@ -98,7 +98,8 @@ void ConvergePass(const RoleOutput& output, ConvergeState& state, std::int64_t n
                           nowMs + kClockPeriodMs,
                           nowMs + kDigestPeriodMs,
                           state.seenExchanges,
-                          {}};
+                          {},
+                          std::nullopt};
     return;
   }
   if (kind != peer_kind::kExtension) return;
@@ -129,17 +130,22 @@ void ConvergePass(const RoleOutput& output, ConvergeState& state, std::int64_t n
   // stamped value on the way is settled by the new one's values.
   if (flies && !state.flew) state.bulks.push_back(Bulk{BulkPick::kFlightControls});
   state.flew = flies;
-  // Bulks and the digest wait while anything is still on its way, so that a
-  // pilot's change never queues behind more than one chunk; the digest then
-  // describes what the bulks brought.
-  if (output.reliableBusy()) return;
+  // Bulks and the digest yield while anything is still on its way, so that a
+  // pilot's change queues behind one chunk at most; but for no longer than
+  // kYieldAtMostMs, or a knob that never rests on a distant link would starve
+  // them.
+  const bool digestDue = nowMs >= state.nextDigestMs && Load(linkState.peerTableSame);
+  if (state.bulks.empty() && !digestDue) return;
+  if (output.reliableBusy()) {
+    if (!state.yieldingSinceMs) state.yieldingSinceMs = nowMs;
+    if (nowMs - *state.yieldingSinceMs < kYieldAtMostMs) return;
+  }
+  state.yieldingSinceMs.reset();
   if (!state.bulks.empty()) {
     SendBulkChunk(output, state);
     return;
   }
-  if (nowMs >= state.nextDigestMs && Load(linkState.peerTableSame)) {
-    state.nextDigestMs = nowMs + kDigestPeriodMs;
-    const std::vector<std::uint8_t> digest = DigestRecords(switches);
-    if (!digest.empty()) output.extension(digest.data(), digest.size());
-  }
+  state.nextDigestMs = nowMs + kDigestPeriodMs;
+  const std::vector<std::uint8_t> digest = DigestRecords(switches);
+  if (!digest.empty()) output.extension(digest.data(), digest.size());
 }

@@ -7,15 +7,16 @@
 // when a sync switch moves, and bulks of stamped values: the exchange the
 // hellos ask for, the displays or the weather when both sides' switches are
 // newly on, and the flight controls when this side starts to fly. A bulk goes
-// a chunk at a time, and only while the reliable channel has delivered
-// everything before it, so that a pilot's change waits behind one chunk at
-// most. At rest nothing is sent but a clock sample every kClockPeriodMs and
-// a digest of the shared values every kDigestPeriodMs (net/table_digest.h),
-// which waits while the reliable channel has anything unsent.
+// a chunk at a time, each while the reliable channel has delivered
+// everything before it (or has yielded kYieldAtMostMs), so that a pilot's
+// change waits behind one chunk at most. At rest nothing is sent but a clock sample every
+// kClockPeriodMs and a digest of the shared values every kDigestPeriodMs (net/table_digest.h),
+// which yields as a chunk does.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "common/lvar_entry.h"
@@ -28,6 +29,8 @@ inline constexpr std::int64_t kFreshMoveMs = 1000;
 inline constexpr std::int64_t kClockPeriodMs = 5000;
 // Six kilobytes: a fifth of a second of a 256 kbit/s uplink.
 inline constexpr std::size_t kBulkRecordsPerPass = 256;
+// The longest a bulk's next chunk or a digest yields to undelivered records.
+inline constexpr std::int64_t kYieldAtMostMs = 500;
 
 // Which entries a bulk carries.
 enum class BulkPick : std::uint8_t { kOffered, kDisplay, kWeather, kFlightControls };
@@ -51,6 +54,8 @@ struct ConvergeState {
   std::int64_t nextDigestMs = 0;
   std::uint32_t seenExchanges = 0;
   std::vector<Bulk> bulks;
+  // Since when the next chunk or digest has been yielding.
+  std::optional<std::int64_t> yieldingSinceMs;
 };
 
 // A poll saw the local cockpit move the variable.
