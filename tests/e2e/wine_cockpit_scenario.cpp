@@ -27,6 +27,8 @@ void ExpectWholeLines(const std::string& logPath, const char* who) {
       R"(R UDP Bind Process completed|Binded Port: 5000)|clientLoop start|R UDP start|)"
       R"(R UDP connected to 198\.18\.0\.[12]|client \d+ has been connected to the server|)"
       R"(Connection closed|)"
+      R"(Peer: hello, extension version \d+, session [0-9A-F]{16}, a new session; )"
+      R"(LVars\.cfg is the same on both sides|)"
       R"(Router: no UPnP router answered; forward UDP 5001( and 34835)? to this computer in )"
       R"(the router by hand, or turn UPnP on there|)"
       R"(Thread close initiated|Waiting for thread close|Thread Close Process Completed|)"
