@@ -35,7 +35,9 @@ void SendBulkChunk(const RoleOutput& output, ConvergeState& state) {
     Bulk& bulk = state.bulks.front();
     for (; bulk.next < count && bytes.size() < kBulkRecordsPerPass * kMessageSize; ++bulk.next) {
       if (!Picked(bulk.pick, simThread.lvarTable[bulk.next]->category, switches)) continue;
-      const MessageBytes record = StampedRecordOf(bulk.next, bulk.exchange);
+      const bool marked =
+          bulk.exchange && Load(simThread.lvarTable[bulk.next]->stampMs) <= bulk.askedMs;
+      const MessageBytes record = StampedRecordOf(bulk.next, marked);
       bytes.insert(bytes.end(), record.begin(), record.end());
     }
     if (bulk.next >= count) state.bulks.erase(state.bulks.begin());
@@ -118,7 +120,7 @@ void ConvergePass(const RoleOutput& output, ConvergeState& state, std::int64_t n
   const std::uint32_t exchanges = Load(linkState.exchangesAsked);
   if (exchanges != state.seenExchanges) {
     state.seenExchanges = exchanges;
-    state.bulks.push_back(Bulk{BulkPick::kOffered, true});
+    state.bulks.push_back(Bulk{BulkPick::kOffered, true, nowMs});
   }
   // Displays or weather newly synced on both sides: each side offers its
   // values, and the newest of each pair stays.

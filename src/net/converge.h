@@ -37,7 +37,11 @@ enum class BulkPick : std::uint8_t { kOffered, kDisplay, kWeather, kFlightContro
 
 struct Bulk {
   BulkPick pick = BulkPick::kOffered;
+  // The exchange after the hellos: a value that came about before it was
+  // asked for is marked as the exchange's (net/extension_records.h); one
+  // changed since, while the chunks were on their way, is judged by its stamp.
   bool exchange = false;
+  std::int64_t askedMs = 0;
   std::uint32_t next = 0;  // the table position the next chunk starts from
 };
 

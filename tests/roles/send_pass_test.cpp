@@ -38,14 +38,16 @@ class SendPassTest : public NetFixture {
       sent_.push_back({'d', 1, index, value});
     };
     output_.state = [this](const AircraftStateRecord&) { sent_.push_back({'s', 23, 0, 0}); };
-    // The extension's records show as 'x' with their type; a stamped value
-    // with its position and value.
+    // The extension's records show as 'x' with their type ('X' a stamped
+    // value marked as the exchange's); a stamped value with its position and
+    // value.
     output_.extension = [this](const std::uint8_t* records, std::size_t size) {
       for (std::size_t at = 0; at + kMessageSize <= size; at += kMessageSize) {
         const std::uint8_t type = DecodeExtensionType(records + at);
         const auto stamped = type == extension::kStampedValue ? DecodeStampedValue(records + at)
                                                               : std::optional<StampedValue>{};
-        sent_.push_back({'x', type, stamped ? static_cast<double>(stamped->position) : 0.0,
+        sent_.push_back({stamped && stamped->exchange ? 'X' : 'x', type,
+                         stamped ? static_cast<double>(stamped->position) : 0.0,
                          stamped ? static_cast<double>(stamped->value) : 0.0});
       }
     };
@@ -268,6 +270,9 @@ TEST_F(SendPassTest, TheExchangeGoesAChunkAtATimeBehindWhatIsStillOnItsWay) {
   busy_ = true;
   EXPECT_EQ(Pass(), V{});
   busy_ = false;
+  // Changed while the exchange is on its way: judged by its stamp, not as
+  // part of the exchange.
+  Store(simThread.lvarTable[599]->stampMs, now_ + 1);
   std::vector<std::size_t> chunks;
   std::set<double> positions;
   for (int step = 0; step < 5; ++step) {
@@ -276,6 +281,7 @@ TEST_F(SendPassTest, TheExchangeGoesAChunkAtATimeBehindWhatIsStillOnItsWay) {
     chunks.push_back(sent.size());
     for (const Sent& s : sent) {
       EXPECT_EQ(s.kind, extension::kStampedValue);
+      EXPECT_EQ(s.channel, s.index == 599 ? 'x' : 'X') << s.index;
       positions.insert(s.index);
     }
   }
