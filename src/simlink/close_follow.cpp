@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "common/module_state.h"
+#include "simlink/easing.h"
 
 namespace {
 
@@ -59,11 +60,6 @@ const std::size_t kAccelY = IndexOf(&SharedState::accelBodyY);
 double Wrap360(double degrees) {
   const double wrapped = std::fmod(degrees, 360.0);
   return wrapped < 0.0 ? wrapped + 360.0 : wrapped;
-}
-
-// The signed shortest turn from `from` to `to`, as SmoothAngleStep takes it.
-double Turn(double from, double to) {
-  return std::fmod(std::fmod(to - from, 360.0) + 540.0, 360.0) - 180.0;
 }
 
 struct Frame {
@@ -162,7 +158,7 @@ void StepRun(PlainRun& run, double received, double divisor, bool angle, const F
              double sinceSeen, double most) {
   if (!std::isfinite(run.value) || !std::isfinite(run.rate)) Restart(run, received);
   const double toward = received + run.rate * sinceSeen;
-  const double step = (angle ? Turn(run.value, toward) : toward - run.value) / divisor;
+  const double step = (angle ? ShortestTurn(run.value, toward) : toward - run.value) / divisor;
   if (std::fabs(step / frame.seconds) > most) {
     Restart(run, received);
     return;

@@ -34,14 +34,16 @@ SmoothedValue& SmoothStepToward(SmoothedValue& record, double target) {
   return record;
 }
 
+double ShortestTurn(double from, double to) {
+  return std::fmod(std::fmod(to - from, 360.0) + 540.0, 360.0) - 180.0;
+}
+
 SmoothedValue& SmoothAngleStep(SmoothedValue& record) {
   return SmoothAngleStepToward(record, Load(record.target));
 }
 
 SmoothedValue& SmoothAngleStepToward(SmoothedValue& record, double target) {
-  // The signed shortest turn, from -180 up to but not including +180.
-  const double turn = std::fmod(std::fmod(target - record.current, 360.0) + 540.0, 360.0) - 180.0;
-  record.current += turn / record.divisor;
+  record.current += ShortestTurn(record.current, target) / record.divisor;
   if (record.current < 0.0) record.current += 360.0;
   if (record.current > 360.0) record.current -= 360.0;
   return record;

@@ -12,6 +12,9 @@ SmoothedValue& SmoothStepToward(SmoothedValue& record, double target);
 // result kept within 0 to 360.
 SmoothedValue& SmoothAngleStep(SmoothedValue& record);
 SmoothedValue& SmoothAngleStepToward(SmoothedValue& record, double target);
+// The signed shortest turn from `from` to `to` in degrees, from -180 up to but
+// not including +180.
+double ShortestTurn(double from, double to);
 // The divisor of latitude, longitude and heading after a step: slower easing
 // near the equator and the prime meridian, always within 45 to 55.
 double PositionDivisor(double latitude, double longitude);
