@@ -1,7 +1,9 @@
 #include "common/config_file.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "common/text_lines.h"
@@ -154,18 +156,27 @@ std::vector<std::string> ConfigProblems(const ConfigLines& lines) {
                        "\" is not a port number from 1 to 65534 (digits only); nothing is sent "
                        "to the other computer until it is mended");
   }
-  const std::string known = std::string("the options, one a line after line 2 in any order, are ") +
-                            kAnySourceWord + " (records from every address), " + kNoRouterWord +
-                            " (do not ask the router to open the ports), " + kCloseFollowWord +
-                            " (the following aircraft flies where the other is now) and " +
-                            kPlainProtocolWord + " (no hello: the protocol only)";
+  struct Option {
+    const char* word;
+    const char* meaning;
+  };
+  static constexpr Option kOptions[] = {
+      {kAnySourceWord, "records from every address"},
+      {kNoRouterWord, "do not ask the router to open the ports"},
+      {kCloseFollowWord, "the following aircraft flies where the other is now"},
+      {kPlainProtocolWord, "no hello: the protocol only"},
+  };
+  std::string known = "the options, one a line after line 2 in any order, are ";
+  for (std::size_t k = 0; k < std::size(kOptions); ++k) {
+    if (k > 0) known += k + 1 == std::size(kOptions) ? " and " : ", ";
+    known += std::string(kOptions[k].word) + " (" + kOptions[k].meaning + ")";
+  }
   constexpr std::size_t kFirstOptionLine = 3;
   for (std::size_t i = 0; i < lines.options.size(); ++i) {
     const std::string& option = lines.options[i];
-    if (option.empty() || option == kAnySourceWord || option == kNoRouterWord ||
-        option == kCloseFollowWord || option == kPlainProtocolWord) {
-      continue;
-    }
+    const bool understood = std::any_of(std::begin(kOptions), std::end(kOptions),
+                                        [&option](const Option& o) { return option == o.word; });
+    if (option.empty() || understood) continue;
     problems.push_back("SharedConfig.cfg line " + std::to_string(kFirstOptionLine + i) + ": \"" +
                        option + "\" is ignored; " + known);
   }
