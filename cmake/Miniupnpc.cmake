@@ -20,19 +20,8 @@ configure_file(${MS_MINIUPNPC_SOURCE_DIR}/miniupnpcstrings.h.cmake
                ${MS_MINIUPNPC_COPY_DIR}/src/miniupnpcstrings.h)
 set(PROJECT_VERSION ${ms_saved_version})
 
-find_program(MS_PATCH NAMES patch REQUIRED)
-foreach(name ${ms_upnpc_patches})
-  set(patch_file ${PROJECT_SOURCE_DIR}/miniupnpc/patches/${name}.patch)
-  execute_process(COMMAND ${MS_PATCH} -p1 --forward --batch -i ${patch_file}
-                  WORKING_DIRECTORY ${MS_MINIUPNPC_COPY_DIR}
-                  RESULT_VARIABLE ms_upnpc_patch_result OUTPUT_VARIABLE ms_upnpc_patch_output
-                  ERROR_VARIABLE ms_upnpc_patch_output)
-  if(NOT ms_upnpc_patch_result EQUAL 0)
-    message(FATAL_ERROR "miniupnpc/patches/${name}.patch does not apply to "
-                        "${MS_MINIUPNPC_SOURCE_DIR}; is it miniupnpc 2.3.3?\n${ms_upnpc_patch_output}")
-  endif()
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${patch_file})
-endforeach()
+ms_apply_patches(${MS_MINIUPNPC_COPY_DIR} ${PROJECT_SOURCE_DIR}/miniupnpc/patches
+                 ${MS_MINIUPNPC_SOURCE_DIR} "miniupnpc 2.3.3" ${ms_upnpc_patches})
 
 set(ms_upnpc_sources "")
 foreach(name ${ms_upnpc_files})

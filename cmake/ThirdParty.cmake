@@ -36,6 +36,25 @@ function(ms_third_party_folder var name file)
   endif()
 endfunction()
 
+# ms_apply_patches(COPY PATCH_DIR WHAT VERSION PATCHES...): applies each
+# PATCH_DIR/NAME.patch to the copy COPY of a third-party source, stopping with
+# a message that names WHAT and the VERSION expected when one does not apply;
+# a changed patch configures again.
+function(ms_apply_patches copy patch_dir what version)
+  find_program(MS_PATCH NAMES patch REQUIRED)
+  foreach(name ${ARGN})
+    set(patch_file ${patch_dir}/${name}.patch)
+    execute_process(COMMAND ${MS_PATCH} -p1 --forward --batch -i ${patch_file}
+                    WORKING_DIRECTORY ${copy}
+                    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    if(NOT result EQUAL 0)
+      message(FATAL_ERROR "${patch_file} does not apply to the copy of ${what}; "
+                          "is it ${version}?\n${output}")
+    endif()
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${patch_file})
+  endforeach()
+endfunction()
+
 set(ms_missing "")
 if(NOT MS_UNHARDENED_DEBIAN_LIBUDT)
   ms_third_party_folder(MS_UDT_SOURCE_DIR udt-4.11 src/udt.h)

@@ -14,24 +14,12 @@ if(NOT EXISTS ${MS_UDT_SOURCE_DIR}/LICENSE.txt)
   message(FATAL_ERROR "MS_UDT_SOURCE_DIR (${MS_UDT_SOURCE_DIR}) is not a UDT 4.11 source "
                       "folder: LICENSE.txt is missing")
 endif()
-find_program(MS_PATCH NAMES patch REQUIRED)
 
 file(REMOVE_RECURSE ${MS_UDT_COPY_DIR})
 file(COPY ${MS_UDT_SOURCE_DIR}/src ${MS_UDT_SOURCE_DIR}/LICENSE.txt
      DESTINATION ${MS_UDT_COPY_DIR} NO_SOURCE_PERMISSIONS)
-foreach(name ${ms_udt_patches})
-  set(patch_file ${ms_udt_patch_dir}/${name}.patch)
-  execute_process(COMMAND ${MS_PATCH} -p1 --forward --batch -i ${patch_file}
-                  WORKING_DIRECTORY ${MS_UDT_COPY_DIR}
-                  RESULT_VARIABLE ms_udt_patch_result OUTPUT_VARIABLE ms_udt_patch_output
-                  ERROR_VARIABLE ms_udt_patch_output)
-  if(NOT ms_udt_patch_result EQUAL 0)
-    message(FATAL_ERROR "udt/patches/${name}.patch does not apply to ${MS_UDT_SOURCE_DIR}; "
-                        "is it UDT 4.11?\n${ms_udt_patch_output}")
-  endif()
-  # Configure again when a patch changes.
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${patch_file})
-endforeach()
+ms_apply_patches(${MS_UDT_COPY_DIR} ${ms_udt_patch_dir} ${MS_UDT_SOURCE_DIR} "UDT 4.11"
+                 ${ms_udt_patches})
 foreach(name ${ms_udt_files})
   list(APPEND ms_udt_sources ${MS_UDT_COPY_DIR}/src/${name}.cpp)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
