@@ -86,7 +86,21 @@ int main(int argc, char** argv) {
   app.add_flag("--flight-only", flightOnly, "only the shared flight: delays, state, follower lag");
   app.add_option("--reliable-p99-limit-ms", reliableP99LimitMs,
                  "fail when the reliable channel's delay p99 is over this (0: no limit)");
+  std::string wine;
+  std::string win32Env;
+  auto* wineOption =
+      app.add_option("--wine", wine,
+                     "run --simhost (simhost.exe) and --module (MultiShared.dll) under this "
+                     "wine64; the shared flight only");
+  app.add_option("--win32-env", win32Env,
+                 "run them as 32-bit Windows programs in the emulated root of this "
+                 "scripts/win32-env.sh; the shared flight only")
+      ->excludes(wineOption);
   CLI11_PARSE(app, argc, argv);
+  if ((!wine.empty() || !win32Env.empty()) && !flightOnly) {
+    std::cerr << "the Windows builds are measured in the shared flight only: add --flight-only\n";
+    return 2;
+  }
   if (::geteuid() != 0) {
     std::cerr << "the suite makes network namespaces and must run as root\n";
     return 2;
@@ -96,10 +110,30 @@ int main(int argc, char** argv) {
     *path = std::filesystem::absolute(*path).string();
   }
   std::filesystem::create_directories(options.output);
+  const std::string prefixes = (std::filesystem::path(options.output) / "wine-prefixes").string();
+  if (!wine.empty()) {
+    options.programs.wine = e2e::WinePrefixes{{}, wine, prefixes, "win64"};
+    options.startAllowance = 10.0;
+  } else if (!win32Env.empty()) {
+    // The emulated root sees the host's folders it is given at their own paths.
+    std::vector<std::string> launcher{std::filesystem::absolute(win32Env).string(), "run", "--bind",
+                                      options.output};
+    for (const std::string* program : {&options.programs.simhost, &options.programs.module}) {
+      launcher.insert(launcher.end(),
+                      {"--bind", std::filesystem::path(*program).parent_path().string()});
+    }
+    launcher.push_back("--");
+    options.programs.wine = e2e::WinePrefixes{launcher, "/usr/bin/wine", prefixes, "win32"};
+    // Every 32-bit process starts under emulation, several times slower.
+    options.startAllowance = 40.0;
+  }
 
   nlohmann::json results{{"date", UtcNow()},
                          {"code", code},
                          {"mode", options.smoke ? "smoke" : "full"},
+                         {"simulators", !wine.empty()       ? "64-bit Windows under wine64"
+                                        : !win32Env.empty() ? "32-bit Windows, emulated"
+                                                            : "Linux"},
                          {"machine", Machine()},
                          {"load_average_at_start", LoadAverage()}};
   try {

@@ -41,10 +41,18 @@ Flight::Flight(Programs programs, std::string folder, const std::string& table,
                                                std::to_string(kBasePort) + "\n" + options);
     WriteText(module / "LVars.cfg", table);
   }
+  if (programs_.wine) {
+    const std::string documents[] = {Side(kServer), Side(kClient)};
+    const std::string failure = programs_.wine->Prepare(documents);
+    if (!failure.empty()) throw std::runtime_error(failure);
+  }
 }
 
 Flight::~Flight() {
   for (auto& sim : sims_) sim.reset();  // kills what still runs
+  if (programs_.wine) {
+    for (int side : {kServer, kClient}) programs_.wine->StopServer(side);
+  }
 }
 
 std::string Flight::Side(int side) const {
@@ -64,20 +72,31 @@ void Flight::Start(int side, const std::string& script, double durationSeconds) 
   WriteText(base / "script.txt", script);
   std::ostringstream duration;
   duration << durationSeconds;
-  sims_[side] = std::make_unique<e2e::ChildProcess>(
-      std::vector<std::string>{"ip", "netns", "exec", net_->Namespace(side), programs_.simhost,
-                               "--module", programs_.module, "--documents", base.string(),
-                               "--script", (base / "script.txt").string(), "--duration",
-                               duration.str(), "--trace", (base / "trace.jsonl").string()},
-      (base / "stdout.txt").string(), (base / "stderr.txt").string());
+  std::vector<std::string> argv{"ip", "netns", "exec", net_->Namespace(side)};
+  if (programs_.wine) {
+    const auto simhost = programs_.wine->Command(
+        side,
+        {programs_.wine->wine, programs_.simhost, "--module", e2e::WindowsPath(programs_.module),
+         "--script", e2e::WindowsPath((base / "script.txt").string()), "--duration", duration.str(),
+         "--trace", e2e::WindowsPath((base / "trace.jsonl").string())});
+    argv.insert(argv.end(), simhost.begin(), simhost.end());
+  } else {
+    argv.insert(argv.end(),
+                {programs_.simhost, "--module", programs_.module, "--documents", base.string(),
+                 "--script", (base / "script.txt").string(), "--duration", duration.str(),
+                 "--trace", (base / "trace.jsonl").string()});
+  }
+  sims_[side] = std::make_unique<e2e::ChildProcess>(argv, (base / "stdout.txt").string(),
+                                                    (base / "stderr.txt").string());
 }
 
 void Flight::StartBoth(const std::string& serverScript, const std::string& clientScript,
                        double durationSeconds) {
   Start(kServer, serverScript, durationSeconds);
   // The client's reliable connect gives up after about 3 s, so the server
-  // must listen before the client starts.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  // must listen before the client starts. Under emulated Wine a start takes
+  // some 15 s.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (!HasLine(LogPath(kServer), "serverLoop start")) {
     if (std::chrono::steady_clock::now() > deadline || !sims_[kServer]->Running()) {
       throw std::runtime_error("the server role did not start; see " + Side(kServer));

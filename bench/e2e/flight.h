@@ -7,12 +7,14 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "demo_monitor_trace.h"
 #include "netns_pair.h"
 #include "process.h"
+#include "wine_prefixes.h"
 
 namespace e2e_bench {
 
@@ -23,6 +25,9 @@ inline constexpr int kBasePort = 5000;
 struct Programs {
   std::string simhost;
   std::string module;
+  // A Windows build's simhost.exe and MultiShared.dll run under this Wine;
+  // the module then finds its files through the prefix's documents folder.
+  std::optional<e2e::WinePrefixes> wine;
 };
 
 class Flight {

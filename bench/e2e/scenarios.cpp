@@ -228,11 +228,11 @@ nlohmann::json FollowerLag(const Records& server, const Records& client,
             {"time_p50_s", measuredTime.p50 - aloneTime.p50}}}};
 }
 
-std::string FlightScript(int writes, double quitAt) {
+std::string FlightScript(int writes, double firstWrite, double quitAt) {
   std::ostringstream script;
   script << StartRoleLines(kServer) << "2 fly 25 5 250 1500\n";
   for (int k = 1; k <= writes; ++k) {
-    const double at = kFirstWrite + k * kWriteSpacing;
+    const double at = firstWrite + k * kWriteSpacing;
     script << at << " set " << kChannelVariables[0] << ' ' << k << '\n';
     script << at + kWriteSpacing / 2 << " set " << kChannelVariables[1] << ' ' << k << '\n';
   }
@@ -307,7 +307,8 @@ nlohmann::json RunFollow(const SuiteOptions& options, bool closeFollow) {
 
 nlohmann::json RunFlight(const SuiteOptions& options) {
   const int writes = options.smoke ? 100 : 1100;
-  const double quitAt = kFirstWrite + (writes + 1) * kWriteSpacing + 2.0;
+  const double firstWrite = kFirstWrite + options.startAllowance;
+  const double quitAt = firstWrite + (writes + 1) * kWriteSpacing + 2.0;
   // The datagram variable comes first: a server's pass ends at the first
   // category-0 change it sends, and would leave a datagram change written in
   // the same frame after it for the next pass.
@@ -318,7 +319,7 @@ nlohmann::json RunFlight(const SuiteOptions& options) {
                      kStateSize);
   PacketCapture received(flight.Namespace(kClient), PacketCapture::Direction::kIncoming, port,
                          kStateSize);
-  flight.StartBoth(FlightScript(writes, quitAt),
+  flight.StartBoth(FlightScript(writes, firstWrite, quitAt),
                    StartRoleLines(kClient) + std::to_string(quitAt - 1.0) + " quit\n",
                    quitAt + 10.0);
   const bool clean = flight.WaitForBoth(std::chrono::seconds(static_cast<int>(quitAt) + 30));

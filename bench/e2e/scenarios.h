@@ -13,6 +13,9 @@ struct SuiteOptions {
   Programs programs;
   std::string output;  // results, plot data and the runs' folders
   bool smoke = false;  // a short run: few samples, figures not meant to be read
+  // Seconds more than the Linux stand-in that a simulator takes to start and
+  // connect (under Wine): the flight's writes begin that much later.
+  double startAllowance = 0.0;
 };
 
 // One turning climb at 250 kt while the flying cockpit writes two shared

@@ -4,7 +4,8 @@ if(TARGET simhost AND TARGET MultiShared)
   add_library(e2e_harness STATIC
     ${CMAKE_CURRENT_LIST_DIR}/process.cpp
     ${CMAKE_CURRENT_LIST_DIR}/netns_pair.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/shared_flight.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/shared_flight.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/wine_prefixes.cpp)
   target_link_libraries(e2e_harness PUBLIC demo_monitor_trace GTest::gtest)
   target_include_directories(e2e_harness PUBLIC ${CMAKE_CURRENT_LIST_DIR})
   target_compile_definitions(e2e_harness PRIVATE

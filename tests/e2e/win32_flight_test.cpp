@@ -66,12 +66,9 @@ class Win32Test : public WineCockpitScenario {
                 ready.output;
       return std::nullopt;
     }
-    return WineSetup{launcher,
-                     "/usr/bin/wine",
+    return WineSetup{{launcher, "/usr/bin/wine", (kWork / "prefixes").string(), "win32"},
                      kSim.string(),
-                     (kPackage / "MultiShared.dll").string(),
-                     (kWork / "prefixes").string(),
-                     "win32"};
+                     (kPackage / "MultiShared.dll").string()};
   }
 
   void SetUp() override {
@@ -102,7 +99,7 @@ class Win32Test : public WineCockpitScenario {
 
   // The pilots' checker, run from the simulator's folder in that side's prefix.
   std::vector<std::string> Checker(int side, std::vector<std::string> args) const {
-    args.insert(args.begin(), {Wine().wine, (kSim / "multishared-check.exe").string()});
+    args.insert(args.begin(), {Wine().prefixes.wine, (kSim / "multishared-check.exe").string()});
     return WineCommand(side, args);
   }
 };

@@ -12,18 +12,16 @@
 #include <vector>
 
 #include "shared_flight.h"
+#include "wine_prefixes.h"
 
 namespace e2e {
 
 class WineFlightTest : public SharedFlightTest {
  protected:
   struct WineSetup {
-    std::vector<std::string> launcher;  // what Wine runs under; empty for the host itself
-    std::string wine;                   // the wine program, as the launcher sees it
-    std::string simDir;                 // simhost.exe, SimConnect.dll and udt.dll
-    std::string modulePath;             // MultiShared.dll
-    std::string prefixRoot;             // the two sides' Wine prefixes
-    std::string arch;                   // WINEARCH of a new prefix
+    WinePrefixes prefixes;
+    std::string simDir;      // simhost.exe, SimConnect.dll and udt.dll
+    std::string modulePath;  // MultiShared.dll
   };
   // The build and Wine to run, or nothing and why the test is skipped.
   virtual std::optional<WineSetup> Setup(std::string* whyNot);
@@ -34,18 +32,15 @@ class WineFlightTest : public SharedFlightTest {
                                             const std::string& duration,
                                             const std::string& run) const override;
   // A Wine program of the side's prefix with its arguments, as run from Linux.
-  std::vector<std::string> WineCommand(int side, const std::vector<std::string>& argv) const;
+  std::vector<std::string> WineCommand(int side, const std::vector<std::string>& argv) const {
+    return setup_.prefixes.Command(side, argv);
+  }
   const WineSetup& Wine() const { return setup_; }
 
   // Further simhost arguments for each side.
   std::vector<std::string> simhostExtra_[2];
 
  private:
-  std::string Prefix(int side) const;
-  // Every Wine program of the prefix ended, so that the next run's wineserver
-  // starts inside the namespace it is run in.
-  void StopWineServer(int side) const;
-
   WineSetup setup_;
   bool started_ = false;
 };
@@ -64,8 +59,5 @@ class WineCockpitScenario : public WineFlightTest {
   // for a client whose simulator takes that much longer to start.
   int serverLead_ = 0;
 };
-
-// A Linux path as a Windows program under Wine names it (Wine's Z: drive).
-std::string WindowsPath(const std::string& path);
 
 }  // namespace e2e
