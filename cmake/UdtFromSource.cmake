@@ -75,7 +75,9 @@ else()
     target_compile_options(udt PRIVATE -fno-sanitize=thread)
   endif()
 endif()
-file(COPY ${MS_UDT_COPY_DIR}/src/udt.h DESTINATION ${CMAKE_BINARY_DIR}/udt-include/udt)
+# The module installs a congestion control of its own, declared in ccc.h.
+file(COPY ${MS_UDT_COPY_DIR}/src/udt.h ${MS_UDT_COPY_DIR}/src/ccc.h ${MS_UDT_COPY_DIR}/src/packet.h
+     DESTINATION ${CMAKE_BINARY_DIR}/udt-include/udt)
 set(UDT_INCLUDE_DIR ${CMAKE_BINARY_DIR}/udt-include)
 
 set(MS_UDT_LICENSE_FILE ${MS_UDT_COPY_DIR}/LICENSE.txt)

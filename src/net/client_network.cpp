@@ -7,6 +7,7 @@
 #include "net/peer_address.h"
 #include "net/peer_lookup.h"
 #include "net/peer_talk.h"
+#include "net/udt_pace.h"
 
 namespace {
 
@@ -83,6 +84,7 @@ bool ClientNetwork::TryConnect() {
   // UDT's connect blocks until the server answers or 3 s pass; without
   // blocking, a stop need not wait for that.
   SetNoBlocking(socket);
+  UseKeptSlowStart(socket);
   std::string why;
   if (!AwaitConnect(socket, why)) {
     UDT::close(socket);

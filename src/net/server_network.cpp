@@ -9,6 +9,7 @@
 #include "net/extension_records.h"
 #include "net/peer_address.h"
 #include "net/peer_talk.h"
+#include "net/udt_pace.h"
 
 ServerNetwork::ServerNetwork() {
   UDT::startup();
@@ -22,6 +23,7 @@ ServerNetwork::ServerNetwork() {
     return;
   }
   SetNoBlocking(listenSocket);
+  UseKeptSlowStart(listenSocket);
   // UDT builds a connection for every well-formed handshake before we see
   // it, sized by these two settings: a short queue and a small window (our
   // records are small) keep a stranger's flood of handshakes to a few MB.

@@ -21,5 +21,6 @@ target_sources(multishared_objects PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/send_rules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/server_network.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_digest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/udt_pace.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wire_records.cpp
 )

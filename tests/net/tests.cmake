@@ -9,7 +9,8 @@ ms_unit_test(net_tests
   ${CMAKE_CURRENT_LIST_DIR}/receive_messages_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/hostile_input_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/reliable_link_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/server_network_test.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/server_network_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/udt_pace_test.cpp)
 
 # Only a UDT built here carries the patch that lets a non-blocking accept
 # report "nothing pending" without throwing. Sanitizers intercept the runtime's
