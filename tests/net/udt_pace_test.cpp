@@ -2,10 +2,10 @@
 // the rate at which the receiver saw them arrive: for a sparse stream of
 // records that is the stream's own pace, and every record that follows
 // another closely waits. The module's control must keep records leaving at
-// once for as long as the connection lasts.
+// once for as long as the connection lasts. The Windows platform tests run
+// this too, against udt.dll.
 #include "net/udt_pace.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
