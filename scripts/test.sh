@@ -78,7 +78,7 @@ run_preset fuzz
 step "32-bit Windows module, udt.dll and the pilots' package: cross build and checks"
 run_preset mingw32
 
-step "64-bit Windows: platform layer tests under wine64"
+step "64-bit Windows: platform layer and UDT congestion control tests under wine64"
 run_preset mingw64-tests
 
 step "64-bit Windows: two instances end to end under wine64"
