@@ -116,14 +116,11 @@ int main(int argc, char** argv) {
     options.startAllowance = 10.0;
   } else if (!win32Env.empty()) {
     // The emulated root sees the host's folders it is given at their own paths.
-    std::vector<std::string> launcher{std::filesystem::absolute(win32Env).string(), "run", "--bind",
-                                      options.output};
-    for (const std::string* program : {&options.programs.simhost, &options.programs.module}) {
-      launcher.insert(launcher.end(),
-                      {"--bind", std::filesystem::path(*program).parent_path().string()});
-    }
-    launcher.push_back("--");
-    options.programs.wine = e2e::WinePrefixes{launcher, "/usr/bin/wine", prefixes, "win32"};
+    options.programs.wine = e2e::EmulatedWin32(
+        std::filesystem::absolute(win32Env).string(),
+        {options.output, std::filesystem::path(options.programs.simhost).parent_path().string(),
+         std::filesystem::path(options.programs.module).parent_path().string()},
+        prefixes);
     // Every 32-bit process starts under emulation, several times slower.
     options.startAllowance = 40.0;
   }

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <utility>
 
 #include "wine_flight.h"
 
@@ -51,14 +52,10 @@ class Win32Test : public WineCockpitScenario {
     for (const char* file : {"simhost.exe", "SimConnect.dll"}) {
       fs::copy_file(fs::path(WIN32_STANDIN_DIR) / file, kSim / file);
     }
-    const std::vector<std::string> launcher{WIN32_ENV_SCRIPT,
-                                            "run",
-                                            "--bind",
-                                            kWork.string(),
-                                            "--bind",
-                                            fs::temp_directory_path().string(),
-                                            "--"};
-    std::vector<std::string> probe = launcher;
+    WinePrefixes prefixes =
+        EmulatedWin32(WIN32_ENV_SCRIPT, {kWork.string(), fs::temp_directory_path().string()},
+                      (kWork / "prefixes").string());
+    std::vector<std::string> probe = prefixes.launcher;
     probe.push_back("true");
     const CommandResult ready = RunCommand(probe);
     if (ready.exitCode != 0) {
@@ -66,9 +63,7 @@ class Win32Test : public WineCockpitScenario {
                 ready.output;
       return std::nullopt;
     }
-    return WineSetup{{launcher, "/usr/bin/wine", (kWork / "prefixes").string(), "win32"},
-                     kSim.string(),
-                     (kPackage / "MultiShared.dll").string()};
+    return WineSetup{std::move(prefixes), kSim.string(), (kPackage / "MultiShared.dll").string()};
   }
 
   void SetUp() override {

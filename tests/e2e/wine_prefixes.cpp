@@ -30,6 +30,14 @@ std::string WindowsPath(const std::string& path) {
   return windows;
 }
 
+WinePrefixes EmulatedWin32(const std::string& envScript, const std::vector<std::string>& binds,
+                           const std::string& root) {
+  std::vector<std::string> launcher{envScript, "run"};
+  for (const std::string& folder : binds) launcher.insert(launcher.end(), {"--bind", folder});
+  launcher.push_back("--");
+  return WinePrefixes{launcher, "/usr/bin/wine", root, "win32"};
+}
+
 std::string WinePrefixes::Prefix(int side) const {
   return (fs::path(root) / (side == 0 ? "server" : "client")).string();
 }

@@ -28,6 +28,12 @@ struct WinePrefixes {
   std::string Prepare(const std::string documents[2]) const;
 };
 
+// The i386 Wine of the emulated 32-bit Windows that `envScript`
+// (scripts/win32-env.sh) runs, which sees each of the host's folders `binds`
+// at its own path; the prefixes lie in `root`.
+WinePrefixes EmulatedWin32(const std::string& envScript, const std::vector<std::string>& binds,
+                           const std::string& root);
+
 // A Linux path as a Windows program under Wine names it (Wine's Z: drive).
 std::string WindowsPath(const std::string& path);
 
